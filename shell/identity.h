@@ -1,0 +1,11 @@
+// The plug-in's identity, as the host's queries receive it.
+#pragma once
+
+#include <cstdint>
+
+constexpr int32_t kPluginNumber = 889;
+constexpr int32_t kPluginKind = 665;
+
+// Texts the host may keep by address for as long as the DLL is loaded.
+extern const char kPluginVersion[];
+extern const char kPluginName[];

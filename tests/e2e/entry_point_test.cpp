@@ -1,0 +1,221 @@
+// The entry point as the host sees it: Quillmax.so loaded with dlopen and
+// driven only through IMessageProc.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <fstream>
+#include <string>
+
+#include "shell/call_ids.h"
+#include "shell/calling_convention.h"
+#include "tests/support/fake_host.h"
+#include "tests/support/plugin_library.h"
+
+namespace {
+
+using qmxtest::FakeHost;
+using qmxtest::PluginLibrary;
+
+struct IdentityCase {
+  uint32_t id;
+  intptr_t number;   // the answer, when `text` is null
+  const char* text;  // the text the answer points at
+};
+
+const IdentityCase kIdentity[] = {
+    {QUERY_20020, 2, nullptr},         {QUERY_PLUGIN_NUMBER, 889, nullptr},
+    {QUERY_PLUGIN_KIND, 665, nullptr}, {QUERY_VERSION, 0, "0.0.5beta"},
+    {QUERY_NAME_30013, 0, "Quillmax"}, {QUERY_NAME_30016, 0, "Quillmax"},
+    {QUERY_30017, 0, nullptr},
+};
+
+void expectIdentity(PluginLibrary& plugin, const char* when) {
+  for (const IdentityCase& c : kIdentity) {
+    const intptr_t answer = plugin.call(c.id);
+    if (c.text) {
+      ASSERT_NE(answer, 0) << c.id << " " << when;
+      EXPECT_STREQ(reinterpret_cast<const char*>(answer), c.text) << c.id << " " << when;
+    } else {
+      EXPECT_EQ(answer, c.number) << c.id << " " << when;
+    }
+  }
+}
+
+TEST(EntryPoint, identity_answers_hold_before_between_and_after_the_host) {
+  PluginLibrary plugin;
+  ASSERT_TRUE(plugin.loaded());
+  FakeHost host;
+  expectIdentity(plugin, "before CALL_INIT");
+  EXPECT_EQ(plugin.call(CALL_INIT, host.address()), 1);
+  expectIdentity(plugin, "with a host");
+  EXPECT_EQ(plugin.call(CALL_DEINIT), 1);
+  expectIdentity(plugin, "after CALL_DEINIT");
+  // None of the queries calls the host, not even reportNoResult.
+  EXPECT_TRUE(host.events.empty());
+}
+
+TEST(EntryPoint, both_name_queries_answer_the_same_address) {
+  PluginLibrary plugin;
+  ASSERT_TRUE(plugin.loaded());
+  EXPECT_EQ(plugin.call(QUERY_NAME_30013), plugin.call(QUERY_NAME_30016));
+}
+
+TEST(EntryPoint, unknown_ids_report_no_result_once_a_host_is_kept) {
+  PluginLibrary plugin;
+  ASSERT_TRUE(plugin.loaded());
+  FakeHost host;
+  for (uint32_t id : {0u, 30014u, 30015u, 99999u, 0xFFFFFFFFu}) {
+    EXPECT_EQ(plugin.call(id), 0) << "before CALL_INIT, id " << id;
+  }
+  EXPECT_TRUE(host.events.empty());
+
+  plugin.call(CALL_INIT, host.address());
+  for (uint32_t id : {0u, 30014u, 30015u, 99999u, 0xFFFFFFFFu}) {
+    host.events.clear();
+    EXPECT_EQ(plugin.call(id), 0) << id;
+    ASSERT_EQ(host.operationSequence(), std::vector<int>{HOST_OP_REPORT_NO_RESULT}) << id;
+    EXPECT_EQ(host.events[0].code, 1);
+  }
+
+  plugin.call(CALL_DEINIT);
+  host.events.clear();
+  EXPECT_EQ(plugin.call(30014), 0);
+  EXPECT_TRUE(host.events.empty());
+}
+
+TEST(EntryPoint, null_record_answers_zero_and_calls_nothing) {
+  PluginLibrary plugin;
+  ASSERT_TRUE(plugin.loaded());
+  FakeHost host;
+  plugin.call(CALL_INIT, host.address());
+  EXPECT_EQ(plugin.callRecord(nullptr), 0);
+  EXPECT_TRUE(host.events.empty());
+  plugin.call(CALL_DEINIT);
+}
+
+TEST(EntryPoint, init_with_null_host_keeps_none) {
+  PluginLibrary plugin;
+  ASSERT_TRUE(plugin.loaded());
+  FakeHost host;
+  plugin.call(CALL_INIT, host.address());
+  EXPECT_EQ(plugin.call(CALL_INIT, 0), 1);
+  EXPECT_EQ(plugin.call(30014), 0);
+  EXPECT_TRUE(host.events.empty()) << "the first host was not forgotten";
+}
+
+// Sends a record whose size field says it ends before p1.
+intptr_t callShort(PluginLibrary& plugin, uint32_t id, intptr_t p1, uint16_t size) {
+  IMessageArgs record{};
+  record.size = size;
+  record.id = id;
+  record.p1 = p1;
+  return plugin.callRecord(&record);
+}
+
+TEST(EntryPoint, record_too_short_for_p1_takes_the_default_path) {
+  PluginLibrary plugin;
+  ASSERT_TRUE(plugin.loaded());
+  FakeHost first;
+  FakeHost second;
+  const uint16_t tooShort = sizeof(IMessageArgs) - 1;
+
+  // Without a host kept, a short CALL_INIT keeps nothing.
+  EXPECT_EQ(callShort(plugin, CALL_INIT, first.address(), tooShort), 0);
+  EXPECT_EQ(plugin.call(30014), 0);
+  EXPECT_TRUE(first.events.empty());
+
+  // With one kept, it reports no result and keeps the first host.
+  plugin.call(CALL_INIT, first.address());
+  EXPECT_EQ(callShort(plugin, CALL_INIT, second.address(), tooShort), 0);
+  EXPECT_EQ(first.operationSequence(), std::vector<int>{HOST_OP_REPORT_NO_RESULT});
+  EXPECT_TRUE(second.events.empty());
+
+  // The identity queries need no parameters and still answer.
+  EXPECT_EQ(callShort(plugin, QUERY_PLUGIN_NUMBER, 0, 6), 889);
+  // CALL_DEINIT needs no parameters either.
+  EXPECT_EQ(callShort(plugin, CALL_DEINIT, 0, 6), 1);
+  first.events.clear();
+  EXPECT_EQ(plugin.call(30014), 0);
+  EXPECT_TRUE(first.events.empty());
+}
+
+TEST(EntryPoint, calls_that_need_the_host_answer_zero_without_one) {
+  PluginLibrary plugin;
+  ASSERT_TRUE(plugin.loaded());
+  for (uint32_t id :
+       {CALL_START, CALL_END, CALL_MESSAGE, CALL_SET_COLUMNS, CALL_UI_REGISTER, CALL_UI_ACTION}) {
+    EXPECT_EQ(plugin.call(id), 0) << id;
+  }
+}
+
+using InitCountFn = int(QMX_STDCALL*)();
+
+TEST(EntryPoint, start_logs_and_initialises_the_common_controls) {
+  PluginLibrary plugin;
+  ASSERT_TRUE(plugin.loaded());
+  auto initCount =
+      reinterpret_cast<InitCountFn>(dlsym(plugin.handle(), "standin_initCommonControlsCount"));
+  ASSERT_NE(initCount, nullptr);
+  const int before = initCount();
+  FakeHost host;
+  plugin.call(CALL_INIT, host.address());
+  EXPECT_EQ(plugin.call(CALL_START), 1);
+  EXPECT_EQ(initCount(), before + 1);
+  ASSERT_FALSE(host.logLines().empty());
+  EXPECT_EQ(host.logLines()[0], "Uruchamiam wtyczke");
+  plugin.call(CALL_DEINIT);
+}
+
+TEST(EntryPoint, end_logs_its_closing_line_in_windows_1250) {
+  PluginLibrary plugin;
+  ASSERT_TRUE(plugin.loaded());
+  FakeHost host;
+  plugin.call(CALL_INIT, host.address());
+  EXPECT_EQ(plugin.call(CALL_END), 1);
+  ASSERT_FALSE(host.logLines().empty());
+  // "Wyłączam wtyczkę" in Windows-1250.
+  EXPECT_EQ(host.logLines().back(),
+            "Wy\xb3\xb9"
+            "czam wtyczk\xea");
+  const qmxtest::HostEvent& log = host.events.back();
+  EXPECT_EQ(log.record.size(), sizeof(IMessageArgs));
+  EXPECT_EQ(qmxtest::readLe(log.record, 0, 2), static_cast<int64_t>(sizeof(IMessageArgs)));
+  EXPECT_EQ(log.p2, 256);
+  plugin.call(CALL_DEINIT);
+}
+
+std::string copyFile(const std::string& from, const std::string& directory) {
+  const std::string to = directory + "/" + from.substr(from.rfind('/') + 1);
+  std::ifstream in(from, std::ios::binary);
+  std::ofstream out(to, std::ios::binary);
+  out << in.rdbuf();
+  return to;
+}
+
+// The build tree's own search path would hide a missing $ORIGIN, so the pair
+// is copied somewhere else first.
+TEST(EntryPoint, plugin_loads_from_any_directory_beside_its_standin) {
+  char pattern[] = "/tmp/quillmax-load-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  const std::string directory = pattern;
+  const std::string plugin = copyFile(qmxtest::kPluginPath, directory);
+  const std::string standin = copyFile(qmxtest::kStandinPath, directory);
+  {
+    PluginLibrary moved(plugin);
+    ASSERT_TRUE(moved.loaded());
+    EXPECT_EQ(moved.call(QUERY_PLUGIN_NUMBER), 889);
+    Dl_info info{};
+    auto initCount = dlsym(moved.handle(), "standin_initCommonControlsCount");
+    ASSERT_NE(initCount, nullptr);
+    ASSERT_NE(dladdr(initCount, &info), 0);
+    EXPECT_EQ(std::string(info.dli_fname), standin) << "the stand-in came from elsewhere";
+  }
+  unlink(plugin.c_str());
+  unlink(standin.c_str());
+  rmdir(directory.c_str());
+}
+
+}  // namespace

@@ -1,0 +1,83 @@
+// A host for tests: an operation table with the messenger's signatures that
+// records every call the plug-in makes and answers as a test sets.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "shell/host_control.h"
+
+namespace qmxtest {
+
+// One call the plug-in made into the host.
+struct HostEvent {
+  int operation = 0;  // table position
+  // hostCall: the record's id, p1 and p2 and its bytes as sent; for HOST_LOG
+  // also the text of the line.
+  uint32_t id = 0;
+  intptr_t p1 = 0;
+  intptr_t p2 = 0;
+  std::vector<uint8_t> record;
+  std::string text;
+  // Configuration reads and writes.
+  int column = 0;
+  uint16_t valueType = 0;
+  intptr_t value = 0;
+  int32_t valueSize = 0;
+  int reserved1 = 0;
+  int reserved2 = 0;
+  // reportNoResult.
+  int code = 0;
+};
+
+struct FakeHost;
+
+// What the plug-in receives as its HostControl. A plain struct with `control`
+// first, so the operations can find their host from the address they get.
+struct FakeHostControl {
+  HostControl control;
+  FakeHost* owner;
+};
+
+struct FakeHost {
+  FakeHostControl control;
+  HostOperation table[HOST_OP_TABLE_SIZE];
+
+  std::vector<HostEvent> events;
+  void* instance = reinterpret_cast<void*>(0x10000000);
+  std::map<int, int32_t> intColumns;
+  std::map<int, std::string> textColumns;
+  // Answers text reads with a null address, as a faulty host might.
+  bool nullTexts = false;
+  // Answers hostCall; the default answers 0. The record is the plug-in's,
+  // valid only during the call.
+  std::function<intptr_t(const IMessageArgs& record)> onHostCall;
+  // Run while a HOST_LOG call is in progress, for tests that look at the
+  // plug-in's state at a given log line.
+  std::function<void(const std::string& line)> onLog;
+
+  FakeHost();
+  FakeHost(const FakeHost&) = delete;
+  FakeHost& operator=(const FakeHost&) = delete;
+
+  // The address to pass as p1 of CALL_INIT.
+  intptr_t address() { return reinterpret_cast<intptr_t>(&control.control); }
+  HostControl* hostControl() { return &control.control; }
+
+  // The lines sent to the log, in order.
+  std::vector<std::string> logLines() const;
+  // The hostCall events other than log lines, in order.
+  std::vector<HostEvent> hostCalls() const;
+  // Events at one table position.
+  std::vector<HostEvent> eventsAt(int operation) const;
+  // Positions of every event, in order (a compact picture of a call).
+  std::vector<int> operationSequence() const;
+};
+
+// Reads a little-endian integer of `width` bytes at `offset` in a record.
+int64_t readLe(const std::vector<uint8_t>& bytes, size_t offset, size_t width);
+
+}  // namespace qmxtest

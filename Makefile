@@ -1,0 +1,42 @@
+# One-word entries for the README's commands. Every target installs what it
+# needs first (Debian packages, PCRE builds), so each works on a fresh machine.
+JOBS ?= 2
+CTEST = ctest --output-on-failure -j $(JOBS)
+
+.PHONY: all run test dll deps native i386 win32 fuzz test-native test-i386 test-win32 \
+        test-fuzz format clean
+
+all: native
+
+deps:
+	bash scripts/install-deps.sh
+
+build/%/CMakeCache.txt: | deps
+	cmake --preset $* >/dev/null
+
+native i386 win32 fuzz: %: deps build/%/CMakeCache.txt
+	cmake --build build/$@ -j $(JOBS)
+
+# The main job: the host simulator on its embedded default rules.
+run: native
+	build/native/quillmax-host
+
+dll: win32
+	@echo "built build/win32/Quillmax.dll"
+
+test-native: native
+	cd build/native && $(CTEST)
+
+test-i386: i386
+	cd build/i386 && $(CTEST)
+
+test-win32: win32
+	cd build/win32 && $(CTEST)
+
+test: test-win32 test-i386 test-native
+
+format:
+	clang-format -i $$(git ls-files '*.cpp' '*.h')
+
+clean:
+	rm -rf build/native build/i386 build/win32 build/fuzz

@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# Inspects the built Quillmax.dll with the mingw binutils and icoutils: the
+# export table, the imports, the version resource and the icon are what the
+# messenger and the Windows shell read, so each must be exactly right.
+# usage: inspect_dll.sh Quillmax.dll
+set -uo pipefail
+
+dll=${1:?usage: inspect_dll.sh Quillmax.dll}
+failures=0
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+
+dump=$(i686-w64-mingw32-objdump -p "$dll") || { echo "FAIL: objdump cannot read $dll" >&2; exit 1; }
+
+# Exports: exactly these three names, and the DLL's own name.
+exports=$(printf '%s\n' "$dump" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' |
+  sed -n 's/^\s*\[ *[0-9]*\] //p' | sort | tr '\n' ' ')
+[ "$exports" = "_IMessageProc@4 pcre_free pcre_malloc " ] ||
+  fail "exports are '$exports'"
+printf '%s\n' "$dump" | grep -Eq '^Name[[:space:]]+[0-9a-f]+[[:space:]]+Quillmax\.dll$' ||
+  fail "the export directory does not name the DLL Quillmax.dll"
+
+# Imports: system DLLs only, and InitCommonControls by ordinal 17.
+imported=$(printf '%s\n' "$dump" | sed -n 's/^\s*DLL Name: //p' | tr 'a-z' 'A-Z' | sort | tr '\n' ' ')
+for name in $imported; do
+  case "$name" in
+    KERNEL32.DLL | MSVCRT.DLL | USER32.DLL | COMCTL32.DLL) ;;
+    *) fail "imports from $name, which is not a system DLL" ;;
+  esac
+done
+comctl=$(printf '%s\n' "$dump" | sed -n '/DLL Name: COMCTL32.dll/,/^$/p')
+printf '%s\n' "$comctl" | grep -Eq '^\s*80000011\s+17\s+<none>' ||
+  fail "COMCTL32 is not imported by ordinal 17"
+printf '%s\n' "$comctl" | grep -q 'InitCommonControls' &&
+  fail "InitCommonControls is imported by name"
+user32=$(printf '%s\n' "$dump" | sed -n '/DLL Name: USER32.dll/,/^$/p')
+for function in ${QUILLMAX_USER32_IMPORTS:-}; do
+  printf '%s\n' "$user32" | grep -Eq "\s$function$" || fail "USER32 $function is not imported"
+done
+
+# Resources: icon group 101 and the version block, both Polish (1045).
+listing=$(wrestool -l "$dll")
+printf '%s\n' "$listing" | grep -Eq -- '--type=14 --name=101 --language=1045' ||
+  fail "no icon group 101 in Polish"
+printf '%s\n' "$listing" | grep -Eq -- '--type=16 --name=1 --language=1045' ||
+  fail "no version resource in Polish"
+
+version_hex=$(wrestool -x --raw -t16 "$dll" | od -An -v -tx1 | tr -s ' \n' ' ')
+# VS_FIXEDFILEINFO after its signature: structure version, file version
+# 0.0.5.0, product version 0.0.5.0, flags mask, flags with VS_FF_SPECIALBUILD.
+fixed="bd 04 ef fe 00 00 01 00 00 00 00 00 00 00 05 00 00 00 00 00 00 00 05 00 3f 00 00 00 20 00 00 00"
+case "$version_hex" in
+  *"$fixed"*) ;;
+  *) fail "fixed version info is not 0.0.5.0 with the special-build flag" ;;
+esac
+# Translation: language 0x0415, code page 0x04B0.
+case "$version_hex" in
+  *"15 04 b0 04"*) ;;
+  *) fail "the translation entry is not 0x0415, 0x04B0" ;;
+esac
+
+strings_list=$(wrestool -x --raw -t16 "$dll" | strings -el)
+expect_string() {
+  local key=$1 value=$2
+  printf '%s\n' "$strings_list" | grep -A1 -x -- "$key" | tail -n 1 | grep -qx -- "$value" ||
+    fail "version string $key is not '$value'"
+}
+printf '%s\n' "$strings_list" | grep -qx '041504B0' || fail "no string table 041504B0"
+expect_string FileVersion "0, 0, 5, 0"
+expect_string ProductVersion "0, 0, 5, 0"
+expect_string SpecialBuild "beta"
+expect_string FileDescription "zmiana wiadomosci w locie"
+expect_string InternalName "Quillmax"
+expect_string OriginalFilename "Quillmax.dll"
+expect_string ProductName "Quillmax _ Parleon plugin"
+
+if [ "$failures" -ne 0 ]; then
+  echo "$failures check(s) failed for $dll" >&2
+  exit 1
+fi
+echo "Quillmax.dll: exports, imports, version and icon as required"

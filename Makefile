@@ -33,7 +33,15 @@ test-i386: i386
 test-win32: win32
 	cd build/win32 && $(CTEST)
 
-test: test-win32 test-i386 test-native
+# A short, fixed fuzzing run of each target under AddressSanitizer.
+FUZZ_RUNS ?= 20000
+test-fuzz: fuzz
+	mkdir -p build/fuzz/corpus/substitute
+	build/fuzz/fuzz/fuzz_substitute -runs=$(FUZZ_RUNS) -max_len=4096 -timeout=10 \
+	  -dict=fuzz/substitute.dict -artifact_prefix=build/fuzz/ \
+	  build/fuzz/corpus/substitute fuzz/corpus/substitute
+
+test: test-win32 test-i386 test-fuzz test-native
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

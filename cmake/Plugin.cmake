@@ -3,6 +3,7 @@
 set(QUILLMAX_PLUGIN_SOURCES
   shell/entry_point.cpp
   shell/host_services.cpp
+  regex/regex_replacer.cpp
 )
 
 add_library(quillmax_objects OBJECT ${QUILLMAX_PLUGIN_SOURCES})

@@ -19,7 +19,7 @@ exports=$(printf '%s\n' "$dump" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/
   sed -n 's/^\s*\[ *[0-9]*\] //p' | sort | tr '\n' ' ')
 [ "$exports" = "_IMessageProc@4 pcre_free pcre_malloc " ] ||
   fail "exports are '$exports'"
-printf '%s\n' "$dump" | grep -Eq '^Name[[:space:]]+[0-9a-f]+[[:space:]]+Quillmax\.dll$' ||
+grep -Eq '^Name[[:space:]]+[0-9a-f]+[[:space:]]+Quillmax\.dll$' <<<"$dump" ||
   fail "the export directory does not name the DLL Quillmax.dll"
 
 # Imports: system DLLs only, and InitCommonControls by ordinal 17.
@@ -31,20 +31,20 @@ for name in $imported; do
   esac
 done
 comctl=$(printf '%s\n' "$dump" | sed -n '/DLL Name: COMCTL32.dll/,/^$/p')
-printf '%s\n' "$comctl" | grep -Eq '^\s*80000011\s+17\s+<none>' ||
+grep -Eq '^\s*80000011\s+17\s+<none>' <<<"$comctl" ||
   fail "COMCTL32 is not imported by ordinal 17"
-printf '%s\n' "$comctl" | grep -q 'InitCommonControls' &&
+grep -q 'InitCommonControls' <<<"$comctl" &&
   fail "InitCommonControls is imported by name"
 user32=$(printf '%s\n' "$dump" | sed -n '/DLL Name: USER32.dll/,/^$/p')
 for function in ${QUILLMAX_USER32_IMPORTS:-}; do
-  printf '%s\n' "$user32" | grep -Eq "\s$function$" || fail "USER32 $function is not imported"
+  grep -Eq "\s$function$" <<<"$user32" || fail "USER32 $function is not imported"
 done
 
 # Resources: icon group 101 and the version block, both Polish (1045).
 listing=$(wrestool -l "$dll")
-printf '%s\n' "$listing" | grep -Eq -- '--type=14 --name=101 --language=1045' ||
+grep -Eq -- '--type=14 --name=101 --language=1045' <<<"$listing" ||
   fail "no icon group 101 in Polish"
-printf '%s\n' "$listing" | grep -Eq -- '--type=16 --name=1 --language=1045' ||
+grep -Eq -- '--type=16 --name=1 --language=1045' <<<"$listing" ||
   fail "no version resource in Polish"
 
 version_hex=$(wrestool -x --raw -t16 "$dll" | od -An -v -tx1 | tr -s ' \n' ' ')
@@ -64,10 +64,11 @@ esac
 strings_list=$(wrestool -x --raw -t16 "$dll" | strings -el)
 expect_string() {
   local key=$1 value=$2
-  printf '%s\n' "$strings_list" | grep -A1 -x -- "$key" | tail -n 1 | grep -qx -- "$value" ||
-    fail "version string $key is not '$value'"
+  local found
+  found=$(grep -A1 -x -- "$key" <<<"$strings_list" | tail -n 1)
+  [ "$found" = "$value" ] || fail "version string $key is '$found', not '$value'"
 }
-printf '%s\n' "$strings_list" | grep -qx '041504B0' || fail "no string table 041504B0"
+grep -qx '041504B0' <<<"$strings_list" || fail "no string table 041504B0"
 expect_string FileVersion "0, 0, 5, 0"
 expect_string ProductVersion "0, 0, 5, 0"
 expect_string SpecialBuild "beta"

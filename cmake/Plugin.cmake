@@ -4,6 +4,10 @@ set(QUILLMAX_PLUGIN_SOURCES
   shell/entry_point.cpp
   shell/host_services.cpp
   regex/regex_replacer.cpp
+  correction/ext_params.cpp
+  rules/rule_store.cpp
+  correction/rule_application.cpp
+  correction/correct_message.cpp
 )
 
 add_library(quillmax_objects OBJECT ${QUILLMAX_PLUGIN_SOURCES})

@@ -1,12 +1,14 @@
 #include "shell/entry_point.h"
 
+#include "correction/correct_message.h"
 #include "platform/windows_api.h"
+#include "rules/rule_store.h"
 #include "shell/call_ids.h"
 #include "shell/host_services.h"
 #include "shell/identity.h"
 
-const char kPluginVersion[] = "0.0.5beta";
-const char kPluginName[] = "Quillmax";
+const char kPluginVersion[] = QMX_VERSION_TEXT;
+const char kPluginName[] = QMX_PLUGIN_NAME;
 
 namespace {
 
@@ -28,10 +30,12 @@ intptr_t onStart() {
   // The rule list's window class "SysListView32" must exist before the
   // settings page asks for the list.
   InitCommonControls();
+  loadRuleBase();
   return 1;
 }
 
 intptr_t onEnd() {
+  saveRuleBase();
   hostLog(
       "Wy\xb3\xb9"
       "czam wtyczk\xea");
@@ -77,6 +81,9 @@ intptr_t dispatch(const IMessageArgs* args) {
       return onStart();
     case CALL_END:
       return onEnd();
+    case CALL_MESSAGE:
+      if (p1 == 0) return defaultPath();
+      return correctMessage(reinterpret_cast<ChatMessage*>(p1)) ? 2 : defaultPath();
     default:
       return defaultPath();
   }

@@ -3,6 +3,10 @@
 
 #include <cstdint>
 
+// A macro so that texts built at compile time can embed it.
+#define QMX_VERSION_TEXT "0.0.5beta"
+#define QMX_PLUGIN_NAME "Quillmax"
+
 constexpr int32_t kPluginNumber = 889;
 constexpr int32_t kPluginKind = 665;
 

@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <cstring>
-#include <fstream>
 #include <string>
 
 #include "shell/call_ids.h"
@@ -185,37 +184,6 @@ TEST(EntryPoint, end_logs_its_closing_line_in_windows_1250) {
   EXPECT_EQ(qmxtest::readLe(log.record, 0, 2), static_cast<int64_t>(sizeof(IMessageArgs)));
   EXPECT_EQ(log.p2, 256);
   plugin.call(CALL_DEINIT);
-}
-
-std::string copyFile(const std::string& from, const std::string& directory) {
-  const std::string to = directory + "/" + from.substr(from.rfind('/') + 1);
-  std::ifstream in(from, std::ios::binary);
-  std::ofstream out(to, std::ios::binary);
-  out << in.rdbuf();
-  return to;
-}
-
-// The build tree's own search path would hide a missing $ORIGIN, so the pair
-// is copied somewhere else first.
-TEST(EntryPoint, plugin_loads_from_any_directory_beside_its_standin) {
-  char pattern[] = "/tmp/quillmax-load-XXXXXX";
-  ASSERT_NE(mkdtemp(pattern), nullptr);
-  const std::string directory = pattern;
-  const std::string plugin = copyFile(qmxtest::kPluginPath, directory);
-  const std::string standin = copyFile(qmxtest::kStandinPath, directory);
-  {
-    PluginLibrary moved(plugin);
-    ASSERT_TRUE(moved.loaded());
-    EXPECT_EQ(moved.call(QUERY_PLUGIN_NUMBER), 889);
-    Dl_info info{};
-    auto initCount = dlsym(moved.handle(), "standin_initCommonControlsCount");
-    ASSERT_NE(initCount, nullptr);
-    ASSERT_NE(dladdr(initCount, &info), 0);
-    EXPECT_EQ(std::string(info.dli_fname), standin) << "the stand-in came from elsewhere";
-  }
-  unlink(plugin.c_str());
-  unlink(standin.c_str());
-  rmdir(directory.c_str());
 }
 
 }  // namespace

@@ -1,0 +1,96 @@
+#include "correction/correct_message.h"
+
+#include <string>
+
+#include "correction/ext_params.h"
+#include "correction/rule_application.h"
+#include "rules/rule_store.h"
+#include "shell/call_ids.h"
+#include "shell/element_ids.h"
+#include "shell/host_services.h"
+
+const char kCorrectionMarkKey[] = "quillmax";
+const char kCorrectionMarkValue[] = "1";
+
+namespace {
+
+std::string textAt(intptr_t address) {
+  return address ? std::string(reinterpret_cast<const char*>(address)) : std::string();
+}
+
+bool isEligible(const ChatMessage& message) {
+  if (message.flags & MSG_OUTGOING) return true;
+  return getConfigInt(COLUMN_INCOMING) != 0;
+}
+
+void applyAllRules(std::string& text) {
+  // The bound is read anew each time: the store is the one the editor
+  // changes, and nothing may index past its end.
+  for (size_t i = 0; i < ruleCount(); ++i) {
+    const std::string from = ruleFrom(i);
+    const std::string to = ruleTo(i);
+    switch (ruleTypeNumber(i)) {
+      case TYPE_WORD:
+        applyWordRule(text, from, to);
+        break;
+      case TYPE_PERL:
+        applyPerlRule(text, from, to);
+        break;
+      default:
+        break;  // a rule of neither kind is kept but never applied
+    }
+  }
+}
+
+}  // namespace
+
+Call101Args makeCall101Args(intptr_t messageNumber) {
+  Call101Args args{};
+  args.size = sizeof(Call101Args);
+  args.id = static_cast<uint32_t>(-1);
+  args.aux2 = static_cast<uint32_t>(-1);
+  args.p1 = messageNumber;
+  return args;
+}
+
+bool correctMessage(ChatMessage* message) {
+  if (!isEligible(*message)) return false;
+  const std::string receivedExt = textAt(message->ext);
+  if (getExtParam(receivedExt, kCorrectionMarkKey) == kCorrectionMarkValue) return false;
+
+  std::string text = textAt(message->body);
+  applyAllRules(text);
+
+  hostLog(
+      "Update wiadomo\x9c"
+      "ci");
+  hostLog(
+      "Wysy\xb3"
+      "am poprawion\xb9");
+
+  const std::string markedExt = setExtParam(receivedExt, kCorrectionMarkKey, kCorrectionMarkValue);
+  ChatMessage copy{};
+  copy.size = sizeof(ChatMessage);
+  copy.carried6 = message->carried6;
+  copy.carried10 = message->carried10;
+  copy.carriedText14 = message->carriedText14;
+  copy.carriedText18 = message->carriedText18;
+  copy.carried50 = message->carried50;
+  copy.carried54 = message->carried54;
+  copy.flags = message->flags;
+  copy.body = reinterpret_cast<intptr_t>(text.c_str());
+  copy.ext = reinterpret_cast<intptr_t>(markedExt.c_str());
+
+  const intptr_t messageNumber = hostCall(HOST_SEND_MESSAGE, reinterpret_cast<intptr_t>(&copy), 0);
+  Call101Args announcement = makeCall101Args(messageNumber);
+  if (messageNumber != 0) {
+    hostCall(HOST_CALL_101, reinterpret_cast<intptr_t>(&announcement), 0);
+  }
+
+  hostLog(
+      "Wiadomo\x9c\xe6 wys\xb3"
+      "ana");
+  hostLog("Kasuj\xea star\xb9");
+  message->flags &= ~static_cast<uint32_t>(MSG_FLAG_80);
+  return true;
+}

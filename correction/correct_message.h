@@ -1,0 +1,17 @@
+// The plug-in's main work: correcting one chat message.
+#pragma once
+
+#include "correction/chat_message.h"
+
+// The ext key and value that mark a copy the plug-in made.
+extern const char kCorrectionMarkKey[];
+extern const char kCorrectionMarkValue[];
+
+// Corrects `message` when it is eligible (outgoing, or incoming with the
+// incoming option on) and not marked: runs every rule over a copy of its
+// text, hands the host a marked copy (call 100, then call 101 when the host
+// answered a message number), and clears bit 0x80 of `message`. Returns true
+// when the copy was handed over, whatever the host answered; false when the
+// message is left alone, untouched. A null body or ext reads as the empty
+// text.
+bool correctMessage(ChatMessage* message);

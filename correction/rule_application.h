@@ -1,0 +1,36 @@
+// Applying one rule to a message text.
+#pragma once
+
+#include <functional>
+#include <string>
+
+// A word rule runs as three substitutions; passes are numbered 1 to 3.
+constexpr int kWordRulePasses = 3;
+
+// Matches one separator between words: a run of . , ! ? -, or one space,
+// carriage return or line feed.
+extern const char kWordSeparatorGroup[];
+
+// The pattern of word-rule pass `pass` (1: From between two separators or as
+// the whole text; 2: at the start, before a separator; 3: at the end, after a
+// separator). `from` is inserted as pattern text, unescaped. Without
+// `caseSensitive` the pattern ignores the case of A-Z.
+std::string wordRulePattern(int pass, const std::string& from, bool caseSensitive);
+
+// The template of word-rule pass `pass`: `to` with the separators the pass
+// keeps around it.
+std::string wordRuleTemplate(int pass, const std::string& to);
+
+// Replaces `from` as a whole word in `text` by `to`, in three passes. Reads
+// the case option (column "Rewordix/CaseSensitive") anew for each pass. A
+// pass whose pattern does not compile leaves the text as it is.
+void applyWordRule(std::string& text, const std::string& from, const std::string& to);
+
+// The same with the case option answered by `caseSensitive`, asked once
+// before each pass; for tools that replay rules outside the messenger.
+void applyWordRule(std::string& text, const std::string& from, const std::string& to,
+                   const std::function<bool()>& caseSensitive);
+
+// Replaces every match of the delimited pattern `from` in `text` by the
+// template `to`. A pattern that does not compile leaves the text unchanged.
+void applyPerlRule(std::string& text, const std::string& from, const std::string& to);

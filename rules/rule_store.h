@@ -1,0 +1,95 @@
+// The rule base: every replacement rule, held in memory as three aligned
+// lists of Windows-1250 texts, filled from the host's configuration at start
+// (and on a manual reload) and written back at the end.
+//
+// Rule i is (From[i], To[i], Type[i]). Every change touches the three lists at
+// the same index, so To and Type always hold exactly ruleCount() entries and a
+// rule's To and Type never move to another rule. Used only on the host's
+// calling thread; there is no lock.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+// Type numbers of the two kinds of rule; any other number makes a rule that
+// is kept and saved but never applied.
+constexpr int TYPE_WORD = 0;
+constexpr int TYPE_PERL = 1;
+
+// Ends every entry of a stored column, the last one included.
+constexpr char RULE_SEPARATOR[] = "\r\n";
+
+// The three lists; the list order is the order in which rules are applied and
+// shown. There is one instance, inside the plug-in, reached through the
+// functions below.
+struct RuleStore {
+  std::vector<std::string> From;  // the text or pattern to find
+  std::vector<std::string> To;    // the replacement text or template
+  std::vector<std::string> Type;  // the type number as decimal text
+};
+
+// Read-only view of the one store, for readers that walk all rules.
+const RuleStore& ruleStore();
+
+// Empties the store and refills it from the columns "Rewordix/From", "/To"
+// and "/Type", read in that order. Entries load as they stand (duplicates,
+// empty texts and bad patterns included). A To or Type column shorter than
+// From is padded with "" and "0" (a rule without a stored type is a word
+// rule); a longer one is cut to the number of rules. Writes three log lines,
+// the last with the number of rules loaded. Without a host it empties the
+// store and logs nothing.
+void loadRuleBase();
+
+// Writes the store to the three columns (From, then To, then Type), each entry
+// followed by RULE_SEPARATOR; an empty store writes three empty texts. A CR LF
+// inside an entry cannot be stored, so it is written as a lone LF (repeatedly:
+// "\r\r\n" becomes "\n") and the next load gives back aligned rules; every
+// other text is stored byte for byte. The store in memory is not changed.
+// Writes no log line and ignores the host's answers.
+void saveRuleBase();
+
+// Cuts one stored column into its entries, in order. Each RULE_SEPARATOR ends
+// one entry; an entry may be empty (a separator at the start, or two in a
+// row). Non-empty text after the last separator is one more entry. The empty
+// text yields no entries.
+std::vector<std::string> splitColumn(const std::string& text);
+
+// The rules held by three stored column texts, aligned as loadRuleBase
+// aligns them: From decides the number of rules, a short To or Type column is
+// padded with "" and "0", a longer one is cut.
+RuleStore parseRuleColumns(const std::string& fromText, const std::string& toText,
+                           const std::string& typeText);
+
+// The stored text of one column: each entry made storable (a CR LF inside
+// becomes a lone LF) and followed by RULE_SEPARATOR.
+std::string joinColumn(const std::vector<std::string>& entries);
+
+// The number of rules.
+size_t ruleCount();
+
+// The fields of rule `index`. Throws std::out_of_range when `index` is not
+// below ruleCount(). The reference is valid until the store next changes.
+const std::string& ruleFrom(size_t index);
+const std::string& ruleTo(size_t index);
+const std::string& ruleType(size_t index);
+
+// The Type of rule `index` read as a number (see readTypeNumber). Throws
+// std::out_of_range when `index` is not below ruleCount().
+int ruleTypeNumber(size_t index);
+
+// Appends a rule at the end: `from` and `to` as given, `type` as its decimal
+// text (a leading "-" when negative, no leading zeros). The texts are kept as
+// typed; saveRuleBase makes them storable.
+void appendRule(const std::string& from, const std::string& to, int type);
+
+// Removes rule `index` from all three lists; later rules move up by one. An
+// index not below ruleCount() changes nothing.
+void removeRule(size_t index);
+
+// Reads a Type text as the C library's atoi reads it in the C locale: optional
+// white space (space, \t, \n, \v, \f, \r), an optional sign, then decimal
+// digits up to the first other character. A text that does not begin that way
+// (the empty text included) gives 0. Beyond the range of int the result
+// saturates to INT_MIN or INT_MAX, so every build gives the same number.
+int readTypeNumber(const std::string& text);

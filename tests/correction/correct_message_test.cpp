@@ -1,0 +1,296 @@
+#include "correction/correct_message.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "rules/rule_store.h"
+#include "shell/call_ids.h"
+#include "shell/element_ids.h"
+#include "shell/host_services.h"
+#include "tests/support/fake_host.h"
+
+namespace {
+
+using qmxtest::FakeHost;
+using qmxtest::HostEvent;
+using qmxtest::readLe;
+
+// "Update wiadomości", "Wysyłam poprawioną", "Wiadomość wysłana", "Kasuję
+// starą" in Windows-1250.
+const std::vector<std::string> kCorrectionLog = {
+    "Update wiadomo\x9c"
+    "ci",
+    "Wysy\xb3"
+    "am poprawion\xb9",
+    "Wiadomo\x9c\xe6 wys\xb3"
+    "ana",
+    "Kasuj\xea star\xb9"};
+
+struct Rule {
+  std::string from, to, type;
+};
+
+// A received message whose texts live as long as the object.
+struct Message {
+  std::string body;
+  std::string ext;
+  ChatMessage record{};
+
+  Message(std::string bodyText, std::string extText, uint32_t flags)
+      : body(std::move(bodyText)), ext(std::move(extText)) {
+    record.size = sizeof(ChatMessage);
+    record.reserved2 = 0x22222222;
+    record.carried6 = 6;
+    record.carried10 = 10;
+    record.carriedText14 = 0x1414;
+    record.carriedText18 = 0x1818;
+    record.body = reinterpret_cast<intptr_t>(body.c_str());
+    record.ext = reinterpret_cast<intptr_t>(ext.c_str());
+    record.flags = flags;
+    record.ref = ActionRef{7, 8, 9};
+    record.reserved46 = 46;
+    record.carried50 = 50;
+    record.carried54 = 54;
+  }
+};
+
+// What the host received with call 100, copied while the call ran.
+struct SentCopy {
+  std::vector<uint8_t> bytes;
+  std::string body;
+  std::string ext;
+};
+
+class CorrectMessageTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setHostControl(host.hostControl());
+    host.onHostCall = [this](const IMessageArgs& record) -> intptr_t {
+      if (record.id == HOST_SEND_MESSAGE) {
+        const auto* copy = reinterpret_cast<const ChatMessage*>(record.p1);
+        const auto* bytes = reinterpret_cast<const uint8_t*>(copy);
+        sent.push_back({std::vector<uint8_t>(bytes, bytes + sizeof(ChatMessage)),
+                        reinterpret_cast<const char*>(copy->body),
+                        reinterpret_cast<const char*>(copy->ext)});
+        return messageNumber;
+      }
+      if (record.id == HOST_CALL_101) {
+        const auto* bytes = reinterpret_cast<const uint8_t*>(record.p1);
+        announced.emplace_back(bytes, bytes + sizeof(Call101Args));
+      }
+      return 0;
+    };
+    useRules({});
+  }
+  void TearDown() override {
+    host.textColumns.clear();
+    loadRuleBase();
+    setHostControl(nullptr);
+  }
+
+  void useRules(const std::vector<Rule>& rules) {
+    std::string from, to, type;
+    for (const Rule& rule : rules) {
+      from += rule.from + "\r\n";
+      to += rule.to + "\r\n";
+      type += rule.type + "\r\n";
+    }
+    host.textColumns[COLUMN_FROM] = from;
+    host.textColumns[COLUMN_TO] = to;
+    host.textColumns[COLUMN_TYPE] = type;
+    loadRuleBase();
+    host.events.clear();
+  }
+
+  // Corrects an outgoing message with no ext and gives the text sent.
+  std::string corrected(const std::string& text) {
+    Message message(text, "", MSG_OUTGOING);
+    sent.clear();
+    EXPECT_TRUE(correctMessage(&message.record));
+    return sent.empty() ? "<nothing sent>" : sent.back().body;
+  }
+
+  FakeHost host;
+  intptr_t messageNumber = 41;
+  std::vector<SentCopy> sent;
+  std::vector<std::vector<uint8_t>> announced;
+};
+
+TEST_F(CorrectMessageTest, incoming_message_with_option_off_is_left_alone) {
+  host.intColumns[COLUMN_INCOMING] = 0;
+  Message message("kot", "", MSG_FLAG_80);
+  EXPECT_FALSE(correctMessage(&message.record));
+  EXPECT_EQ(host.operationSequence(), std::vector<int>{HOST_OP_READ_CONFIG});
+  EXPECT_EQ(host.events[0].column, COLUMN_INCOMING);
+  EXPECT_EQ(+message.record.flags, +MSG_FLAG_80);
+}
+
+TEST_F(CorrectMessageTest, incoming_message_with_option_on_is_corrected) {
+  host.intColumns[COLUMN_INCOMING] = 1;
+  Message message("kot", "", 0);
+  EXPECT_TRUE(correctMessage(&message.record));
+  EXPECT_EQ(sent.size(), 1u);
+}
+
+TEST_F(CorrectMessageTest, outgoing_message_never_reads_the_incoming_option) {
+  Message message("kot", "", MSG_OUTGOING);
+  EXPECT_TRUE(correctMessage(&message.record));
+  for (const HostEvent& event : host.eventsAt(HOST_OP_READ_CONFIG)) {
+    EXPECT_NE(event.column, COLUMN_INCOMING);
+  }
+}
+
+struct MarkCase {
+  const char* ext;
+  bool corrected;
+};
+
+TEST_F(CorrectMessageTest, only_the_exact_mark_leaves_a_message_alone) {
+  const MarkCase cases[] = {
+      {"", true},
+      {"\x1aquillmax=1", false},
+      {"\x1a"
+       "a=b\x1aquillmax=1\x1a"
+       "c=d",
+       false},
+      {"\x1aquillmax=0", true},
+      {"\x1aquillmax=10", true},
+      {"\x1aquillmax=", true},
+      {"quillmax=1", true},
+      {"\x1aQUILLMAX=1", true},
+  };
+  for (const MarkCase& c : cases) {
+    Message message("kot", c.ext, MSG_OUTGOING);
+    sent.clear();
+    host.events.clear();
+    EXPECT_EQ(correctMessage(&message.record), c.corrected) << c.ext;
+    EXPECT_EQ(sent.size(), c.corrected ? 1u : 0u) << c.ext;
+    if (!c.corrected) {
+      EXPECT_TRUE(host.events.empty()) << c.ext;
+    }
+  }
+}
+
+TEST_F(CorrectMessageTest, empty_rule_base_sends_a_marked_copy_of_the_same_text) {
+  Message message("Ala ma kota",
+                  "\x1a"
+                  "a=b",
+                  MSG_OUTGOING | 0x100);
+  EXPECT_TRUE(correctMessage(&message.record));
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(sent[0].body, "Ala ma kota");
+  EXPECT_EQ(sent[0].ext,
+            "\x1a"
+            "a=b\x1aquillmax=1");
+  EXPECT_EQ(host.logLines(), kCorrectionLog);
+}
+
+TEST_F(CorrectMessageTest, copy_carries_exactly_the_listed_fields) {
+  Message message("kot", "", MSG_OUTGOING | MSG_FLAG_80 | 0x4000);
+  ASSERT_TRUE(correctMessage(&message.record));
+  const std::vector<uint8_t>& copy = sent.at(0).bytes;
+  EXPECT_EQ(readLe(copy, offsetof(ChatMessage, size), 2),
+            static_cast<int64_t>(sizeof(ChatMessage)));
+  EXPECT_EQ(readLe(copy, offsetof(ChatMessage, reserved2), 4), 0);
+  EXPECT_EQ(readLe(copy, offsetof(ChatMessage, carried6), 4), 6);
+  EXPECT_EQ(readLe(copy, offsetof(ChatMessage, carried10), 4), 10);
+  EXPECT_EQ(readLe(copy, offsetof(ChatMessage, carriedText14), sizeof(intptr_t)), 0x1414);
+  EXPECT_EQ(readLe(copy, offsetof(ChatMessage, carriedText18), sizeof(intptr_t)), 0x1818);
+  EXPECT_EQ(readLe(copy, offsetof(ChatMessage, flags), 4), MSG_OUTGOING | MSG_FLAG_80 | 0x4000)
+      << "the copy keeps bit 0x80 as received";
+  for (size_t offset = offsetof(ChatMessage, ref); offset < offsetof(ChatMessage, carried50);
+       ++offset) {
+    EXPECT_EQ(copy[offset], 0) << "byte " << offset << " of the copy";
+  }
+  EXPECT_EQ(readLe(copy, offsetof(ChatMessage, carried50), 4), 50);
+  EXPECT_EQ(readLe(copy, offsetof(ChatMessage, carried54), 4), 54);
+  EXPECT_EQ(+message.record.flags, MSG_OUTGOING | 0x4000u) << "bit 0x80 cleared on the original";
+}
+
+TEST_F(CorrectMessageTest, host_calls_and_log_lines_come_in_order) {
+  Message message("kot", "", MSG_OUTGOING);
+  ASSERT_TRUE(correctMessage(&message.record));
+  std::vector<std::string> picture;
+  for (const HostEvent& event : host.events) {
+    if (event.operation != HOST_OP_HOST_CALL) continue;
+    picture.push_back(event.id == HOST_LOG ? event.text : std::to_string(event.id));
+  }
+  const std::vector<std::string> expected = {kCorrectionLog[0], kCorrectionLog[1], "100", "101",
+                                             kCorrectionLog[2], kCorrectionLog[3]};
+  EXPECT_EQ(picture, expected);
+  for (const HostEvent& event : host.hostCalls()) EXPECT_EQ(event.p2, 0);
+}
+
+TEST_F(CorrectMessageTest, call_101_record_holds_the_message_number) {
+  messageNumber = 0x12345678;
+  Message message("kot", "", MSG_OUTGOING);
+  ASSERT_TRUE(correctMessage(&message.record));
+  ASSERT_EQ(announced.size(), 1u);
+  const std::vector<uint8_t>& args = announced[0];
+  EXPECT_EQ(readLe(args, 0, 2), static_cast<int64_t>(sizeof(Call101Args)));
+  EXPECT_EQ(readLe(args, 2, 4), -1);
+  EXPECT_EQ(readLe(args, 6, 4), 0);
+  EXPECT_EQ(readLe(args, 10, 4), -1);
+  EXPECT_EQ(readLe(args, 14, 4), 0);
+  EXPECT_EQ(readLe(args, 18, 4), 0);
+  EXPECT_EQ(readLe(args, offsetof(IMessageArgs, p1), sizeof(intptr_t)), 0x12345678);
+  EXPECT_EQ(readLe(args, offsetof(IMessageArgs, p2), sizeof(intptr_t)), 0);
+}
+
+TEST_F(CorrectMessageTest, message_not_taken_still_drops_the_original) {
+  messageNumber = 0;
+  Message message("kot", "", MSG_OUTGOING | MSG_FLAG_80);
+  EXPECT_TRUE(correctMessage(&message.record));
+  EXPECT_TRUE(announced.empty());
+  EXPECT_EQ(host.logLines(), kCorrectionLog);
+  EXPECT_EQ(+message.record.flags, +MSG_OUTGOING);
+}
+
+TEST_F(CorrectMessageTest, rules_apply_in_list_order) {
+  useRules({{"a", "b", "0"}, {"b", "c", "0"}});
+  EXPECT_EQ(corrected("a"), "c");
+  useRules({{"b", "c", "0"}, {"a", "b", "0"}});
+  EXPECT_EQ(corrected("a"), "b");
+}
+
+struct TypeCase {
+  const char* type;
+  const char* expected;
+};
+
+TEST_F(CorrectMessageTest, type_text_is_read_as_atoi_reads_it) {
+  // The rule «/k/» -> «X» over the text «/k/» shows which kind ran: a word
+  // rule replaces the whole text, a Perl rule only the «k».
+  const char* word = "X";
+  const char* perl = "/X/";
+  const char* skipped = "/k/";
+  const TypeCase cases[] = {
+      {"", word},     {"x", word},     {"0", word},   {" 0", word},
+      {"2", skipped}, {"-1", skipped}, {"1", perl},   {"1x", perl},
+      {"+1", perl},   {"01", perl},    {"\t1", perl}, {"99999999999", skipped},
+  };
+  for (const TypeCase& c : cases) {
+    useRules({{"/k/", "X", c.type}});
+    EXPECT_EQ(corrected("/k/"), c.expected) << "type «" << c.type << "»";
+  }
+}
+
+TEST_F(CorrectMessageTest, null_body_and_ext_read_as_empty_texts) {
+  Message message("", "", MSG_OUTGOING);
+  message.record.body = 0;
+  message.record.ext = 0;
+  EXPECT_TRUE(correctMessage(&message.record));
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(sent[0].body, "");
+  EXPECT_EQ(sent[0].ext, "\x1aquillmax=1");
+}
+
+TEST_F(CorrectMessageTest, broken_rule_is_skipped_and_later_rules_run) {
+  useRules({{"/(/", "x", "1"}, {"kot(", "x", "0"}, {"kot", "pies", "0"}});
+  EXPECT_EQ(corrected("a kot b"), "a pies b");
+}
+
+}  // namespace

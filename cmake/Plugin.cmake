@@ -8,6 +8,9 @@ set(QUILLMAX_PLUGIN_SOURCES
   rules/rule_store.cpp
   correction/rule_application.cpp
   correction/correct_message.cpp
+  shell/page_services.cpp
+  shell/settings_page.cpp
+  editor/rule_list_editor.cpp
 )
 
 add_library(quillmax_objects OBJECT ${QUILLMAX_PLUGIN_SOURCES})

@@ -1,11 +1,13 @@
 #include "shell/entry_point.h"
 
 #include "correction/correct_message.h"
+#include "editor/rule_list_editor.h"
 #include "platform/windows_api.h"
 #include "rules/rule_store.h"
 #include "shell/call_ids.h"
 #include "shell/host_services.h"
 #include "shell/identity.h"
+#include "shell/settings_page.h"
 
 const char kPluginVersion[] = QMX_VERSION_TEXT;
 const char kPluginName[] = QMX_PLUGIN_NAME;
@@ -81,9 +83,16 @@ intptr_t dispatch(const IMessageArgs* args) {
       return onStart();
     case CALL_END:
       return onEnd();
+    case CALL_SET_COLUMNS:
+      return onSetColumns();
+    case CALL_UI_REGISTER:
+      return onUiRegister();
     case CALL_MESSAGE:
       if (p1 == 0) return defaultPath();
       return correctMessage(reinterpret_cast<ChatMessage*>(p1)) ? 2 : defaultPath();
+    case CALL_UI_ACTION:
+      if (!hasParams) return defaultPath();
+      return onUiAction(reinterpret_cast<ActionEvent*>(p1));
     default:
       return defaultPath();
   }

@@ -36,7 +36,8 @@ grep -Eq '^\s*80000011\s+17\s+<none>' <<<"$comctl" ||
 grep -q 'InitCommonControls' <<<"$comctl" &&
   fail "InitCommonControls is imported by name"
 user32=$(printf '%s\n' "$dump" | sed -n '/DLL Name: USER32.dll/,/^$/p')
-for function in ${QUILLMAX_USER32_IMPORTS:-}; do
+# The rule editor's window, list view and confirmation box.
+for function in CreateWindowExA DestroyWindow ShowWindow SendMessageA MessageBoxA; do
   grep -Eq "\s$function$" <<<"$user32" || fail "USER32 $function is not imported"
 done
 

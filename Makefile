@@ -33,13 +33,17 @@ test-i386: i386
 test-win32: win32
 	cd build/win32 && $(CTEST)
 
-# A short, fixed fuzzing run of each target under AddressSanitizer.
+# A short, fixed fuzzing run of each target under AddressSanitizer; a hang
+# guard of a few seconds an input.
 FUZZ_RUNS ?= 20000
+FUZZ_FLAGS = -runs=$(FUZZ_RUNS) -timeout=30 -artifact_prefix=build/fuzz/
 test-fuzz: fuzz
-	mkdir -p build/fuzz/corpus/substitute
-	build/fuzz/fuzz/fuzz_substitute -runs=$(FUZZ_RUNS) -max_len=4096 -timeout=10 \
-	  -dict=fuzz/substitute.dict -artifact_prefix=build/fuzz/ \
-	  build/fuzz/corpus/substitute fuzz/corpus/substitute
+	mkdir -p build/fuzz/corpus/fuzz_substitute build/fuzz/corpus/fuzz_message
+	build/fuzz/fuzz/fuzz_substitute $(FUZZ_FLAGS) -max_len=4096 -dict=fuzz/substitute.dict \
+	  build/fuzz/corpus/fuzz_substitute fuzz/corpus/fuzz_substitute
+	build/fuzz/fuzz/fuzz_message $(FUZZ_FLAGS) -max_len=2048 -dict=fuzz/substitute.dict \
+	  build/fuzz/corpus/fuzz_message fuzz/corpus/fuzz_message
+	cd build/fuzz && $(CTEST)
 
 test: test-win32 test-i386 test-fuzz test-native
 

@@ -6,15 +6,13 @@
 // promises every caller relies on: a negative limit and a refused pattern
 // both give back the subject unchanged.
 //
-// Built with QUILLMAX_FUZZ_REPLAY_MAIN it is a plain program that runs the
-// files named on its command line through the same code, without libFuzzer.
+// Linked with replay_main.cpp it is a plain program that runs the files
+// named on its command line through the same code, without libFuzzer.
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "regex/regex_replacer.h"
@@ -60,19 +58,3 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         "negative limit changed text");
   return 0;
 }
-
-#if defined(QUILLMAX_FUZZ_REPLAY_MAIN)
-int main(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    std::ifstream file(argv[i], std::ios::binary);
-    if (!file) {
-      std::fprintf(stderr, "cannot read %s\n", argv[i]);
-      return 2;
-    }
-    const std::string input((std::istreambuf_iterator<char>(file)),
-                            std::istreambuf_iterator<char>());
-    LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(input.data()), input.size());
-  }
-  return 0;
-}
-#endif

@@ -17,9 +17,11 @@ build/%/CMakeCache.txt: | deps
 native i386 win32 fuzz: %: deps build/%/CMakeCache.txt
 	cmake --build build/$@ -j $(JOBS)
 
-# The main job: the host simulator on its embedded default rules.
+# The main job: the host simulator on its embedded default rules, showing the
+# plug-in's log and each rule that fires.
+RUN_MESSAGES ?= "Wogóle nie wiem czy sie uda , moze jutro" "Dzieki  za wszystko , narazie!"
 run: native
-	build/native/quillmax-host
+	build/native/quillmax-host --log correct --trace $(RUN_MESSAGES)
 
 dll: win32
 	@echo "built build/win32/Quillmax.dll"

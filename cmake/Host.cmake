@@ -1,0 +1,40 @@
+# The host side on Linux: the plug-in's rule code linked for diagnostics, the
+# simulated messenger, and the quillmax-host program.
+
+# The rule code quillmax-host runs itself to explain what the plug-in cannot
+# say through its entry point (why a pattern is refused, which rule fired).
+add_library(quillmax_diagnostics STATIC
+  regex/regex_replacer.cpp
+  correction/rule_application.cpp
+  rules/rule_store.cpp
+  shell/host_services.cpp)
+target_include_directories(quillmax_diagnostics PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(quillmax_diagnostics PUBLIC pcre PRIVATE quillmax_warnings)
+
+find_package(nlohmann_json 3 REQUIRED)
+
+# Reaches the Win32 stand-in a loaded plug-in uses; the tests use it too.
+add_library(quillmax_standin_client STATIC host/standin_client.cpp)
+target_include_directories(quillmax_standin_client PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(quillmax_standin_client PUBLIC ${CMAKE_DL_LIBS} PRIVATE quillmax_warnings)
+
+add_library(quillmax_hostsim STATIC
+  host/cli.cpp
+  host/cli_commands.cpp
+  host/cli_session.cpp
+  host/config_store.cpp
+  host/default_store.cpp
+  host/host_simulator.cpp
+  host/native_plugin.cpp
+  host/record_offsets.cpp
+  host/rule_diagnostics.cpp
+  host/text_codec.cpp)
+target_include_directories(quillmax_hostsim PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(quillmax_hostsim
+  PUBLIC quillmax_diagnostics quillmax_standin_client nlohmann_json::nlohmann_json
+  PRIVATE quillmax_warnings)
+
+add_executable(quillmax-host host/main.cpp)
+target_link_libraries(quillmax-host PRIVATE quillmax_hostsim quillmax_warnings)
+# The program loads Quillmax.so from beside itself.
+add_dependencies(quillmax-host Quillmax)

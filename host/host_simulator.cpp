@@ -1,0 +1,270 @@
+#include "host/host_simulator.h"
+
+#include <cstring>
+
+#include "correction/chat_message.h"
+#include "editor/action_event.h"
+#include "shell/call_ids.h"
+#include "shell/element_ids.h"
+
+namespace qmxhost {
+namespace {
+
+// The messenger's handle for the plug-in's module; the plug-in only passes
+// it on (to the icon registration and the list window).
+constexpr Address kPluginInstance = 0x10000000;
+
+constexpr int64_t kAnswerReplaced = 2;
+
+}  // namespace
+
+HostSimulator::HostSimulator(PluginBoundary& plugin, ConfigStore& store)
+    : plugin_(plugin), store_(store), offsets_(plugin.pointerSize()) {}
+
+HostSimulator::~HostSimulator() {
+  try {
+    end();
+  } catch (...) {
+    // A destructor must not throw; end() already reported what it could.
+  }
+  for (Address text : texts_) plugin_.release(text);
+}
+
+uint64_t HostSimulator::readAddress(Address at) {
+  return static_cast<uint64_t>(readInt(at, offsets_.pointer));
+}
+
+int64_t HostSimulator::readInt(Address at, size_t width) {
+  uint8_t bytes[8] = {};
+  plugin_.read(at, bytes, width);
+  uint64_t value = 0;
+  for (size_t i = 0; i < width; ++i) value |= static_cast<uint64_t>(bytes[i]) << (8 * i);
+  if (width < 8 && (value >> (8 * width - 1)) & 1) value |= ~0ULL << (8 * width);
+  return static_cast<int64_t>(value);
+}
+
+void HostSimulator::writeInt(Address at, int64_t value, size_t width) {
+  uint8_t bytes[8];
+  for (size_t i = 0; i < width; ++i)
+    bytes[i] = static_cast<uint8_t>(static_cast<uint64_t>(value) >> (8 * i));
+  plugin_.write(at, bytes, width);
+}
+
+Address HostSimulator::placeText(const std::string& text) {
+  const Address address = plugin_.allocate(text.size() + 1);
+  plugin_.write(address, text.c_str(), text.size() + 1);
+  return address;
+}
+
+int64_t HostSimulator::call(uint32_t id, Address p1) {
+  const Address record = plugin_.allocate(offsets_.argsSize);
+  writeInt(record, static_cast<int64_t>(offsets_.argsSize), 2);
+  writeInt(record + offsets_.argsId, id, 4);
+  writeInt(record + offsets_.argsP1, static_cast<int64_t>(p1), offsets_.pointer);
+  const int64_t answer = plugin_.call(record);
+  plugin_.release(record);
+  return answer;
+}
+
+void HostSimulator::begin() {
+  if (begun_) return;
+  begun_ = true;
+  call(CALL_INIT, plugin_.hostControl(this));
+  call(CALL_SET_COLUMNS);
+  call(CALL_UI_REGISTER);
+  call(CALL_START);
+}
+
+void HostSimulator::end() {
+  if (!begun_) return;
+  begun_ = false;
+  closeSettings();
+  call(CALL_END);
+  call(CALL_DEINIT);
+}
+
+// --- the operations the plug-in calls -------------------------------------
+
+Address HostSimulator::getPluginInstance() {
+  return kPluginInstance;
+}
+
+void HostSimulator::reportNoResult(int) {}
+
+const DeclaredColumn* HostSimulator::columnById(int column) const {
+  for (const DeclaredColumn& declared : columns_) {
+    if (declared.id == column) return &declared;
+  }
+  return nullptr;
+}
+
+void HostSimulator::readConfig(int column, Address value) {
+  const DeclaredColumn* declared = columnById(column);
+  const int64_t type = readInt(value + offsets_.configType, 2);
+  Address answer = 0;
+  if (type == CONFIG_TEXT) {
+    // The plug-in relies on a text, never a null address, and copies it at once.
+    const auto text = declared ? store_.text(declared->name) : std::nullopt;
+    answer = placeText(text.value_or(""));
+    texts_.push_back(answer);
+  } else {
+    const auto number = declared ? store_.integer(declared->name) : std::nullopt;
+    answer = static_cast<Address>(static_cast<int64_t>(number.value_or(0)));
+  }
+  writeInt(value + offsets_.configValue, static_cast<int64_t>(answer), offsets_.pointer);
+}
+
+void HostSimulator::writeConfig(int column, Address value) {
+  const DeclaredColumn* declared = columnById(column);
+  if (!declared) return;  // the messenger keeps only declared columns
+  const int64_t type = readInt(value + offsets_.configType, 2);
+  const Address written = readAddress(value + offsets_.configValue);
+  if (type == CONFIG_TEXT) {
+    store_.setText(declared->name, plugin_.readString(written));
+  } else {
+    store_.setInteger(declared->name, static_cast<int32_t>(written));
+  }
+}
+
+int64_t HostSimulator::hostCall(Address record) {
+  const auto id = static_cast<uint32_t>(readInt(record + offsets_.argsId, 4));
+  const Address p1 = readAddress(record + offsets_.argsP1);
+  switch (id) {
+    case HOST_LOG: {
+      log_.push_back(plugin_.readString(p1));
+      if (onLog) onLog(log_.back());
+      return 0;
+    }
+    case HOST_SEND_MESSAGE: {
+      received_.push_back({plugin_.readString(readAddress(p1 + offsets_.messageBody)),
+                           plugin_.readString(readAddress(p1 + offsets_.messageExt)),
+                           static_cast<uint32_t>(readInt(p1 + offsets_.messageFlags, 4))});
+      return ++messageNumbers_;
+    }
+    case HOST_CALL_101:
+      return 0;
+    case HOST_REGISTER_COLUMN: {
+      columns_.push_back({static_cast<int32_t>(readInt(record + offsets_.columnId, 4)),
+                          static_cast<int32_t>(readInt(record + offsets_.columnType, 4)),
+                          plugin_.readString(readAddress(record + offsets_.columnName))});
+      return 0;
+    }
+    case HOST_REGISTER_ICON:
+      iconId_ = static_cast<int32_t>(readInt(p1 + offsets_.iconId, 4));
+      return 0;
+    case HOST_CREATE_ACTION: {
+      PageElement element{};
+      element.size = static_cast<uint16_t>(readInt(p1, 2));
+      element.id = static_cast<int32_t>(readInt(p1 + offsets_.actionRef, 4));
+      element.parent = static_cast<int32_t>(readInt(p1 + offsets_.actionRef + 4, 4));
+      element.status = static_cast<uint32_t>(readInt(p1 + offsets_.actionStatus, 4));
+      const Address text = readAddress(p1 + offsets_.actionText);
+      element.hasText = text != 0;
+      element.text = plugin_.readString(text);
+      element.param = static_cast<int32_t>(readInt(p1 + offsets_.actionParam, 4));
+      element.value72 = static_cast<uint16_t>(readInt(p1 + offsets_.actionValue72, 2));
+      elements_.push_back(element);
+      return 0;
+    }
+    case HOST_GET_ACTION_VALUE: {
+      const auto element = static_cast<int32_t>(readInt(p1 + offsets_.actionRef, 4));
+      auto found = fieldsGiven_.find(element);
+      const Address text = placeText(found == fieldsGiven_.end() ? "" : found->second);
+      texts_.push_back(text);
+      return static_cast<int64_t>(text);
+    }
+    case HOST_SET_ACTION_VALUE: {
+      const auto element = static_cast<int32_t>(readInt(p1 + offsets_.actionRef, 4));
+      fieldsSet_[element] = plugin_.readString(readAddress(p1 + offsets_.actionText));
+      return 0;
+    }
+    default:
+      return 0;  // the status of the "Zapisz" button, and calls the host ignores
+  }
+}
+
+// --- messages ---------------------------------------------------------------
+
+int64_t HostSimulator::sendMessage(const std::string& body, const std::string& ext,
+                                   uint32_t flags) {
+  const Address bodyText = placeText(body);
+  const Address extText = placeText(ext);
+  const Address message = plugin_.allocate(offsets_.messageSize);
+  writeInt(message, static_cast<int64_t>(offsets_.messageSize), 2);
+  writeInt(message + offsets_.messageBody, static_cast<int64_t>(bodyText), offsets_.pointer);
+  writeInt(message + offsets_.messageExt, static_cast<int64_t>(extText), offsets_.pointer);
+  writeInt(message + offsets_.messageFlags, flags, 4);
+  const int64_t answer = call(CALL_MESSAGE, message);
+  plugin_.release(message);
+  plugin_.release(extText);
+  plugin_.release(bodyText);
+  return answer;
+}
+
+Delivery HostSimulator::deliver(const std::string& body, bool incoming) {
+  received_.clear();
+  const uint32_t flags = incoming ? 0u : static_cast<uint32_t>(MSG_OUTGOING);
+  if (sendMessage(body, "", flags) != kAnswerReplaced) return {body, false};
+  if (received_.empty()) return {"", true};  // dropped, and no copy was handed over
+  // The copy goes through the plug-in in its turn, only now that the call
+  // that produced it has returned.
+  const Received copy = received_.front();
+  received_.clear();
+  if (sendMessage(copy.body, copy.ext, copy.flags) == kAnswerReplaced) {
+    throw ProtocolError("the plug-in corrected its own corrected copy again");
+  }
+  return {copy.body, true};
+}
+
+// --- the settings page -------------------------------------------------------
+
+void HostSimulator::windowEvent(int32_t code, Address window) {
+  const Address event = plugin_.allocate(offsets_.eventSize);
+  writeInt(event, static_cast<int64_t>(offsets_.eventSize), 2);
+  writeInt(event + offsets_.eventRef, ELEMENT_RULE_LIST, 4);
+  writeInt(event + offsets_.eventRef + 4, PAGE_ID, 4);
+  writeInt(event + offsets_.eventRef + 8, kActionInstance, 4);
+  writeInt(event + offsets_.eventCode, code, 4);
+  writeInt(event + offsets_.eventHwnd, static_cast<int64_t>(window), offsets_.pointer);
+  writeInt(event + offsets_.eventHwndParent, static_cast<int64_t>(settingsWindow_),
+           offsets_.pointer);
+  call(CALL_UI_ACTION, event);
+  if (code == EVENT_CREATE_WINDOW) ruleList_ = readAddress(event + offsets_.eventHwnd);
+  plugin_.release(event);
+}
+
+void HostSimulator::openSettings() {
+  if (ruleList_) return;
+  if (!settingsWindow_) settingsWindow_ = plugin_.windows().createSettingsWindow();
+  windowEvent(EVENT_CREATE_WINDOW, 0);
+  if (!ruleList_) throw ProtocolError("the plug-in made no rule list window");
+}
+
+void HostSimulator::closeSettings() {
+  if (!ruleList_) return;
+  windowEvent(EVENT_DESTROY_WINDOW, ruleList_);
+  ruleList_ = 0;
+}
+
+int64_t HostSimulator::press(int32_t element) {
+  const Address event = plugin_.allocate(offsets_.eventSize);
+  writeInt(event, static_cast<int64_t>(offsets_.eventSize), 2);
+  writeInt(event + offsets_.eventRef, element, 4);
+  writeInt(event + offsets_.eventRef + 4, PAGE_ID, 4);
+  writeInt(event + offsets_.eventRef + 8, kActionInstance, 4);
+  writeInt(event + offsets_.eventCode, EVENT_ACTIVATE, 4);
+  const int64_t answer = call(CALL_UI_ACTION, event);
+  plugin_.release(event);
+  return answer;
+}
+
+void HostSimulator::setFieldValue(int32_t element, const std::string& cp1250) {
+  fieldsGiven_[element] = cp1250;
+}
+
+std::string HostSimulator::fieldValue(int32_t element) const {
+  auto found = fieldsSet_.find(element);
+  return found == fieldsSet_.end() ? std::string() : found->second;
+}
+
+}  // namespace qmxhost

@@ -1,0 +1,131 @@
+// The simulated messenger: it serves the plug-in's calls into the host (log,
+// configuration, messages, settings page) and drives the plug-in through
+// its lifecycle as the messenger does.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "host/config_store.h"
+#include "host/plugin_boundary.h"
+#include "host/record_offsets.h"
+
+namespace qmxhost {
+
+// The plug-in did something the messenger cannot accept.
+class ProtocolError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+struct DeclaredColumn {
+  int32_t id;
+  int32_t type;  // 0 integer, 1 text
+  std::string name;
+};
+
+struct PageElement {
+  int32_t id;
+  int32_t parent;
+  uint32_t status;
+  std::string text;  // Windows-1250; empty for none
+  bool hasText;
+  int32_t param;
+  uint16_t value72;
+  uint16_t size;  // the record's announced size: short or long form
+};
+
+// One message as the host delivers it.
+struct Delivery {
+  std::string text;  // Windows-1250
+  bool replaced;     // the plug-in dropped the message and sent a corrected copy
+};
+
+class HostSimulator : private HostOperations {
+ public:
+  // The plug-in and the store must outlive the simulator.
+  HostSimulator(PluginBoundary& plugin, ConfigStore& store);
+  ~HostSimulator() override;
+  HostSimulator(const HostSimulator&) = delete;
+  HostSimulator& operator=(const HostSimulator&) = delete;
+
+  // CALL_INIT, CALL_SET_COLUMNS, CALL_UI_REGISTER, CALL_START.
+  void begin();
+  // CALL_END, CALL_DEINIT. Safe to call more than once.
+  void end();
+
+  // Sends a message through CALL_MESSAGE and, when the plug-in replaces it,
+  // passes the copy it received back through CALL_MESSAGE, after the first
+  // call has returned, as the messenger does. Returns what is delivered.
+  // Throws ProtocolError when the copy is corrected again.
+  Delivery deliver(const std::string& body, bool incoming);
+
+  // The settings page: makes the messenger's settings window and asks the
+  // plug-in for its rule list (event 220); closeSettings sends event 221.
+  void openSettings();
+  void closeSettings();
+  // The rule list window the plug-in made (0 when none).
+  Address ruleList() const { return ruleList_; }
+  // Presses a page element (event 1). Returns the plug-in's answer.
+  int64_t press(int32_t element);
+  // The text the host gives for a field when the plug-in reads it.
+  void setFieldValue(int32_t element, const std::string& cp1250);
+  // The text the plug-in last set on an element (empty when none).
+  std::string fieldValue(int32_t element) const;
+
+  // Log lines as the plug-in wrote them (Windows-1250), and a listener
+  // called as each arrives.
+  const std::vector<std::string>& log() const { return log_; }
+  std::function<void(const std::string&)> onLog;
+
+  const std::vector<DeclaredColumn>& columns() const { return columns_; }
+  const std::vector<PageElement>& elements() const { return elements_; }
+  int32_t iconId() const { return iconId_; }
+
+  // A raw call with a plain record; for tests and diagnostics.
+  int64_t call(uint32_t id, Address p1 = 0);
+
+ private:
+  Address getPluginInstance() override;
+  void reportNoResult(int code) override;
+  int64_t hostCall(Address record) override;
+  void readConfig(int column, Address value) override;
+  void writeConfig(int column, Address value) override;
+
+  uint64_t readAddress(Address at);
+  int64_t readInt(Address at, size_t width);
+  void writeInt(Address at, int64_t value, size_t width);
+  Address placeText(const std::string& text);
+  const DeclaredColumn* columnById(int column) const;
+  int64_t sendMessage(const std::string& body, const std::string& ext, uint32_t flags);
+  void windowEvent(int32_t code, Address window);
+
+  // A message the plug-in handed over with call 100.
+  struct Received {
+    std::string body;
+    std::string ext;
+    uint32_t flags;
+  };
+
+  PluginBoundary& plugin_;
+  ConfigStore& store_;
+  RecordOffsets offsets_;
+  bool begun_ = false;
+  std::vector<std::string> log_;
+  std::vector<DeclaredColumn> columns_;
+  std::vector<PageElement> elements_;
+  int32_t iconId_ = 0;
+  std::vector<Received> received_;
+  int64_t messageNumbers_ = 0;
+  std::map<int32_t, std::string> fieldsGiven_;
+  std::map<int32_t, std::string> fieldsSet_;
+  std::vector<Address> texts_;  // answers the plug-in may still read
+  Address settingsWindow_ = 0;
+  Address ruleList_ = 0;
+};
+
+}  // namespace qmxhost

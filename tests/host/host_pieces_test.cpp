@@ -1,0 +1,171 @@
+// The pieces of the simulated messenger that a user's data passes through:
+// text conversion, the store file, and the record layouts the host reads.
+#include <gtest/gtest.h>
+
+#include <cstddef>
+
+#include "correction/chat_message.h"
+#include "editor/action_event.h"
+#include "host/config_store.h"
+#include "host/record_offsets.h"
+#include "host/text_codec.h"
+#include "shell/page_records.h"
+#include "tests/support/process.h"
+
+namespace {
+
+using qmxhost::ConfigStore;
+using qmxhost::RecordOffsets;
+using qmxhost::StoreError;
+using qmxhost::TextCodecError;
+
+struct TextCase {
+  const char* utf8;
+  const char* cp1250;
+};
+
+TEST(TextCodec, polish_letters_and_symbols_convert_both_ways) {
+  const TextCase cases[] = {
+      {"", ""},
+      {"kot", "kot"},
+      {"zażółć gęślą jaźń", "za\xbf\xf3\xb3\xe6 g\xea\x9cl\xb9 ja\x9f\xf1"},
+      {"ZAŻÓŁĆ GĘŚLĄ JAŹŃ", "ZA\xaf\xd3\xa3\xc6 G\xca\x8cL\xa5 JA\x8f\xd1"},
+      {"€ – „ ” ©", "\x80 \x96 \x84 \x94 \xa9"},
+      {"\x01\x1a\r\n", "\x01\x1a\r\n"},
+  };
+  for (const TextCase& c : cases) {
+    EXPECT_EQ(qmxhost::utf8ToCp1250(c.utf8), c.cp1250) << c.utf8;
+    EXPECT_EQ(qmxhost::cp1250ToUtf8(c.cp1250), c.utf8) << c.utf8;
+  }
+}
+
+TEST(TextCodec, text_without_a_form_is_an_error_naming_what_and_where) {
+  struct ErrorCase {
+    const char* utf8;
+    const char* mentions;
+  };
+  const ErrorCase cases[] = {
+      {"ab日", "\"日\" at 2"},
+      {"x😀", "\"😀\" at 1"},
+      {"a\xff", "0xFF at 1"},
+      {"\xc5", "ends inside a character"},
+  };
+  for (const ErrorCase& c : cases) {
+    try {
+      qmxhost::utf8ToCp1250(c.utf8);
+      ADD_FAILURE() << "no error for " << c.mentions;
+    } catch (const TextCodecError& error) {
+      EXPECT_NE(std::string(error.what()).find(c.mentions), std::string::npos) << error.what();
+    }
+  }
+  for (const char* undefined : {"\x81", "\x83", "\x88", "\x90", "\x98"}) {
+    EXPECT_THROW(qmxhost::cp1250ToUtf8(std::string("ok") + undefined), TextCodecError);
+  }
+}
+
+TEST(ConfigStore, store_file_round_trips_integers_and_texts) {
+  qmxtest::TempDir dir;
+  ConfigStore store;
+  store.setText("Rewordix/From",
+                "ma\xbf"
+                "e\r\n/a$/\r\n");
+  store.setInteger("Rewordix/Przychodzace", -7);
+  store.saveFile(dir.file("s.json"));
+  const ConfigStore loaded = ConfigStore::loadFile(dir.file("s.json"));
+  EXPECT_EQ(loaded.text("Rewordix/From"),
+            "ma\xbf"
+            "e\r\n/a$/\r\n");
+  EXPECT_EQ(loaded.integer("Rewordix/Przychodzace"), -7);
+  EXPECT_EQ(loaded.integer("Rewordix/From"), std::nullopt) << "a text is no integer";
+  EXPECT_NE(qmxtest::readFile(dir.file("s.json")).find("\"maże\\r\\n/a$/\\r\\n\""),
+            std::string::npos)
+      << "texts are UTF-8 in the file";
+}
+
+TEST(ConfigStore, missing_file_is_an_empty_store) {
+  qmxtest::TempDir dir;
+  EXPECT_TRUE(ConfigStore::loadFile(dir.file("absent.json")).columns().empty());
+}
+
+TEST(ConfigStore, bad_documents_are_refused_with_their_place) {
+  struct Case {
+    const char* json;
+    const char* mentions;
+  };
+  const Case cases[] = {
+      {"", "line 1, column 1"},
+      {"{", "line 1, column 2"},
+      {"{\"a\": 1,\n\"b\" 2}", "line 2, column 5"},
+      {"\"text\"", "JSON object"},
+      {"{\"a\": 1.5}", "\"a\" must be an integer or a string"},
+      {"{\"a\": null}", "\"a\" must be an integer or a string"},
+      {"{\"a\": 4294967296}", "32-bit range"},
+  };
+  for (const Case& c : cases) {
+    try {
+      ConfigStore::parse(c.json, "store.json");
+      ADD_FAILURE() << "accepted " << c.json;
+    } catch (const StoreError& error) {
+      const std::string what = error.what();
+      EXPECT_EQ(what.rfind("store.json: ", 0), 0u) << what;
+      EXPECT_NE(what.find(c.mentions), std::string::npos) << what;
+    }
+  }
+}
+
+// The host reads the plug-in's records through these offsets; for the
+// plug-in built beside the tests they must match its own structures.
+TEST(RecordOffsets, match_the_plugins_records_at_this_pointer_width) {
+  const RecordOffsets o(sizeof(void*));
+  EXPECT_EQ(o.argsP1, offsetof(IMessageArgs, p1));
+  EXPECT_EQ(o.argsP2, offsetof(IMessageArgs, p2));
+  EXPECT_EQ(o.argsSize, sizeof(IMessageArgs));
+  EXPECT_EQ(o.configValue, offsetof(ConfigValue, value));
+  EXPECT_EQ(o.configSize, offsetof(ConfigValue, size));
+  EXPECT_EQ(o.configRecordSize, sizeof(ConfigValue));
+  EXPECT_EQ(o.columnId, offsetof(ColumnArgs, column));
+  EXPECT_EQ(o.columnType, offsetof(ColumnArgs, type));
+  EXPECT_EQ(o.columnName, offsetof(ColumnArgs, name));
+  EXPECT_EQ(o.iconId, offsetof(IconArgs, iconId));
+  EXPECT_EQ(o.iconInstance, offsetof(IconArgs, instance));
+  EXPECT_EQ(o.iconResource, offsetof(IconArgs, resourceId));
+  EXPECT_EQ(o.actionStatus, offsetof(ActionInfo, status));
+  EXPECT_EQ(o.actionText, offsetof(ActionInfo, text));
+  EXPECT_EQ(o.actionTextSize, offsetof(ActionInfo, textSize));
+  EXPECT_EQ(o.actionParam, offsetof(ActionInfo, param));
+  EXPECT_EQ(o.actionValue72, offsetof(ActionInfo, value72));
+  EXPECT_EQ(o.actionShortSize, kActionInfoShortSize);
+  EXPECT_EQ(o.actionLongSize, kActionInfoLongSize);
+  EXPECT_EQ(o.messageBody, offsetof(ChatMessage, body));
+  EXPECT_EQ(o.messageExt, offsetof(ChatMessage, ext));
+  EXPECT_EQ(o.messageFlags, offsetof(ChatMessage, flags));
+  EXPECT_EQ(o.messageSize, sizeof(ChatMessage));
+  EXPECT_EQ(o.eventCode, offsetof(ActionEvent, code));
+  EXPECT_EQ(o.eventHwnd, offsetof(ActionEvent, hwnd));
+  EXPECT_EQ(o.eventHwndParent, offsetof(ActionEvent, hwndParent));
+  EXPECT_EQ(o.eventPos1, offsetof(ActionEvent, pos1));
+  EXPECT_EQ(o.eventPos2, offsetof(ActionEvent, pos2));
+  EXPECT_EQ(o.eventWidth, offsetof(ActionEvent, width));
+  EXPECT_EQ(o.eventHeight, offsetof(ActionEvent, height));
+  EXPECT_EQ(o.eventSize, sizeof(ActionEvent));
+}
+
+TEST(RecordOffsets, four_byte_addresses_give_the_documented_layout) {
+  const RecordOffsets o(4);
+  EXPECT_EQ(o.argsSize, 30u);
+  EXPECT_EQ(o.configRecordSize, 10u);
+  EXPECT_EQ(o.columnName, 35u);
+  EXPECT_EQ(o.iconResource, 24u);
+  EXPECT_EQ(o.actionParam, 62u);
+  EXPECT_EQ(o.actionValue72, 72u);
+  EXPECT_EQ(o.actionShortSize, 74u);
+  EXPECT_EQ(o.actionLongSize, 78u);
+  EXPECT_EQ(o.messageBody, 22u);
+  EXPECT_EQ(o.messageFlags, 30u);
+  EXPECT_EQ(o.messageSize, 58u);
+  EXPECT_EQ(o.eventPos2, 36u);
+  EXPECT_EQ(o.eventHeight, 64u);
+  EXPECT_EQ(o.eventSize, 68u);
+}
+
+}  // namespace

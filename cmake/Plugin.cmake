@@ -7,6 +7,7 @@ set(QUILLMAX_PLUGIN_SOURCES
   correction/ext_params.cpp
   rules/rule_store.cpp
   correction/rule_application.cpp
+  correction/literal_word_rule.cpp
   correction/correct_message.cpp
   shell/page_services.cpp
   shell/settings_page.cpp

@@ -1,5 +1,6 @@
 #include "correction/rule_application.h"
 
+#include "correction/literal_word_rule.h"
 #include "regex/regex_replacer.h"
 #include "shell/element_ids.h"
 #include "shell/host_services.h"
@@ -36,10 +37,25 @@ std::string wordRuleTemplate(int pass, const std::string& to) {
 }
 
 void applyWordRule(std::string& text, const std::string& from, const std::string& to,
-                   const std::function<bool()>& caseSensitive) {
+                   const std::function<bool()>& caseSensitive, WordRuleEngine engine) {
+  // Nothing calls the host between the passes, so asking for the option
+  // three times up front shows the host the same calls as asking before
+  // each pass.
+  const bool passCaseSensitive[kWordRulePasses] = {caseSensitive(), caseSensitive(),
+                                                   caseSensitive()};
+  if (engine == WordRuleEngine::Fast && isPlainLiteral(from)) {
+    // Every pass needs F itself in the text; when it is not there, no pass
+    // can match, and the three compilations and scans are skipped.
+    const bool exact = passCaseSensitive[0] && passCaseSensitive[1] && passCaseSensitive[2];
+    if (!containsLiteral(text, from, exact)) return;
+    if (from.size() <= kMaxLiteralWordLength) {
+      applyLiteralWordRule(text, from, to, passCaseSensitive);
+      return;
+    }
+  }
   RegexReplacer replacer;
   for (int pass = 1; pass <= kWordRulePasses; ++pass) {
-    text = replacer.substitute(wordRulePattern(pass, from, caseSensitive()),
+    text = replacer.substitute(wordRulePattern(pass, from, passCaseSensitive[pass - 1]),
                                wordRuleTemplate(pass, to), text, 0);
   }
 }

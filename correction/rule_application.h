@@ -26,10 +26,18 @@ std::string wordRuleTemplate(int pass, const std::string& to);
 // pass whose pattern does not compile leaves the text as it is.
 void applyWordRule(std::string& text, const std::string& from, const std::string& to);
 
-// The same with the case option answered by `caseSensitive`, asked once
-// before each pass; for tools that replay rules outside the messenger.
+// How a word rule runs. Both give the same texts and ask the case option the
+// same three times in a row; Patterns compiles and runs the three patterns
+// always, Fast first skips a plain-literal From that does not occur in the
+// text, and runs a plain literal that does without the pattern engine.
+enum class WordRuleEngine { Fast, Patterns };
+
+// The same with the case option answered by `caseSensitive`, asked three
+// times, once for each pass; for tools that replay rules outside the
+// messenger, and for proving the two engines alike.
 void applyWordRule(std::string& text, const std::string& from, const std::string& to,
-                   const std::function<bool()>& caseSensitive);
+                   const std::function<bool()>& caseSensitive,
+                   WordRuleEngine engine = WordRuleEngine::Fast);
 
 // Replaces every match of the delimited pattern `from` in `text` by the
 // template `to`. A pattern that does not compile leaves the text unchanged.

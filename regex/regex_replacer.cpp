@@ -1,5 +1,7 @@
 #include "regex/regex_replacer.h"
 
+#include "regex/template_expansion.h"
+
 #include <cstddef>
 
 namespace {
@@ -30,10 +32,6 @@ static_assert(RegexReplacer::kExecOnlyOptions == 0x580 && RegexReplacer::kSearch
 // stays within 65..192.
 constexpr uint32_t kKeyOptionBits = 127;
 constexpr unsigned char kKeyBase = 65;
-
-bool isDigit(char c) {
-  return c >= '0' && c <= '9';
-}
 
 }  // namespace
 
@@ -138,20 +136,8 @@ void RegexReplacer::collectCaptures() {
 
 std::string RegexReplacer::expandTemplate(const std::string& replacementTemplate) const {
   std::string out;
-  const size_t size = replacementTemplate.size();
-  for (size_t i = 0; i < size; ++i) {
-    const char c = replacementTemplate[i];
-    if (c == '$' && i + 1 < size) {
-      const char next = replacementTemplate[i + 1];
-      if (isDigit(next) || next == '&') {
-        const size_t group = next == '&' ? 0 : static_cast<size_t>(next - '0');
-        if (group < captures_.size()) out += captures_[group];
-        ++i;
-        continue;
-      }
-    }
-    out += c;
-  }
+  appendExpansion(out, replacementTemplate, captures_.size(),
+                  [this](std::string& to, size_t group) { to += captures_[group]; });
   return out;
 }
 

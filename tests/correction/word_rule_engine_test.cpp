@@ -1,0 +1,191 @@
+// The fast road for word rules (skipping a literal that is not there, and
+// running a literal without the pattern engine) must give exactly what the
+// three patterns give. Proven on random rules, texts and case answers.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "correction/literal_word_rule.h"
+#include "correction/rule_application.h"
+#include "regex/regex_replacer.h"
+
+namespace {
+
+// Bytes that matter to word rules: letters of both cases, every separator,
+// bytes that are no separator, and a Polish letter.
+const char kTextBytes[] = "aAbBkK .,!?-\r\n;\t\xb9\xa5";
+const char kLiteralBytes[] = "aAbBkK ,!-\r\n;\xb9";
+const std::vector<std::string> kTemplates = {"",     "X",  "$1", "$2", "$3",     "$&",
+                                             "[$0]", "$9", "5x", "$",  "$2$1$3", "\\$1"};
+
+std::string randomText(std::mt19937& random, const char* alphabet, size_t maxLength,
+                       size_t minLength = 0) {
+  const size_t alphabetSize = std::char_traits<char>::length(alphabet);
+  std::uniform_int_distribution<size_t> length(minLength, maxLength);
+  std::uniform_int_distribution<size_t> pick(0, alphabetSize - 1);
+  std::string text(length(random), ' ');
+  for (char& c : text) c = alphabet[pick(random)];
+  return text;
+}
+
+// `from` with the case of some ASCII letters changed, as a user types it.
+std::string withMixedCase(std::mt19937& random, std::string from) {
+  std::bernoulli_distribution flip(0.3);
+  for (char& c : from) {
+    if (c >= 'a' && c <= 'z' && flip(random)) c = static_cast<char>(c - 'a' + 'A');
+    if (c >= 'A' && c <= 'Z' && flip(random)) c = static_cast<char>(c - 'A' + 'a');
+  }
+  return from;
+}
+
+// A text that holds `from` somewhere, often next to separators or at an
+// end (before a final line feed too), so the passes have something to find.
+std::string textAround(std::mt19937& random, const std::string& from) {
+  std::bernoulli_distribution coin(0.5);
+  std::string text = coin(random) ? "" : randomText(random, kTextBytes, 8);
+  const int copies = std::uniform_int_distribution<int>(1, 3)(random);
+  for (int i = 0; i < copies; ++i) {
+    text += withMixedCase(random, from);
+    const int end = std::uniform_int_distribution<int>(0, 3)(random);
+    text += end == 0 ? "" : end == 1 ? "\n" : randomText(random, kTextBytes, 6);
+  }
+  return text;
+}
+
+std::string throughPatterns(std::string text, const std::string& from, const std::string& to,
+                            const bool caseSensitive[3]) {
+  RegexReplacer replacer;
+  for (int pass = 1; pass <= kWordRulePasses; ++pass) {
+    text = replacer.substitute(wordRulePattern(pass, from, caseSensitive[pass - 1]),
+                               wordRuleTemplate(pass, to), text, 0);
+  }
+  return text;
+}
+
+TEST(LiteralWordRule, gives_what_the_three_patterns_give) {
+  std::mt19937 random(20261208);
+  std::bernoulli_distribution coin(0.5);
+  std::uniform_int_distribution<size_t> pickTemplate(0, kTemplates.size() - 1);
+  for (int round = 0; round < 20000; ++round) {
+    const std::string from = randomText(random, kLiteralBytes, 4, 1);
+    ASSERT_TRUE(isPlainLiteral(from));
+    const std::string text =
+        coin(random) ? textAround(random, from) : randomText(random, kTextBytes, 24);
+    const std::string& to = kTemplates[pickTemplate(random)];
+    const bool caseSensitive[3] = {coin(random), coin(random), coin(random)};
+    std::string fast = text;
+    applyLiteralWordRule(fast, from, to, caseSensitive);
+    ASSERT_EQ(fast, throughPatterns(text, from, to, caseSensitive))
+        << "From «" << from << "» To «" << to << "» text «" << text << "» case " << caseSensitive[0]
+        << caseSensitive[1] << caseSensitive[2];
+  }
+}
+
+// The runs of separators where the patterns backtrack the most.
+TEST(LiteralWordRule, long_separator_runs_give_the_pattern_results) {
+  const std::vector<std::string> texts = {
+      std::string(300, '.') + "kot",
+      "kot" + std::string(300, ','),
+      std::string(200, '-') + "kot" + std::string(200, '!'),
+      std::string(100, '.') + "kot.kot.kot" + std::string(100, '.') + "kot\n",
+  };
+  const bool caseSensitive[3] = {false, false, false};
+  for (const std::string& text : texts) {
+    for (const std::string& from : {std::string("kot"), std::string("-kot"), std::string("kot!")}) {
+      std::string fast = text;
+      applyLiteralWordRule(fast, from, "pies", caseSensitive);
+      EXPECT_EQ(fast, throughPatterns(text, from, "pies", caseSensitive)) << from;
+    }
+  }
+}
+
+struct LiteralCase {
+  const char* from;
+  bool plain;
+};
+
+TEST(LiteralWordRule, only_texts_without_pattern_characters_are_plain_literals) {
+  const LiteralCase cases[] = {
+      {"", false},    {"kot", true},      {"k.t", false},  {"a+", false},  {"(a)", false},
+      {"a|b", false}, {"[ab]", false},    {"a{2}", false}, {"\\d", false}, {"^a", false},
+      {"a$", false},  {"a?", false},      {"a*", false},   {"}", false},   {"]", false},
+      {"I/O", true},  {"kot-pies", true}, {"a, b!", true}, {"#x", true},   {"\xb9", true},
+  };
+  for (const LiteralCase& c : cases) EXPECT_EQ(isPlainLiteral(c.from), c.plain) << c.from;
+}
+
+TEST(LiteralWordRule, containment_folds_ascii_letters_only) {
+  EXPECT_TRUE(containsLiteral("a KoT b", "kot", false));
+  EXPECT_FALSE(containsLiteral("a KoT b", "kot", true));
+  EXPECT_FALSE(containsLiteral("\xa5", "\xb9", false)) << "Polish letters never fold";
+  EXPECT_FALSE(containsLiteral("", "kot", false));
+  EXPECT_TRUE(containsLiteral("aaaab", "aaab", true)) << "a partial match must not hide one";
+}
+
+// What applyWordRule asked and answered, as the host would see it.
+struct RuleRun {
+  std::string text;
+  int caseReads;
+};
+
+RuleRun runRule(const std::string& text, const std::string& from, const std::string& to,
+                const std::vector<bool>& answers, WordRuleEngine engine) {
+  RuleRun run{text, 0};
+  applyWordRule(
+      run.text, from, to,
+      [&] { return answers[static_cast<size_t>(run.caseReads++) % answers.size()]; }, engine);
+  return run;
+}
+
+TEST(WordRuleEngine, fast_road_matches_the_patterns_in_texts_and_host_calls) {
+  std::mt19937 random(8122026);
+  std::bernoulli_distribution coin(0.5);
+  std::uniform_int_distribution<size_t> pickTemplate(0, kTemplates.size() - 1);
+  // Froms of every kind: literals, pattern text, the empty From, and
+  // literals too long for the literal passes.
+  const std::vector<std::string> patternFroms = {"",     "k.t", "(k)ot", "a+", "kot(",
+                                                 "[ab]", "a|b", "\\.",   "^a", "b$"};
+  const std::string longLiteral(kMaxLiteralWordLength + 1, 'a');
+  for (int round = 0; round < 4000; ++round) {
+    // A message goes through several rules in order, as in the pipeline.
+    std::string fastText = randomText(random, kTextBytes, 30);
+    std::string patternText = fastText;
+    for (int rule = 0; rule < 5; ++rule) {
+      std::string from;
+      const int kind = std::uniform_int_distribution<int>(0, 9)(random);
+      if (kind < 7) {
+        from = randomText(random, kLiteralBytes, 4, 1);
+      } else if (kind < 9) {
+        from =
+            patternFroms[std::uniform_int_distribution<size_t>(0, patternFroms.size() - 1)(random)];
+      } else {
+        from = longLiteral;
+      }
+      if (coin(random) && !from.empty() && from != longLiteral) {
+        fastText += " " + from + " ";
+        patternText += " " + from + " ";
+      }
+      const std::string& to = kTemplates[pickTemplate(random)];
+      const std::vector<bool> answers = {coin(random), coin(random), coin(random)};
+      const RuleRun fast = runRule(fastText, from, to, answers, WordRuleEngine::Fast);
+      const RuleRun patterns = runRule(patternText, from, to, answers, WordRuleEngine::Patterns);
+      ASSERT_EQ(fast.text, patterns.text) << "From «" << from << "» To «" << to << "»";
+      ASSERT_EQ(fast.caseReads, 3) << "From «" << from << "»";
+      ASSERT_EQ(patterns.caseReads, 3);
+      fastText = fast.text;
+      patternText = patterns.text;
+    }
+  }
+}
+
+TEST(WordRuleEngine, long_literal_that_occurs_still_gives_the_pattern_result) {
+  const std::string from(kMaxLiteralWordLength + 10, 'a');
+  const std::string text = "x " + from + " y";
+  const std::vector<bool> answers = {false};
+  EXPECT_EQ(runRule(text, from, "B", answers, WordRuleEngine::Fast).text,
+            runRule(text, from, "B", answers, WordRuleEngine::Patterns).text);
+}
+
+}  // namespace

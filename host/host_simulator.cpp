@@ -218,13 +218,18 @@ Delivery HostSimulator::deliver(const std::string& body, bool incoming) {
 
 // --- the settings page -------------------------------------------------------
 
-void HostSimulator::windowEvent(int32_t code, Address window) {
+Address HostSimulator::placeEvent(int32_t element, int32_t code) {
   const Address event = plugin_.allocate(offsets_.eventSize);
   writeInt(event, static_cast<int64_t>(offsets_.eventSize), 2);
-  writeInt(event + offsets_.eventRef, ELEMENT_RULE_LIST, 4);
+  writeInt(event + offsets_.eventRef, element, 4);
   writeInt(event + offsets_.eventRef + 4, PAGE_ID, 4);
   writeInt(event + offsets_.eventRef + 8, kActionInstance, 4);
   writeInt(event + offsets_.eventCode, code, 4);
+  return event;
+}
+
+void HostSimulator::windowEvent(int32_t code, Address window) {
+  const Address event = placeEvent(ELEMENT_RULE_LIST, code);
   writeInt(event + offsets_.eventHwnd, static_cast<int64_t>(window), offsets_.pointer);
   writeInt(event + offsets_.eventHwndParent, static_cast<int64_t>(settingsWindow_),
            offsets_.pointer);
@@ -247,12 +252,7 @@ void HostSimulator::closeSettings() {
 }
 
 int64_t HostSimulator::press(int32_t element) {
-  const Address event = plugin_.allocate(offsets_.eventSize);
-  writeInt(event, static_cast<int64_t>(offsets_.eventSize), 2);
-  writeInt(event + offsets_.eventRef, element, 4);
-  writeInt(event + offsets_.eventRef + 4, PAGE_ID, 4);
-  writeInt(event + offsets_.eventRef + 8, kActionInstance, 4);
-  writeInt(event + offsets_.eventCode, EVENT_ACTIVATE, 4);
+  const Address event = placeEvent(element, EVENT_ACTIVATE);
   const int64_t answer = call(CALL_UI_ACTION, event);
   plugin_.release(event);
   return answer;

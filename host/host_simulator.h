@@ -102,6 +102,9 @@ class HostSimulator : private HostOperations {
   Address placeText(const std::string& text);
   const DeclaredColumn* columnById(int column) const;
   int64_t sendMessage(const std::string& body, const std::string& ext, uint32_t flags);
+  // An ActionEvent for `element` in the plug-in's memory; the caller
+  // releases it.
+  Address placeEvent(int32_t element, int32_t code);
   void windowEvent(int32_t code, Address window);
 
   // A message the plug-in handed over with call 100.

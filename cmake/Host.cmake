@@ -35,6 +35,13 @@ target_link_libraries(quillmax_hostsim
   PUBLIC quillmax_diagnostics quillmax_standin_client nlohmann_json::nlohmann_json
   PRIVATE quillmax_warnings)
 
+# Running the shipped DLL itself, under CPU emulation, where the loader is built.
+if(TARGET quillmax_pe)
+  target_sources(quillmax_hostsim PRIVATE host/emulated_plugin.cpp)
+  target_link_libraries(quillmax_hostsim PUBLIC quillmax_pe)
+  target_compile_definitions(quillmax_hostsim PUBLIC QUILLMAX_HAVE_PE=1)
+endif()
+
 add_executable(quillmax-host host/main.cpp)
 target_link_libraries(quillmax-host PRIVATE quillmax_hostsim quillmax_warnings)
 # The program loads Quillmax.so from beside itself.

@@ -6,13 +6,17 @@
 #include "host/cli_commands.h"
 #include "host/cli_session.h"
 #include "host/native_plugin.h"
+#if defined(QUILLMAX_HAVE_PE)
+#include "host/pe/emulator.h"
+#endif
 #include "host/text_codec.h"
 
 namespace qmxhost {
 namespace {
 
 const char kUsage[] =
-    "usage: quillmax-host [--store FILE] [--plugin PATH] [--log] [--raw] COMMAND ...\n"
+    "usage: quillmax-host [--store FILE] [--plugin PATH | --dll PATH] [--log] [--raw] COMMAND\n"
+    "                     ...\n"
     "\n"
     "Runs the Quillmax plug-in the way the messenger does.\n"
     "\n"
@@ -30,6 +34,7 @@ const char kUsage[] =
     "  --store FILE      the configuration store (JSON; created when missing). Without it\n"
     "                    a built-in store of Polish rules is used and nothing is saved.\n"
     "  --plugin PATH     the plug-in to load (default: Quillmax.so beside this program)\n"
+    "  --dll PATH        run the Windows DLL itself (Quillmax.dll) under CPU emulation\n"
     "  --log             show the plug-in's log lines on standard error\n"
     "  --raw             pass message bytes unchanged (Windows-1250), without UTF-8\n"
     "                    conversion\n"
@@ -53,9 +58,12 @@ GlobalOptions parseGlobalOptions(const std::vector<std::string>& args, size_t& n
     } else if (arg == "--raw") {
       options.raw = true;
       ++next;
-    } else if (arg == "--store" || arg == "--plugin") {
+    } else if (arg == "--store" || arg == "--plugin" || arg == "--dll") {
       if (next + 1 >= args.size()) throw UsageError(arg + " needs a value");
-      (arg == "--store" ? options.storePath.emplace() : options.pluginPath) = args[next + 1];
+      const std::string& value = args[next + 1];
+      if (arg == "--store") options.storePath = value;
+      if (arg == "--plugin") options.pluginPath = value;
+      if (arg == "--dll") options.dllPath = value;
       next += 2;
     } else if (arg.size() > 1 && arg[0] == '-') {
       throw UsageError("unknown option " + arg);
@@ -103,6 +111,11 @@ int runCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
   } catch (const PluginLoadError& error) {
     err << "quillmax-host: " << error.what() << "\n";
     return kExitUsage;
+#if defined(QUILLMAX_HAVE_PE)
+  } catch (const qmxpe::EmulationError& error) {
+    err << "quillmax-host: the DLL faulted: " << error.what() << "\n";
+    return kExitRefused;
+#endif
   } catch (const ProtocolError& error) {
     err << "quillmax-host: the plug-in misbehaved: " << error.what() << "\n";
     return kExitRefused;

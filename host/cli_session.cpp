@@ -5,6 +5,9 @@
 
 #include "host/default_store.h"
 #include "host/native_plugin.h"
+#if defined(QUILLMAX_HAVE_PE)
+#include "host/emulated_plugin.h"
+#endif
 #include "host/text_codec.h"
 
 namespace qmxhost {
@@ -42,8 +45,17 @@ std::string displayText(const std::string& cp1250) {
   }
 }
 
+std::unique_ptr<PluginBoundary> loadPlugin(const GlobalOptions& options) {
+  if (!options.dllPath) return std::make_unique<NativePlugin>(options.pluginPath);
+#if defined(QUILLMAX_HAVE_PE)
+  return std::make_unique<EmulatedPlugin>(*options.dllPath);
+#else
+  throw UsageError("this build of quillmax-host cannot run a DLL (--dll)");
+#endif
+}
+
 Session::Session(const GlobalOptions& options, ConfigStore& store, std::ostream& err) {
-  plugin_ = std::make_unique<NativePlugin>(options.pluginPath);
+  plugin_ = loadPlugin(options);
   host_ = std::make_unique<HostSimulator>(*plugin_, store);
   if (options.log) {
     host_->onLog = [&err](const std::string& line) { err << "log: " << displayText(line) << "\n"; };

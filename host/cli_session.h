@@ -28,8 +28,9 @@ class UsageError : public std::runtime_error {
 struct GlobalOptions {
   std::optional<std::string> storePath;  // none: the embedded default, never written
   std::string pluginPath;
-  bool log = false;  // the plug-in's log lines on standard error
-  bool raw = false;  // message bytes pass unchanged, without UTF-8 conversion
+  std::optional<std::string> dllPath;  // run this Windows DLL under emulation instead
+  bool log = false;                    // the plug-in's log lines on standard error
+  bool raw = false;                    // message bytes pass unchanged, without UTF-8 conversion
 };
 
 // The store a run uses: the file named by --store (missing: empty), or the
@@ -40,6 +41,10 @@ ConfigStore openStore(const GlobalOptions& options);
 // nothing is saved otherwise (when `changed`).
 void keepStore(const GlobalOptions& options, const ConfigStore& store, bool changed,
                std::ostream& err);
+
+// The plug-in the options name: the Linux library, or with --dll the
+// Windows DLL under CPU emulation. Throws PluginLoadError or UsageError.
+std::unique_ptr<PluginBoundary> loadPlugin(const GlobalOptions& options);
 
 class Session {
  public:

@@ -139,10 +139,15 @@ int64_t HostSimulator::hostCall(Address record) {
       received_.push_back({plugin_.readString(readAddress(p1 + offsets_.messageBody)),
                            plugin_.readString(readAddress(p1 + offsets_.messageExt)),
                            static_cast<uint32_t>(readInt(p1 + offsets_.messageFlags, 4))});
+      handed_.push_back(received_.back());
       return ++messageNumbers_;
     }
-    case HOST_CALL_101:
+    case HOST_CALL_101: {
+      std::vector<uint8_t> bytes(offsets_.argsSize);
+      plugin_.read(p1, bytes.data(), bytes.size());
+      announcements_.push_back(bytes);
       return 0;
+    }
     case HOST_REGISTER_COLUMN: {
       columns_.push_back({static_cast<int32_t>(readInt(record + offsets_.columnId, 4)),
                           static_cast<int32_t>(readInt(record + offsets_.columnType, 4)),
@@ -163,6 +168,8 @@ int64_t HostSimulator::hostCall(Address record) {
       element.text = plugin_.readString(text);
       element.param = static_cast<int32_t>(readInt(p1 + offsets_.actionParam, 4));
       element.value72 = static_cast<uint16_t>(readInt(p1 + offsets_.actionValue72, 2));
+      element.record.resize(element.size);
+      plugin_.read(p1, element.record.data(), element.record.size());
       elements_.push_back(element);
       return 0;
     }
@@ -208,7 +215,7 @@ Delivery HostSimulator::deliver(const std::string& body, bool incoming) {
   if (received_.empty()) return {"", true};  // dropped, and no copy was handed over
   // The copy goes through the plug-in in its turn, only now that the call
   // that produced it has returned.
-  const Received copy = received_.front();
+  const HandedMessage copy = received_.front();
   received_.clear();
   if (sendMessage(copy.body, copy.ext, copy.flags) == kAnswerReplaced) {
     throw ProtocolError("the plug-in corrected its own corrected copy again");

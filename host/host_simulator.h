@@ -36,7 +36,15 @@ struct PageElement {
   bool hasText;
   int32_t param;
   uint16_t value72;
-  uint16_t size;  // the record's announced size: short or long form
+  uint16_t size;                // the record's announced size: short or long form
+  std::vector<uint8_t> record;  // the record as sent, `size` bytes
+};
+
+// A message the plug-in handed over with call 100.
+struct HandedMessage {
+  std::string body;  // Windows-1250
+  std::string ext;
+  uint32_t flags;
 };
 
 // One message as the host delivers it.
@@ -82,6 +90,11 @@ class HostSimulator : private HostOperations {
   const std::vector<std::string>& log() const { return log_; }
   std::function<void(const std::string&)> onLog;
 
+  // Every message the plug-in handed over (call 100), and the records of
+  // call 101 that announced them, byte for byte, in order.
+  const std::vector<HandedMessage>& handedMessages() const { return handed_; }
+  const std::vector<std::vector<uint8_t>>& announcements() const { return announcements_; }
+
   const std::vector<DeclaredColumn>& columns() const { return columns_; }
   const std::vector<PageElement>& elements() const { return elements_; }
   int32_t iconId() const { return iconId_; }
@@ -107,13 +120,6 @@ class HostSimulator : private HostOperations {
   Address placeEvent(int32_t element, int32_t code);
   void windowEvent(int32_t code, Address window);
 
-  // A message the plug-in handed over with call 100.
-  struct Received {
-    std::string body;
-    std::string ext;
-    uint32_t flags;
-  };
-
   PluginBoundary& plugin_;
   ConfigStore& store_;
   RecordOffsets offsets_;
@@ -122,7 +128,9 @@ class HostSimulator : private HostOperations {
   std::vector<DeclaredColumn> columns_;
   std::vector<PageElement> elements_;
   int32_t iconId_ = 0;
-  std::vector<Received> received_;
+  std::vector<HandedMessage> received_;  // during one delivery
+  std::vector<HandedMessage> handed_;
+  std::vector<std::vector<uint8_t>> announcements_;
   int64_t messageNumbers_ = 0;
   std::map<int32_t, std::string> fieldsGiven_;
   std::map<int32_t, std::string> fieldsSet_;

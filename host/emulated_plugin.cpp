@@ -1,0 +1,122 @@
+#include "host/emulated_plugin.h"
+
+#include <cstring>
+
+#include "host/native_plugin.h"
+#include "host/pe/emulated_dll.h"
+#include "shell/host_control.h"
+
+namespace qmxhost {
+namespace {
+
+uint32_t narrow(Address address) {
+  return static_cast<uint32_t>(address);
+}
+
+// The emulated user32 and comctl32, seen from the host.
+class EmulatedWindows : public WindowSystem {
+ public:
+  explicit EmulatedWindows(qmxpe::User32& user32) : user32_(user32) {}
+
+  Address createSettingsWindow() override {
+    return user32_.createWindow("STATIC", std::string("Ustawienia"), 0, 0);
+  }
+  bool isWindow(Address window) override { return user32_.isWindow(narrow(window)); }
+  std::vector<std::vector<std::string>> rows(Address list) override {
+    return user32_.rows(narrow(list));
+  }
+  bool selectRow(Address list, int row, bool selected) override {
+    return user32_.setRowSelected(narrow(list), row, selected);
+  }
+  void setMessageBoxAnswer(int answer) override { user32_.setMessageBoxAnswer(answer); }
+  int messageBoxCount() override { return user32_.messageBoxCount(); }
+
+ private:
+  qmxpe::User32& user32_;
+};
+
+}  // namespace
+
+EmulatedPlugin::EmulatedPlugin(const std::string& path) {
+  try {
+    dll_ = qmxpe::EmulatedDll::load(path);
+  } catch (const qmxpe::EmulationError&) {
+    throw;
+  } catch (const std::exception& error) {
+    throw PluginLoadError(path + ": " + error.what());
+  }
+  const auto proc = dll_->exportAddress("_IMessageProc@4");
+  if (!proc) throw PluginLoadError(path + " exports no _IMessageProc@4");
+  proc_ = *proc;
+  windows_ = std::make_unique<EmulatedWindows>(dll_->windows());
+}
+
+EmulatedPlugin::~EmulatedPlugin() = default;
+
+Address EmulatedPlugin::allocate(size_t size) {
+  const uint32_t address = dll_->allocate(static_cast<uint32_t>(size ? size : 1));
+  const std::vector<uint8_t> zeros(size, 0);
+  if (size) dll_->write(address, zeros.data(), size);
+  return address;
+}
+
+void EmulatedPlugin::release(Address address) {
+  dll_->release(narrow(address));
+}
+
+void EmulatedPlugin::write(Address address, const void* data, size_t size) {
+  dll_->write(narrow(address), data, size);
+}
+
+void EmulatedPlugin::read(Address address, void* data, size_t size) {
+  const std::vector<uint8_t> bytes = dll_->read(narrow(address), size);
+  std::memcpy(data, bytes.data(), size);
+}
+
+std::string EmulatedPlugin::readString(Address address) {
+  return address ? dll_->readString(narrow(address)) : std::string();
+}
+
+int64_t EmulatedPlugin::call(Address record) {
+  // The DLL answers a 32-bit intptr_t.
+  return static_cast<int32_t>(dll_->callStdcall(proc_, {narrow(record)}));
+}
+
+Address EmulatedPlugin::hostControl(HostOperations* operations) {
+  operations_ = operations;
+  if (control_) return control_;
+  // The operation table and the object that points at it live in emulated
+  // memory, its five entries stdcall functions that reach the simulator.
+  const uint32_t table = narrow(allocate(4 * HOST_OP_TABLE_SIZE));
+  auto entry = [&](int position, int arguments, const char* name,
+                   qmxpe::EmulatedDll::CallbackHandler handler) {
+    dll_->write32(table + 4 * static_cast<uint32_t>(position),
+                  dll_->makeCallback(arguments, name, std::move(handler)));
+  };
+  entry(HOST_OP_GET_PLUGIN_INSTANCE, 1, "getPluginInstance",
+        [this](const uint32_t*) { return narrow(operations_->getPluginInstance()); });
+  entry(HOST_OP_REPORT_NO_RESULT, 2, "reportNoResult", [this](const uint32_t* args) {
+    operations_->reportNoResult(static_cast<int>(args[1]));
+    return 0u;
+  });
+  entry(HOST_OP_HOST_CALL, 2, "hostCall", [this](const uint32_t* args) {
+    return static_cast<uint32_t>(operations_->hostCall(args[1]));
+  });
+  entry(HOST_OP_READ_CONFIG, 5, "readConfig", [this](const uint32_t* args) {
+    operations_->readConfig(static_cast<int>(args[3]), args[4]);
+    return 0u;
+  });
+  entry(HOST_OP_WRITE_CONFIG, 5, "writeConfig", [this](const uint32_t* args) {
+    operations_->writeConfig(static_cast<int>(args[3]), args[4]);
+    return 0u;
+  });
+  control_ = narrow(allocate(4));
+  dll_->write32(control_, table);
+  return control_;
+}
+
+WindowSystem& EmulatedPlugin::windows() {
+  return *windows_;
+}
+
+}  // namespace qmxhost

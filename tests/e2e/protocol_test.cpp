@@ -1,0 +1,298 @@
+// The protocol between the messenger and the plug-in, the same cases run
+// against every form of the plug-in this build can load: the Linux library
+// and, where the loader is built, the shipped Windows DLL under CPU
+// emulation. The simulated messenger reads every record through the layout
+// of the plug-in's own address width.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/config_store.h"
+#include "host/host_simulator.h"
+#include "host/native_plugin.h"
+#include "host/record_offsets.h"
+#include "shell/call_ids.h"
+#include "shell/element_ids.h"
+#include "tests/support/plugin_library.h"
+#if defined(QUILLMAX_HAVE_PE)
+#include "host/emulated_plugin.h"
+#endif
+
+namespace {
+
+using qmxhost::Address;
+using qmxhost::ConfigStore;
+using qmxhost::HostSimulator;
+using qmxhost::PluginBoundary;
+using qmxhost::RecordOffsets;
+
+enum class Form { LinuxLibrary, WindowsDll };
+
+std::unique_ptr<PluginBoundary> load(Form form) {
+  if (form == Form::LinuxLibrary) {
+    return std::make_unique<qmxhost::NativePlugin>(qmxtest::kPluginPath);
+  }
+#if defined(QUILLMAX_HAVE_PE)
+  return std::make_unique<qmxhost::EmulatedPlugin>(QUILLMAX_DLL);
+#else
+  return nullptr;
+#endif
+}
+
+// Three rules with what a stored rule base may hold: Polish letters, a
+// dollar sign, a slash, a lone line feed, and a type of neither kind.
+const char kFrom[] = "nie wiem\r\n/(\\d+) z\xb3/i\r\nkot\r\n";
+const char kTo[] = "nie wiem\xb9\r\n$1 PLN\nnetto\r\npies\r\n";
+const char kType[] = "0\r\n1\r\n2\r\n";
+
+class Protocol : public ::testing::TestWithParam<Form> {
+ protected:
+  void SetUp() override {
+    store.setText("Rewordix/From", kFrom);
+    store.setText("Rewordix/To", kTo);
+    store.setText("Rewordix/Type", kType);
+    try {
+      plugin = load(GetParam());
+    } catch (const std::exception& error) {
+      FAIL() << "cannot load the plug-in: " << error.what()
+             << (GetParam() == Form::WindowsDll ? " (build it first with 'make dll')" : "");
+    }
+    ASSERT_NE(plugin, nullptr);
+    host = std::make_unique<HostSimulator>(*plugin, store);
+  }
+  void TearDown() override {
+    host.reset();
+    plugin.reset();
+  }
+
+  // An answer that is a text's address in the plug-in's memory.
+  Address answerAddress(int64_t answer) {
+    return plugin->pointerSize() == 4 ? static_cast<Address>(answer) & 0xFFFFFFFFu
+                                      : static_cast<Address>(answer);
+  }
+
+  int64_t readLe(const std::vector<uint8_t>& bytes, size_t offset, size_t width) {
+    uint64_t value = 0;
+    for (size_t i = 0; i < width; ++i) value |= uint64_t{bytes.at(offset + i)} << (8 * i);
+    if (width < 8 && (value >> (8 * width - 1)) & 1) value |= ~0ULL << (8 * width);
+    return static_cast<int64_t>(value);
+  }
+
+  ConfigStore store;
+  std::unique_ptr<PluginBoundary> plugin;
+  std::unique_ptr<HostSimulator> host;
+};
+
+TEST_P(Protocol, identity_answers_before_during_and_after_the_session) {
+  for (int round = 0; round < 3; ++round) {
+    if (round == 1) host->begin();
+    if (round == 2) host->end();
+    EXPECT_EQ(host->call(QUERY_PLUGIN_NUMBER), 889);
+    EXPECT_EQ(host->call(QUERY_PLUGIN_KIND), 665);
+    EXPECT_EQ(host->call(QUERY_20020), 2);
+    EXPECT_EQ(host->call(QUERY_30017), 0);
+    EXPECT_EQ(host->call(30014), 0);
+    EXPECT_EQ(plugin->readString(answerAddress(host->call(QUERY_VERSION))), "0.0.5beta");
+    const int64_t name = host->call(QUERY_NAME_30013);
+    EXPECT_EQ(name, host->call(QUERY_NAME_30016));
+    EXPECT_EQ(plugin->readString(answerAddress(name)), "Quillmax");
+  }
+}
+
+TEST_P(Protocol, lifecycle_logs_and_writes_the_rule_columns_back_byte_for_byte) {
+  host->begin();
+  const std::vector<std::string> opening = {
+      "Ustawiam kolumny",
+      "Rejestruje si\xea w interface'ie",
+      "Uruchamiam wtyczke",
+      "\xa3"
+      "aduj\xea baz\xea zmian",
+      "Wczytuj\xea dane z konfiguracji",
+      "Baza za\xb3"
+      "adowana 3 wpis\xf3w",
+  };
+  EXPECT_EQ(host->log(), opening);
+  store.setText("Rewordix/From", "");
+  store.setText("Rewordix/To", "");
+  store.setText("Rewordix/Type", "");
+  host->end();
+  EXPECT_EQ(store.text("Rewordix/From"), kFrom);
+  EXPECT_EQ(store.text("Rewordix/To"), kTo);
+  EXPECT_EQ(store.text("Rewordix/Type"), kType);
+  EXPECT_EQ(host->log().back(),
+            "Wy\xb3\xb9"
+            "czam wtyczk\xea");
+}
+
+TEST_P(Protocol, outgoing_message_is_replaced_by_one_marked_copy) {
+  host->begin();
+  const qmxhost::Delivery delivery = host->deliver("nie wiem, to 15 Z\xb3 za kot", false);
+  EXPECT_TRUE(delivery.replaced);
+  EXPECT_EQ(delivery.text, "nie wiem\xb9, to 15 PLN\nnetto za kot");
+  ASSERT_EQ(host->handedMessages().size(), 1u) << "the copy came back corrected again";
+  EXPECT_EQ(host->handedMessages()[0].ext, "\x1aquillmax=1");
+  EXPECT_EQ(host->handedMessages()[0].flags, 2u);
+
+  // The copy's number, announced with call 101 in a record of fixed values.
+  const RecordOffsets offsets(plugin->pointerSize());
+  ASSERT_EQ(host->announcements().size(), 1u);
+  const std::vector<uint8_t>& record = host->announcements()[0];
+  EXPECT_EQ(readLe(record, 0, 2), static_cast<int64_t>(offsets.argsSize));
+  EXPECT_EQ(readLe(record, 2, 4), -1);
+  EXPECT_EQ(readLe(record, 6, 4), 0);
+  EXPECT_EQ(readLe(record, 10, 4), -1);
+  EXPECT_EQ(readLe(record, 14, 4), 0);
+  EXPECT_EQ(readLe(record, 18, 4), 0);
+  EXPECT_EQ(readLe(record, offsets.argsP1, offsets.pointer), 1) << "numbers count from 1";
+  EXPECT_EQ(readLe(record, offsets.argsP2, offsets.pointer), 0);
+}
+
+TEST_P(Protocol, incoming_message_is_corrected_only_with_the_option_on) {
+  host->begin();
+  EXPECT_FALSE(host->deliver("nie wiem", true).replaced);
+  EXPECT_TRUE(host->handedMessages().empty());
+  store.setInteger("Rewordix/Przychodzace", 1);
+  const qmxhost::Delivery delivery = host->deliver("nie wiem", true);
+  EXPECT_TRUE(delivery.replaced);
+  EXPECT_EQ(delivery.text, "nie wiem\xb9");
+  EXPECT_EQ(host->handedMessages().at(0).flags, 0u);
+}
+
+struct ElementCase {
+  int32_t id;
+  int32_t parent;
+  bool longForm;
+  uint32_t status;
+  const char* text;  // null: no caption; "*": the information text
+  int32_t param;
+};
+
+const ElementCase kElements[] = {
+    {889003, 46, false, 0x10, "Quillmax", 889000},
+    {0, 889003, false, 0xF0000, "Ustawienia:", 0},
+    {889007, 889003, true, 0x50000, "Lista", 0},
+    {0, 889003, false, 0x90040, "Zamie\xf1 z:", 0},
+    {889009, 889003, true, 0xB0000,
+     "Zamie\xf1 z:\x01"
+     "Co ma zmienia\xe6",
+     889009},
+    {0, 889003, false, 0x90040, "Zamie\xf1 na:", 0},
+    {889010, 889003, true, 0xB0000, "Zamie\xf1 na:\x01Na co ma zmienia\xe6", 889010},
+    {0, 889003, false, 0x90040, "Typ:", 0},
+    {889014, 889003, true, 0x16D000, "S\xb3owo\nPerl", 889014},
+    {889011, 889003, true, 0xE0040, "Dodaj\x01", 0},
+    {889012, 889003, true, 0xE0040, "Usu\xf1\x01", 0},
+    {889013, 889003, true, 0xE0040, "Edytuj\x01", 0},
+    {889015, 889003, true, 0xE0002, "Zapisz\x01", 0},
+    {889006, 889003, true, 0x60000,
+     "Zwracaj uwag\xea na wielko\x9c\xe6 znak\xf3w\x01W regu\xb3"
+     "ach wyrazowych wa\xbfna jest wielko\x9c\xe6 znak\xf3w.",
+     889006},
+    {0, 889003, false, 0x100000, nullptr, 0},
+    {0, 889003, false, 0xF0000, "Informacje:", 0},
+    {0, 889003, false, 0x180000, "*", 0},
+    {0, 889003, false, 0x100000, nullptr, 0},
+};
+
+TEST_P(Protocol, columns_and_page_elements_arrive_in_order_with_their_records) {
+  host->begin();
+  const std::vector<qmxhost::DeclaredColumn> columns = host->columns();
+  ASSERT_EQ(columns.size(), 5u);
+  const int32_t ids[] = {889001, 889002, 889007, 889005, 889006};
+  const char* names[] = {"Rewordix/From", "Rewordix/To", "Rewordix/Type", "Rewordix/Przychodzace",
+                         "Rewordix/CaseSensitive"};
+  for (size_t i = 0; i < columns.size(); ++i) {
+    EXPECT_EQ(columns[i].id, ids[i]);
+    EXPECT_EQ(columns[i].name, names[i]);
+    EXPECT_EQ(columns[i].type, i < 3 ? 1 : 0);
+  }
+  EXPECT_EQ(host->iconId(), 889000);
+
+  const RecordOffsets o(plugin->pointerSize());
+  const auto& elements = host->elements();
+  ASSERT_EQ(elements.size(), sizeof kElements / sizeof kElements[0]);
+  for (size_t i = 0; i < elements.size(); ++i) {
+    const ElementCase& expected = kElements[i];
+    const qmxhost::PageElement& element = elements[i];
+    const std::vector<uint8_t>& bytes = element.record;
+    SCOPED_TRACE("element " + std::to_string(i + 1));
+    EXPECT_EQ(element.size, expected.longForm ? o.actionLongSize : o.actionShortSize);
+    EXPECT_EQ(element.id, expected.id);
+    EXPECT_EQ(element.parent, expected.parent);
+    EXPECT_EQ(readLe(bytes, o.actionRef + 8, 4), -2);
+    EXPECT_EQ(readLe(bytes, 14, 4), -1);
+    EXPECT_EQ(readLe(bytes, o.actionMask, 4), 863);
+    EXPECT_EQ(element.status, expected.status);
+    EXPECT_EQ(readLe(bytes, o.actionStatusMask, 4), -1);
+    EXPECT_EQ(element.param, expected.param);
+    EXPECT_EQ(element.value72, std::string(expected.text ? expected.text : "") == "*" ? 50 : 0);
+    // Every field the creation does not set is zero.
+    for (size_t at : {size_t{18}, size_t{22}, size_t{26}, size_t{42}, size_t{46}, o.actionTextSize,
+                      o.actionTextSize + 4, o.actionParam + 4}) {
+      EXPECT_EQ(readLe(bytes, at, 4), 0) << "offset " << at;
+    }
+    EXPECT_EQ(readLe(bytes, o.actionParam + 8, 2), 0);
+    if (expected.longForm) {
+      EXPECT_EQ(readLe(bytes, o.actionShortSize, 4), 0);
+    }
+    EXPECT_EQ(element.hasText, expected.text != nullptr);
+    if (expected.text && std::string(expected.text) != "*") {
+      EXPECT_EQ(element.text, expected.text);
+    }
+  }
+  EXPECT_EQ(elements[16].text.rfind("<b>Quillmax</b><br>Wersja: 0.0.5beta<br>Data kompilacji: ", 0),
+            0u);
+}
+
+TEST_P(Protocol, editor_adds_deletes_and_edits_through_the_list_view) {
+  host->begin();
+  host->openSettings();
+  qmxhost::WindowSystem& windows = plugin->windows();
+  const Address list = host->ruleList();
+  ASSERT_NE(list, 0u);
+  using Rows = std::vector<std::vector<std::string>>;
+  EXPECT_EQ(windows.rows(list), (Rows{{"nie wiem", "nie wiem\xb9", "S\xb3owo"},
+                                      {"/(\\d+) z\xb3/i", "$1 PLN\nnetto", "Perl"},
+                                      {"kot", "pies", ""}}));
+
+  host->setFieldValue(ELEMENT_FROM_FIELD, "teh");
+  host->setFieldValue(ELEMENT_TO_FIELD, "the");
+  host->setFieldValue(ELEMENT_TYPE_CHOICE, "0");
+  EXPECT_EQ(host->press(ELEMENT_ADD_BUTTON), 0);
+  host->setFieldValue(ELEMENT_FROM_FIELD, "KOT");
+  host->press(ELEMENT_ADD_BUTTON);
+  EXPECT_EQ(windows.rows(list).size(), 4u) << "a From listed in another case is refused";
+
+  windows.selectRow(list, 0, true);
+  windows.selectRow(list, 1, true);
+  const int boxes = windows.messageBoxCount();
+  windows.setMessageBoxAnswer(6);  // IDYES
+  host->press(ELEMENT_DELETE_BUTTON);
+  EXPECT_EQ(windows.messageBoxCount(), boxes + 1);
+  EXPECT_EQ(windows.rows(list), (Rows{{"kot", "pies", ""}, {"teh", "the", "S\xb3owo"}}));
+
+  windows.selectRow(list, 1, true);
+  host->press(ELEMENT_EDIT_BUTTON);
+  EXPECT_EQ(host->fieldValue(ELEMENT_FROM_FIELD), "teh");
+  EXPECT_EQ(host->fieldValue(ELEMENT_TO_FIELD), "the");
+  EXPECT_EQ(host->fieldValue(ELEMENT_TYPE_CHOICE), "0");
+
+  host->end();
+  EXPECT_EQ(store.text("Rewordix/From"), "kot\r\nteh\r\n");
+  EXPECT_EQ(store.text("Rewordix/Type"), "2\r\n0\r\n");
+}
+
+std::string formName(const ::testing::TestParamInfo<Form>& info) {
+  return info.param == Form::LinuxLibrary ? "linux_library" : "windows_dll";
+}
+
+#if defined(QUILLMAX_HAVE_PE)
+INSTANTIATE_TEST_SUITE_P(EveryForm, Protocol,
+                         ::testing::Values(Form::LinuxLibrary, Form::WindowsDll), formName);
+#else
+INSTANTIATE_TEST_SUITE_P(EveryForm, Protocol, ::testing::Values(Form::LinuxLibrary), formName);
+#endif
+
+}  // namespace

@@ -33,6 +33,22 @@ static_assert(RegexReplacer::kExecOnlyOptions == 0x580 && RegexReplacer::kSearch
 constexpr uint32_t kKeyOptionBits = 127;
 constexpr unsigned char kKeyBase = 65;
 
+// PCRE's own match limit counts the work from one start position only, so
+// a pattern that backtracks just below it at every position of a long
+// message would hold the messenger's thread for minutes. Every compiled
+// pattern reports each step through the callout, and one search may take
+// this many steps, a number that grows with the subject so that ordinary
+// patterns over long texts never reach it.
+constexpr unsigned long kSearchStepBase = 10000000UL;
+constexpr unsigned long kSearchStepsPerByte = 100UL;
+
+unsigned long g_searchSteps = 0;
+unsigned long g_searchStepBudget = 0;
+
+int countSearchStep(pcre_callout_block*) {
+  return ++g_searchSteps > g_searchStepBudget ? PCRE_ERROR_CALLOUT : 0;
+}
+
 }  // namespace
 
 RegexReplacer::~RegexReplacer() {
@@ -89,8 +105,9 @@ bool RegexReplacer::prepare() {
   // Built-in character tables only: a locale's tables would make "i", \w
   // and \b treat the code page's national letters differently per machine.
   int errorOffset = 0;
-  compiled_ = pcre_compile(expression_.c_str(), static_cast<int>(currentKey_.second),
-                           &lastErrorText_, &errorOffset, nullptr);
+  compiled_ =
+      pcre_compile(expression_.c_str(), static_cast<int>(currentKey_.second) | PCRE_AUTO_CALLOUT,
+                   &lastErrorText_, &errorOffset, nullptr);
   lastErrorOffset_ = errorOffset;
   if (!compiled_ || lastErrorText_) {
     // Not remembered: the same pattern is compiled, and refused, again.
@@ -115,6 +132,11 @@ int RegexReplacer::searchWith(int extraExecOptions) {
   if (!prepare()) return 0;
   // No study data, and the subject's own length: a NUL byte inside it is
   // text like any other.
+  // A search that runs out of steps ends like one that found nothing more:
+  // the text stays as it is from there on.
+  g_searchSteps = 0;
+  g_searchStepBudget = kSearchStepBase + kSearchStepsPerByte * subject_.size();
+  pcre_callout = &countSearchStep;
   matchCount_ = pcre_exec(
       compiled_, nullptr, subject_.data(), static_cast<int>(subject_.size()), startOffset_,
       static_cast<int>(options_ & kSearchOptions) | extraExecOptions, offsets_, kOffsetCount);

@@ -14,7 +14,15 @@ build_root=${2:-$root/build}
 deps=$build_root/deps
 prefix=$deps/$target
 
-if [ -f "$prefix/lib/libpcre.a" ] && [ -f "$prefix/include/pcre.h" ]; then
+# The one configuration of every build. Deep matches keep their frames on
+# the heap; the recursion limit bounds them (about 7 MB a match) so that a
+# hostile message cannot make the host's memory grow without end.
+pcre_options=(--enable-static --disable-shared --disable-cpp --disable-jit --disable-utf
+  --disable-unicode-properties --disable-stack-for-recursion --with-match-limit-recursion=20000
+  --disable-pcre16 --disable-pcre32)
+stamp="$prefix/configuration"
+if [ -f "$prefix/lib/libpcre.a" ] && [ -f "$prefix/include/pcre.h" ] &&
+  [ "$(cat "$stamp" 2>/dev/null)" = "${pcre_options[*]}" ]; then
   exit 0
 fi
 
@@ -54,12 +62,11 @@ rm -rf "$work"
 mkdir -p "$work" "$prefix/lib" "$prefix/include"
 (
   cd "$work"
-  "$src/configure" -q --enable-static --disable-shared --disable-cpp --disable-jit \
-    --disable-utf --disable-unicode-properties --disable-stack-for-recursion \
-    --disable-pcre16 --disable-pcre32 "${host_args[@]}" >/dev/null
+  "$src/configure" -q "${pcre_options[@]}" "${host_args[@]}" >/dev/null
   make -s -j"$(nproc)" libpcre.la >/dev/null
 )
 cp "$work/.libs/libpcre.a" "$prefix/lib/"
 cp "$work/pcre.h" "$prefix/include/"
+printf '%s\n' "${pcre_options[*]}" >"$stamp"
 rm -rf "$work"
 echo "build-pcre: $target ready in $prefix"

@@ -1,0 +1,343 @@
+// Input a stranger or a careless rule base can send, through the whole entry
+// point of Quillmax.so: huge and odd messages, patterns that backtrack
+// without end, ext texts of nothing but separators, thousands of rules,
+// enormous rule texts. The plug-in runs inside the messenger: whatever comes
+// in, it must not crash, overflow the stack or hang, and the rules it can
+// apply must still apply.
+//
+// Time bounds here are hang guards, far above what any build needs; speed is
+// measured by the benchmarks.
+#include <gtest/gtest.h>
+#include <pthread.h>
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "correction/chat_message.h"
+#include "correction/ext_params.h"
+#include "shell/call_ids.h"
+#include "shell/element_ids.h"
+#include "tests/support/fake_host.h"
+#include "tests/support/plugin_library.h"
+
+namespace {
+
+using qmxtest::FakeHost;
+using qmxtest::PluginLibrary;
+
+constexpr double kHangGuardSeconds = 60;
+
+constexpr size_t kMegabyte = 1024 * 1024;
+constexpr size_t k256Kilobytes = 256 * 1024;
+
+// A thread of the messenger on Windows gets a 1 MB stack. Match recursion
+// lives on the heap, so even the deepest match needs only a little of it;
+// were it on the stack, 256 KB of one letter against «(a|aa)*b» would need
+// hundreds of megabytes of it.
+constexpr size_t kMessengerStack = 1024 * 1024;
+
+std::string everyByte() {
+  std::string bytes;
+  for (int b = 1; b <= 255; ++b) bytes += static_cast<char>(b);
+  return bytes;
+}
+
+std::string repeatToSize(const std::string& piece, size_t size) {
+  std::string text;
+  while (text.size() < size) text += piece;
+  text.resize(size);
+  return text;
+}
+
+struct Copy {
+  std::string body;
+  std::string ext;
+};
+
+struct Rule {
+  std::string from;
+  std::string to;
+  int type;
+};
+
+class HostileInput : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(plugin.loaded());
+    host.onHostCall = [this](const IMessageArgs& record) -> intptr_t {
+      if (record.id != HOST_SEND_MESSAGE) return 0;
+      const auto* copy = reinterpret_cast<const ChatMessage*>(record.p1);
+      copies.push_back(
+          {reinterpret_cast<const char*>(copy->body), reinterpret_cast<const char*>(copy->ext)});
+      return static_cast<intptr_t>(copies.size());
+    };
+    ASSERT_EQ(plugin.call(CALL_INIT, host.address()), 1);
+  }
+  void TearDown() override { plugin.call(CALL_DEINIT); }
+
+  // Stores `rules` in the host's columns and loads them with CALL_START.
+  void loadRules(const std::vector<Rule>& rules) {
+    std::string from, to, type;
+    for (const Rule& rule : rules) {
+      from += rule.from + "\r\n";
+      to += rule.to + "\r\n";
+      type += std::to_string(rule.type) + "\r\n";
+    }
+    host.textColumns[COLUMN_FROM] = from;
+    host.textColumns[COLUMN_TO] = to;
+    host.textColumns[COLUMN_TYPE] = type;
+    ASSERT_EQ(plugin.call(CALL_START), 1);
+  }
+
+  struct Sent {
+    intptr_t answer = -1;
+    double seconds = 0;
+    bool ran = false;
+  };
+
+  // Sends the message from a thread with the messenger's stack size and
+  // times it; the record stays the caller's.
+  Sent send(const std::string& body, const std::string& ext, uint32_t flags,
+            ChatMessage* record = nullptr) {
+    ChatMessage local{};
+    ChatMessage& message = record ? *record : local;
+    message.size = sizeof(ChatMessage);
+    message.body = reinterpret_cast<intptr_t>(body.c_str());
+    message.ext = reinterpret_cast<intptr_t>(ext.c_str());
+    message.flags = flags;
+    Call call{&plugin, &message, {}};
+
+    pthread_attr_t attributes;
+    pthread_attr_init(&attributes);
+    pthread_attr_setstacksize(&attributes, kMessengerStack);
+    pthread_t thread;
+    const auto start = std::chrono::steady_clock::now();
+    if (pthread_create(&thread, &attributes, &Call::run, &call) == 0) {
+      pthread_join(thread, nullptr);
+      call.sent.ran = true;
+    }
+    pthread_attr_destroy(&attributes);
+    call.sent.seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return call.sent;
+  }
+
+  PluginLibrary plugin;
+  FakeHost host;
+  std::vector<Copy> copies;
+
+ private:
+  struct Call {
+    PluginLibrary* plugin;
+    ChatMessage* message;
+    Sent sent;
+    static void* run(void* self) {
+      auto* call = static_cast<Call*>(self);
+      call->sent.answer =
+          call->plugin->call(CALL_MESSAGE, reinterpret_cast<intptr_t>(call->message));
+      return nullptr;
+    }
+  };
+};
+
+// Patterns that backtrack exponentially (or recurse once per byte) on long
+// runs of one letter or on text without the byte they end in.
+const std::vector<Rule> kCatastrophicThenOrdinary = {
+    {"/(a|aa)*b/", "X", 1}, {"/(a+)+b/", "X", 1}, {"/(.*)*x/s", "Y", 1},
+    {"kot", "pies", 0},     {"/^a/", "B", 1},     {"/a$/", "Z", 1},
+};
+
+TEST_F(HostileInput, catastrophic_patterns_give_up_and_the_later_rules_still_apply) {
+  loadRules(kCatastrophicThenOrdinary);
+  host.intColumns[COLUMN_INCOMING] = 1;
+
+  const std::string letters(k256Kilobytes, 'a');
+  // Chat text with single letters "a" and neither "b" nor "x", ending in "a".
+  const std::string chat = "kot " + repeatToSize("ala ma psa i lisa, ", kMegabyte - 5) + "a";
+  struct Case {
+    const char* name;
+    std::string body;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"256 KB of one letter", letters, "B" + std::string(k256Kilobytes - 2, 'a') + "Z"},
+      {"1 MB of chat", chat, "pies" + chat.substr(3, chat.size() - 4) + "Z"},
+  };
+  for (const Case& c : cases) {
+    copies.clear();
+    const Sent sent = send(c.body, "", 0);
+    ASSERT_TRUE(sent.ran) << c.name;
+    EXPECT_EQ(sent.answer, 2) << c.name;
+    EXPECT_LT(sent.seconds, kHangGuardSeconds) << c.name;
+    ASSERT_EQ(copies.size(), 1u) << c.name;
+    // Whole-text comparison without printing a megabyte on failure.
+    EXPECT_TRUE(copies[0].body == c.expected)
+        << c.name << ": got " << copies[0].body.size() << " bytes beginning "
+        << copies[0].body.substr(0, 16) << ", ending "
+        << copies[0].body.substr(copies[0].body.size() < 16 ? 0 : copies[0].body.size() - 16);
+  }
+}
+
+// PCRE's match limit counts the steps from one start position only. Words
+// just short enough to stay under it at each position (2^20 steps for
+// «(a+)+b» over 20 letters) made the search try every position in turn:
+// about 28 s for 10 KB, most of an hour for 256 KB. The plug-in bounds the
+// steps of a whole search, so the rule ends where it stood, within the
+// guard, and the later rules still apply.
+TEST_F(HostileInput, backtracking_below_the_match_limit_at_every_position_ends) {
+  loadRules({{"/(a+)+b/", "X", 1}, {"/(a|aa)*b/", "X", 1}, {"kot", "pies", 0}});
+  host.intColumns[COLUMN_INCOMING] = 1;
+  struct Case {
+    const char* name;
+    std::string word;
+  };
+  const Case cases[] = {
+      {"words of 20 letters", std::string(20, 'a') + " "},
+      {"words of 28 letters", std::string(28, 'a') + " "},
+  };
+  for (const Case& c : cases) {
+    copies.clear();
+    const std::string words = repeatToSize(c.word, k256Kilobytes);
+    const Sent sent = send("kot " + words, "", 0);
+    ASSERT_TRUE(sent.ran) << c.name;
+    EXPECT_EQ(sent.answer, 2) << c.name;
+    EXPECT_LT(sent.seconds, kHangGuardSeconds) << c.name;
+    ASSERT_EQ(copies.size(), 1u) << c.name;
+    EXPECT_TRUE(copies[0].body == "pies " + words) << c.name;
+  }
+}
+
+TEST_F(HostileInput, every_byte_value_in_body_ext_and_rules) {
+  const std::string bytes = everyByte();
+  std::string perlBody = bytes;
+  perlBody.erase(perlBody.find('/'), 1);
+  loadRules({
+      // Neither compiles: both hold a "[" that is never closed. They change
+      // nothing, and the rules after them run.
+      {bytes, "never", 0},
+      {"/" + perlBody + "/", "never", 1},
+      // A template of every byte: "$%" is no group reference, so it is
+      // inserted exactly as it stands.
+      {"kot", bytes, 0},
+      {"/[\\x01-\\x08]/", "", 1},
+  });
+
+  std::string withoutLowBytes = bytes.substr(8);
+  const Sent sent = send(bytes + " kot", bytes, MSG_OUTGOING);
+  ASSERT_TRUE(sent.ran);
+  EXPECT_EQ(sent.answer, 2);
+  ASSERT_EQ(copies.size(), 1u);
+  EXPECT_EQ(copies[0].body, withoutLowBytes + " " + withoutLowBytes);
+  EXPECT_EQ(copies[0].ext, bytes + "\x1aquillmax=1");
+
+  // The copy comes back marked and is left alone.
+  EXPECT_EQ(send(copies[0].body, copies[0].ext, MSG_OUTGOING).answer, 0);
+  EXPECT_EQ(copies.size(), 1u);
+}
+
+TEST_F(HostileInput, ext_texts_full_of_separators) {
+  loadRules({{"kot", "pies", 0}});
+  const std::string separators(64 * 1024, EXT_SEPARATOR);
+  struct Case {
+    const char* name;
+    std::string ext;
+    bool corrected;
+    std::string copyExt;
+  };
+  const Case cases[] = {
+      {"only separators", separators, true, separators + "\x1aquillmax=1"},
+      {"the mark after them", separators + "quillmax=1", false, ""},
+      {"another value between them", separators + "quillmax=0" + separators, true,
+       separators + "quillmax=1" + separators},
+      {"a separator right after the mark", separators + "quillmax=1" + separators, false, ""},
+  };
+  for (const Case& c : cases) {
+    copies.clear();
+    ChatMessage record{};
+    const Sent sent = send("a kot", c.ext, MSG_OUTGOING | MSG_FLAG_80, &record);
+    ASSERT_TRUE(sent.ran) << c.name;
+    if (c.corrected) {
+      EXPECT_EQ(sent.answer, 2) << c.name;
+      ASSERT_EQ(copies.size(), 1u) << c.name;
+      EXPECT_EQ(copies[0].body, "a pies") << c.name;
+      EXPECT_TRUE(copies[0].ext == c.copyExt) << c.name;
+    } else {
+      EXPECT_EQ(sent.answer, 0) << c.name;
+      EXPECT_TRUE(copies.empty()) << c.name;
+      EXPECT_EQ(+record.flags, MSG_OUTGOING | MSG_FLAG_80) << c.name << ": left untouched";
+    }
+  }
+}
+
+TEST_F(HostileInput, ten_thousand_rules_load_apply_and_save_back) {
+  // Nine word rules "sN" -> "tN" to one Perl rule "/pNx/" -> "PN".
+  std::vector<Rule> rules;
+  for (int i = 0; i < 10000; ++i) {
+    const std::string n = std::to_string(i);
+    if (i % 10 == 9) {
+      rules.push_back({"/p" + n + "x/", "P" + n, 1});
+    } else {
+      rules.push_back({"s" + n, "t" + n, 0});
+    }
+  }
+  loadRules(rules);
+  const std::vector<std::string> lines = host.logLines();
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.back(),
+            "Baza za\xb3"
+            "adowana 10000 wpis\xf3w");
+  const std::string from = host.textColumns[COLUMN_FROM];
+  const std::string to = host.textColumns[COLUMN_TO];
+  const std::string type = host.textColumns[COLUMN_TYPE];
+
+  // "s1" is a whole word only where it stands alone: not inside "s10".
+  const Sent sent = send("s0 p9x s1, s9998 s10 p9999x", "", MSG_OUTGOING);
+  ASSERT_TRUE(sent.ran);
+  EXPECT_EQ(sent.answer, 2);
+  EXPECT_LT(sent.seconds, kHangGuardSeconds);
+  ASSERT_EQ(copies.size(), 1u);
+  EXPECT_EQ(copies[0].body, "t0 P9 t1, t9998 t10 P9999");
+
+  host.textColumns.clear();
+  ASSERT_EQ(plugin.call(CALL_END), 1);
+  EXPECT_TRUE(host.textColumns[COLUMN_FROM] == from);
+  EXPECT_TRUE(host.textColumns[COLUMN_TO] == to);
+  EXPECT_TRUE(host.textColumns[COLUMN_TYPE] == type);
+}
+
+TEST_F(HostileInput, rule_texts_of_100_kilobytes) {
+  const std::string longWord = repeatToSize("kotek", 100 * 1024);
+  const std::string otherWord = repeatToSize("piesek", 100 * 1024);
+  const std::string longTemplate = repeatToSize("mysz ", 100 * 1024);
+  loadRules({
+      // Patterns this long exceed what PCRE compiles: like any pattern that
+      // does not compile, they change nothing, however the rule is run.
+      {longWord, "never", 0},
+      {"/" + longWord + "/", "never", 1},
+      // Not in the text at all.
+      {otherWord, "never", 0},
+      // A short word whose replacement is long.
+      {"kot", longTemplate, 0},
+      {"y", "z", 0},
+  });
+  const std::string body = "kot " + longWord + " y";
+  const Sent sent = send(body, "", MSG_OUTGOING);
+  ASSERT_TRUE(sent.ran);
+  EXPECT_EQ(sent.answer, 2);
+  EXPECT_LT(sent.seconds, kHangGuardSeconds);
+  ASSERT_EQ(copies.size(), 1u);
+  EXPECT_TRUE(copies[0].body == longTemplate + " " + longWord + " z")
+      << copies[0].body.size() << " bytes";
+
+  // The long texts are written back whole.
+  const std::string from = host.textColumns[COLUMN_FROM];
+  const std::string to = host.textColumns[COLUMN_TO];
+  host.textColumns.clear();
+  ASSERT_EQ(plugin.call(CALL_END), 1);
+  EXPECT_TRUE(host.textColumns[COLUMN_FROM] == from);
+  EXPECT_TRUE(host.textColumns[COLUMN_TO] == to);
+}
+
+}  // namespace

@@ -16,6 +16,7 @@
 #include "shell/call_ids.h"
 #include "shell/element_ids.h"
 #include "tests/support/expected_page.h"
+#include "tests/support/fake_host.h"
 #include "tests/support/plugin_library.h"
 #if defined(QUILLMAX_HAVE_PE)
 #include "host/emulated_plugin.h"
@@ -28,6 +29,7 @@ using qmxhost::ConfigStore;
 using qmxhost::HostSimulator;
 using qmxhost::PluginBoundary;
 using qmxhost::RecordOffsets;
+using qmxtest::readLe;
 
 enum class Form { LinuxLibrary, WindowsDll };
 
@@ -72,13 +74,6 @@ class Protocol : public ::testing::TestWithParam<Form> {
   Address answerAddress(int64_t answer) {
     return plugin->pointerSize() == 4 ? static_cast<Address>(answer) & 0xFFFFFFFFu
                                       : static_cast<Address>(answer);
-  }
-
-  int64_t readLe(const std::vector<uint8_t>& bytes, size_t offset, size_t width) {
-    uint64_t value = 0;
-    for (size_t i = 0; i < width; ++i) value |= uint64_t{bytes.at(offset + i)} << (8 * i);
-    if (width < 8 && (value >> (8 * width - 1)) & 1) value |= ~0ULL << (8 * width);
-    return static_cast<int64_t>(value);
   }
 
   ConfigStore store;

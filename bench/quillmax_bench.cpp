@@ -129,12 +129,8 @@ void benchSubstitute(benchmark::State& state, const std::string& pattern,
   }
 }
 
-void benchWordRule(benchmark::State& state, size_t bytes, bool present) {
-  const auto& base = ruleBase(100);
-  const std::string text = qmxbench::makeMessage(bytes, base.rules, Mix::Typical);
-  // Rule 0's From is among the words the typical message holds; rule 1's is
-  // not.
-  const Rule& rule = base.rules[present ? 0 : 1];
+// Times one word rule over `text`, with a host that answers the case option.
+void timeWordRule(benchmark::State& state, const std::string& text, const Rule& rule) {
   BenchHost host;
   setHostControl(&host.control);
   for (auto _ : state) {
@@ -143,6 +139,15 @@ void benchWordRule(benchmark::State& state, size_t bytes, bool present) {
     benchmark::DoNotOptimize(working);
   }
   setHostControl(nullptr);
+}
+
+void benchWordRule(benchmark::State& state, size_t bytes, bool present) {
+  const auto& base = ruleBase(100);
+  const std::string text = qmxbench::makeMessage(bytes, base.rules, Mix::Typical);
+  // Rule 0's From is among the words the typical message holds; rule 1's is
+  // not.
+  const Rule& rule = base.rules[present ? 0 : 1];
+  timeWordRule(state, text, rule);
   state.counters["present"] = static_cast<double>(qmxbench::literalsPresent(text, {rule}));
 }
 
@@ -182,14 +187,7 @@ std::string separatorRun(size_t dots) {
 
 void benchSeparatorRule(benchmark::State& state, size_t dots, const Rule& rule) {
   const std::string text = separatorRun(dots);
-  BenchHost host;
-  setHostControl(&host.control);
-  for (auto _ : state) {
-    std::string working = text;
-    applyWordRule(working, rule.from, rule.to);
-    benchmark::DoNotOptimize(working);
-  }
-  setHostControl(nullptr);
+  timeWordRule(state, text, rule);
 }
 
 void benchSeparatorFloor(benchmark::State& state, size_t dots) {

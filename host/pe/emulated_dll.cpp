@@ -19,12 +19,6 @@ constexpr uint32_t kAllocationGranularity = 0x10000;
 constexpr uint32_t kTebTlsPointer = 0x2c;
 constexpr uint32_t kTlsArrayEntries = 64;
 
-std::string hex32(uint32_t value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08x", value);
-  return text;
-}
-
 uint32_t pageAlign(uint32_t value) {
   return (value + Emulator::kPageSize - 1) / Emulator::kPageSize * Emulator::kPageSize;
 }

@@ -35,12 +35,6 @@ constexpr uint32_t kTebThreadId = 0x24;
 constexpr uint32_t kTebPeb = 0x30;
 constexpr uint32_t kTebLastError = 0x34;
 
-std::string hex32(uint32_t value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08x", value);
-  return text;
-}
-
 std::string hexOffset(uint32_t value) {
   char text[16];
   std::snprintf(text, sizeof text, "0x%x", value);
@@ -111,6 +105,12 @@ const char* cpuExceptionName(uint32_t number) {
 }
 
 }  // namespace
+
+std::string hex32(uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08x", value);
+  return text;
+}
 
 // Unicorn calls these with its own types; they forward to the emulator and
 // never let an exception cross Unicorn's C frames.

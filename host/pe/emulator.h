@@ -22,6 +22,9 @@ struct uc_struct;
 
 namespace qmxpe {
 
+// An emulated address as fault reports write it: "0x0040a1b2".
+std::string hex32(uint32_t value);
+
 enum class FaultKind {
   kAccessViolation,      // a read, write or fetch outside mapped memory or against its protection
   kUnimplementedImport,  // a call of (or an access to the data of) an import nobody serves

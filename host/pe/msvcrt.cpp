@@ -169,12 +169,6 @@ class EmulatedArguments : public PrintfArguments {
   uint32_t cursor_;
 };
 
-std::string hex32(uint32_t value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08x", value);
-  return text;
-}
-
 }  // namespace
 
 Msvcrt::Msvcrt(Emulator& emulator, HeapAllocator& heap) : emulator_(emulator), heap_(heap) {

@@ -223,6 +223,58 @@ void benchHostile(benchmark::State& state, const std::string& message, char expe
   state.counters["frames_MB"] = static_cast<double>(g_frames.peak) / 1e6;
 }
 
+// One rule on a message built to hold the thread as long as it can: every
+// substitution's steps are bounded, and word rules skip the starts inside
+// runs of separators.
+struct BoundedCase {
+  const char* name;
+  Rule rule;
+  std::string message;
+  double limitMs;
+};
+
+std::string repeated(const std::string& piece, size_t size) {
+  std::string text;
+  while (text.size() < size) text += piece;
+  text.resize(size);
+  return text;
+}
+
+const std::vector<BoundedCase>& boundedCases() {
+  static const std::vector<BoundedCase> cases = {
+      {"bounded/backtracking_words:4.2KB",
+       {"/(a+)+b|./", "x", 1},
+       repeated(std::string(20, 'a') + " ", 4200),
+       1000},
+      {"bounded/word_rule_separators:320000",
+       {"dzi.ki", "X", 0},
+       "dzieki" + std::string(320000, '.') + "dzieki",
+       2000},
+      {"bounded/possessive_run:1MB", {"/[.]+x/", "X", 1}, std::string(1 << 20, '.'), 2000},
+      {"bounded/written_possessive:1MB", {"/[.]++x/", "X", 1}, std::string(1 << 20, '.'), 1000},
+      {"bounded/alternation_per_byte:1MB",
+       {"/(?:a|b|c|d|e|f|g|h|i|j|k|l|m|n|o|p|q|r|s|t|u|v|w|y|z){3}x/", "X", 1},
+       repeated("abcdefghij ", 1 << 20),
+       1000},
+  };
+  return cases;
+}
+
+void benchBounded(benchmark::State& state, const BoundedCase& c) {
+  BenchHost host;
+  setHostControl(&host.control);
+  for (auto _ : state) {
+    std::string text = c.message;
+    if (c.rule.type == 0) {
+      applyWordRule(text, c.rule.from, c.rule.to);
+    } else {
+      applyPerlRule(text, c.rule.from, c.rule.to);
+    }
+    benchmark::DoNotOptimize(text);
+  }
+  setHostControl(nullptr);
+}
+
 // --- the summary ----------------------------------------------------------------
 
 struct Figure {
@@ -351,6 +403,14 @@ void SummaryReporter::printSummary() const {
     previousDots = dots;
   }
 
+  std::printf("\nOne rule on a message made to hold the thread (target: about a second)\n");
+  for (const BoundedCase& c : boundedCases()) {
+    const Figure* figure = find(c.name);
+    if (!figure) continue;
+    std::printf("%-40s %10.1f ms  (target < %.0f ms)  %s\n", c.name, figure->ms, c.limitMs,
+                verdict(figure->ms < c.limitMs));
+  }
+
   std::printf("\nHostile incoming messages (catastrophic patterns first, later rules applied)\n");
   for (const auto& entry : figures_) {
     if (entry.first.rfind("hostile/", 0) != 0) continue;
@@ -422,6 +482,10 @@ void registerBenchmarks() {
                       dots)
         ->Unit(benchmark::kMillisecond)
         ->MinTime(kMinTime);
+  }
+
+  for (const BoundedCase& c : boundedCases()) {
+    RegisterBenchmark(c.name, benchBounded, c)->Unit(benchmark::kMillisecond)->Iterations(1);
   }
 
   const std::string letters256k(256 * 1024, 'a');

@@ -7,6 +7,7 @@ add_library(quillmax_diagnostics STATIC
   regex/regex_replacer.cpp
   correction/rule_application.cpp
   correction/literal_word_rule.cpp
+  correction/word_separators.cpp
   rules/rule_store.cpp
   shell/host_services.cpp)
 target_include_directories(quillmax_diagnostics PUBLIC ${CMAKE_SOURCE_DIR})

@@ -8,6 +8,7 @@ set(QUILLMAX_PLUGIN_SOURCES
   rules/rule_store.cpp
   correction/rule_application.cpp
   correction/literal_word_rule.cpp
+  correction/word_separators.cpp
   correction/correct_message.cpp
   shell/page_services.cpp
   shell/settings_page.cpp

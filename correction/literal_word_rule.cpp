@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "correction/rule_application.h"
+#include "correction/word_separators.h"
 #include "regex/template_expansion.h"
 
 namespace {
@@ -11,17 +12,6 @@ constexpr size_t kNone = static_cast<size_t>(-1);
 
 char foldAscii(char c) {
   return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-// A separator is a run of these, or one space, carriage return or line feed.
-bool isRunSeparator(char c) {
-  return c == '.' || c == ',' || c == '!' || c == '?' || c == '-';
-}
-bool isSingleSeparator(char c) {
-  return c == ' ' || c == '\r' || c == '\n';
-}
-bool startsSeparator(char c) {
-  return isRunSeparator(c) || isSingleSeparator(c);
 }
 
 // Finds where `from` occurs in `text`, calling `found(x)` for each start x

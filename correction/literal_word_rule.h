@@ -16,10 +16,6 @@ bool isPlainLiteral(const std::string& from);
 // byte has another case).
 bool containsLiteral(const std::string& text, const std::string& from, bool caseSensitive);
 
-// The longest From the literal passes take; longer ones go through the
-// pattern engine, whose compiled-pattern limit such a From can reach.
-constexpr size_t kMaxLiteralWordLength = 4096;
-
 // Runs the three word-rule passes of the plain literal `from` over `text`,
 // pass k (0-based) with `caseSensitive[k]`, replacing it in place by the
 // template `to` exactly as the patterns of the three passes would.

@@ -1,11 +1,28 @@
 #include "correction/rule_application.h"
 
 #include "correction/literal_word_rule.h"
+#include "correction/word_separators.h"
 #include "regex/regex_replacer.h"
 #include "shell/element_ids.h"
 #include "shell/host_services.h"
 
-const char kWordSeparatorGroup[] = "([.,!?-]+| |\r|\n)";
+namespace {
+
+// Passes 1 and 3 can match only where a separator begins (or at the very
+// start), and a separator that begins inside a run of . , ! ? - can end
+// only where one from the run's start can; F's own match does not depend
+// on where the separator began. So the search may skip every start inside
+// a run, where PCRE would scan the rest of the run again at each one. That
+// holds when F leaves the pattern's structure alone (no parenthesis, bar,
+// class or escape, which could close the group, add a branch or refer to
+// the separator's text) and does not begin with a quantifier, which would
+// make the separator before it optional.
+bool startsOnlyAtSeparators(const std::string& from) {
+  if (from.find_first_of("\\|()[]") != std::string::npos) return false;
+  return from.empty() || std::string("?*+{").find(from[0]) == std::string::npos;
+}
+
+}  // namespace
 
 std::string wordRulePattern(int pass, const std::string& from, bool caseSensitive) {
   const std::string separator = kWordSeparatorGroup;
@@ -48,15 +65,19 @@ void applyWordRule(std::string& text, const std::string& from, const std::string
     // can match, and the three compilations and scans are skipped.
     const bool exact = passCaseSensitive[0] && passCaseSensitive[1] && passCaseSensitive[2];
     if (!containsLiteral(text, from, exact)) return;
-    if (from.size() <= kMaxLiteralWordLength) {
-      applyLiteralWordRule(text, from, to, passCaseSensitive);
-      return;
-    }
+    applyLiteralWordRule(text, from, to, passCaseSensitive);
+    return;
   }
   RegexReplacer replacer;
+  const bool skipRunInsides = engine == WordRuleEngine::Fast && startsOnlyAtSeparators(from);
+  const RegexReplacer::StartCandidates separatorStarts = nextSeparatorStart;
   for (int pass = 1; pass <= kWordRulePasses; ++pass) {
-    text = replacer.substitute(wordRulePattern(pass, from, passCaseSensitive[pass - 1]),
-                               wordRuleTemplate(pass, to), text, 0);
+    const std::string pattern = wordRulePattern(pass, from, passCaseSensitive[pass - 1]);
+    const std::string replacement = wordRuleTemplate(pass, to);
+    // Pass 2 is anchored at the start, where PCRE tries one position only.
+    text = skipRunInsides && pass != 2
+               ? replacer.substitute(pattern, replacement, text, 0, separatorStarts)
+               : replacer.substitute(pattern, replacement, text, 0);
   }
 }
 

@@ -7,10 +7,6 @@
 // A word rule runs as three substitutions; passes are numbered 1 to 3.
 constexpr int kWordRulePasses = 3;
 
-// Matches one separator between words: a run of . , ! ? -, or one space,
-// carriage return or line feed.
-extern const char kWordSeparatorGroup[];
-
 // The pattern of word-rule pass `pass` (1: From between two separators or as
 // the whole text; 2: at the start, before a separator; 3: at the end, after a
 // separator). `from` is inserted as pattern text, unescaped. Without

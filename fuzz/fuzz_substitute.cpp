@@ -1,10 +1,20 @@
 // Fuzzes the substitution with hostile patterns, templates and subjects.
 //
-// Input: one byte choosing a small limit, then the pattern, a NUL byte, the
-// template, a NUL byte and the subject (which may hold NUL bytes itself).
-// Missing parts are empty. Besides crashes, leaks and hangs it checks two
-// promises every caller relies on: a negative limit and a refused pattern
-// both give back the subject unchanged.
+// Input: one byte choosing a small limit and how the pattern is read, then
+// the pattern, a NUL byte, the template, a NUL byte and the subject (which
+// may hold NUL bytes itself). Missing parts are empty. Half of the inputs
+// spell the pattern as it stands; the other half build it from pieces of
+// the engine's syntax, one byte choosing each piece, so that rare
+// combinations (a keep-out inside a lookaround, a verb inside a repeat) come
+// up in minutes rather than never. Besides crashes, leaks and hangs it checks what
+// every caller relies on, whatever the pattern:
+// - the work stays within the step budget of one substitution;
+// - replacing every match by itself ("$&") gives the subject back, so no
+//   match or group ever reaches outside the text or runs backwards;
+// - replacing every match by nothing leaves bytes of the subject, in order;
+// - the result is never longer than the subject plus one expansion of the
+//   template per match;
+// - a negative limit and a refused pattern both give the subject unchanged.
 //
 // Linked with replay_main.cpp it is a plain program that runs the files
 // named on its command line through the same code, without libFuzzer.
@@ -37,14 +47,69 @@ void check(bool holds, const char* promise) {
   std::abort();
 }
 
+// Pieces of PCRE's syntax, the rare ones with the common.
+const char* const kSyntaxPieces[] = {
+    "a",           "b",         ".",        "x",       " ",       "-",     "\\",        "(",
+    ")",           "(?:",       "|",        "*",       "+",       "?",     "*?",        "+?",
+    "??",          "*+",        "++",       "?+",      "{2}",     "{0,3}", "{2,}",      "{,2}",
+    "^",           "$",         "\\A",      "\\z",     "\\Z",     "\\b",   "\\B",       "\\G",
+    "\\K",         "\\d",       "\\w",      "\\s",     "\\h",     "\\R",   "\\C",       "\\Q",
+    "\\E",         "\\x41",     "\\1",      "\\2",     "\\g{-1}", "[a-c]", "[^a]",      "[.,!?-]",
+    "[[:alpha:]]", "(?=",       "(?!",      "(?<=",    "(?<!",    "(?>",   "(?|",       "(?i)",
+    "(?-i)",       "(?s)",      "(?m)",     "(?x)",    "(?U)",    "(?#c)", "(?1)",      "(?R)",
+    "(?-1)",       "(?P<n>",    "(?P=n)",   "(?&n)",   "(?(1)",   "(?(R)", "(?C)",      "(?C9)",
+    "(*ACCEPT)",   "(*COMMIT)", "(*PRUNE)", "(*SKIP)", "(*THEN)", "(*F)",  "(*MARK:m)", "(*SKIP:m)",
+};
+constexpr char kLetters[] = "imsxADXBNUE8";
+
+// The pattern text spelt from pieces: a delimiter, one piece per byte, the
+// delimiter again, and the option letter `letter` chooses, if any.
+std::string patternFromPieces(const std::string& choices, unsigned letter) {
+  constexpr size_t kPieces = sizeof kSyntaxPieces / sizeof kSyntaxPieces[0];
+  std::string pattern = "/";
+  for (unsigned char choice : choices) pattern += kSyntaxPieces[choice % kPieces];
+  pattern += '/';
+  if (letter + 1 < sizeof kLetters) pattern += kLetters[letter];
+  return pattern;
+}
+
+bool isSubsequence(const std::string& part, const std::string& whole) {
+  size_t at = 0;
+  for (char c : part) {
+    at = whole.find(c, at);
+    if (at == std::string::npos) return false;
+    ++at;
+  }
+  return true;
+}
+
+// The longest text one expansion of `replacementTemplate` can give when no
+// group is longer than `subjectSize`.
+size_t longestExpansion(const std::string& replacementTemplate, size_t subjectSize) {
+  size_t longest = 0;
+  for (size_t i = 0; i < replacementTemplate.size(); ++i) {
+    const char next = i + 1 < replacementTemplate.size() ? replacementTemplate[i + 1] : 0;
+    if (replacementTemplate[i] == '$' && ((next >= '0' && next <= '9') || next == '&')) {
+      longest += subjectSize;
+      ++i;
+    } else {
+      ++longest;
+    }
+  }
+  return longest;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0 || size > kMaxInput) return 0;
   const uint8_t* end = data + size;
   const int32_t smallLimit = 1 + data[0] % 4;
+  const bool fromPieces = data[0] & 4;
+  const unsigned letter = data[0] >> 3;  // 0 to 31; most choose none
   ++data;
-  const std::string pattern = takePart(data, end);
+  const std::string spelt = takePart(data, end);
+  const std::string pattern = fromPieces ? patternFromPieces(spelt, letter) : spelt;
   const std::string replacement = takePart(data, end);
   const std::string subject(reinterpret_cast<const char*>(data), static_cast<size_t>(end - data));
 
@@ -52,7 +117,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // through the cache.
   RegexReplacer replacer;
   const std::string all = replacer.substitute(pattern, replacement, subject, 0);
+  check(replacer.stepsTaken() <=
+            RegexReplacer::stepBudget(subject.size()) + RegexReplacer::largestStep(subject.size()),
+        "substitution went on past its step budget");
   if (replacer.lastErrorText() != nullptr) check(all == subject, "refused pattern changed text");
+
+  check(replacer.substitute(pattern, "$&", subject, 0) == subject,
+        "replacing matches by themselves changed the text");
+  // Matching does not depend on the template, so these find the same
+  // matches: with a one-byte template the result grows by one per match.
+  const std::string removed = replacer.substitute(pattern, "", subject, 0);
+  check(isSubsequence(removed, subject), "removing matches left bytes not in the subject");
+  const size_t matches = replacer.substitute(pattern, "#", subject, 0).size() - removed.size();
+  check(all.size() <= subject.size() + matches * longestExpansion(replacement, subject.size()),
+        "result longer than the subject and one expansion per match");
+
   replacer.substitute(pattern, replacement, subject, smallLimit);
   check(replacer.substitute(pattern, replacement, subject, -1) == subject,
         "negative limit changed text");

@@ -33,23 +33,84 @@ static_assert(RegexReplacer::kExecOnlyOptions == 0x580 && RegexReplacer::kSearch
 constexpr uint32_t kKeyOptionBits = 127;
 constexpr unsigned char kKeyBase = 65;
 
-// PCRE's own match limit counts the work from one start position only, so
-// a pattern that backtracks just below it at every position of a long
-// message would hold the messenger's thread for minutes. Every compiled
-// pattern reports each step through the callout, and one search may take
-// this many steps, a number that grows with the subject so that ordinary
-// patterns over long texts never reach it.
-constexpr unsigned long kSearchStepBase = 10000000UL;
-constexpr unsigned long kSearchStepsPerByte = 100UL;
+// PCRE's own match limit counts the work from one start position only, and
+// one substitution runs a search per match, so neither bounds the time a
+// pattern that backtracks just below it at every position would hold the
+// messenger's thread. Every compiled pattern reports each step through the
+// callout, and all searches over one subject share this budget: about a
+// second of the slowest matching over a megabyte here, while ordinary
+// patterns over long texts take a small fraction of it.
+constexpr unsigned long kStepBase = 10000000UL;
+constexpr unsigned long kStepsPerByte = 40UL;
 
-unsigned long g_searchSteps = 0;
-unsigned long g_searchStepBudget = 0;
+// A subroutine call ((?R), (?1), (?&name) ...) costs more than a step: PCRE
+// saves the whole offset vector at each one and walks every call still
+// open to catch a loop, so deep recursion makes each step slower the deeper
+// it goes. For patterns that hold one, every step also counts this much,
+// and one more for each kFramesPerStep match frames then alive (the open
+// calls are among them).
+constexpr unsigned long kSubroutineStepCost = 16;
+constexpr unsigned long kFramesPerStep = 8;
 
-int countSearchStep(pcre_callout_block*) {
-  return ++g_searchSteps > g_searchStepBudget ? PCRE_ERROR_CALLOUT : 0;
+// PCRE's match frames alive now: its match recursion takes them from these
+// hooks (built without stack recursion), which wrap whatever hooks were set
+// before.
+unsigned long g_liveFrames = 0;
+void* (*g_outerFrameMalloc)(size_t) = nullptr;
+void (*g_outerFrameFree)(void*) = nullptr;
+
+void* countedFrameMalloc(size_t size) {
+  void* frame = g_outerFrameMalloc(size);
+  if (frame) ++g_liveFrames;
+  return frame;
+}
+
+void countedFrameFree(void* frame) {
+  --g_liveFrames;
+  g_outerFrameFree(frame);
+}
+
+// True when `expression` may call a subroutine. Errs on the side of yes: a
+// false yes only makes that pattern's steps count more.
+bool maySubroutineCall(const std::string& expression) {
+  for (size_t at = expression.find("(?"); at != std::string::npos;
+       at = expression.find("(?", at + 1)) {
+    const char next = at + 2 < expression.size() ? expression[at + 2] : '\0';
+    if (next == 'R' || next == '&' || next == '+' || next == '-' || next == 'P' ||
+        (next >= '0' && next <= '9')) {
+      return true;
+    }
+  }
+  return expression.find("\\g") != std::string::npos;
 }
 
 }  // namespace
+
+unsigned long RegexReplacer::stepBudget(size_t subjectSize) {
+  return kStepBase + kStepsPerByte * static_cast<unsigned long>(subjectSize);
+}
+
+unsigned long RegexReplacer::largestStep(size_t subjectSize) {
+  // The frames alive never pass PCRE's own recursion limit.
+  unsigned long frames = 0;
+  pcre_config(PCRE_CONFIG_MATCH_LIMIT_RECURSION, &frames);
+  return 1 + kSubroutineStepCost + frames / kFramesPerStep +
+         static_cast<unsigned long>(subjectSize) / kScannedBytesPerStep;
+}
+
+int RegexReplacer::countStep(pcre_callout_block* block) {
+  StepCount& steps = *static_cast<StepCount*>(block->callout_data);
+  ++steps.callouts;
+  if (steps.subroutines) steps.callouts += kSubroutineStepCost + g_liveFrames / kFramesPerStep;
+  // A possessive repeat, an auto-possessified class or a back reference
+  // moves over the text without a callout; what it moved over shows in the
+  // distance since the last one.
+  if (block->current_position > steps.lastPosition) {
+    steps.scannedBytes += static_cast<unsigned long>(block->current_position - steps.lastPosition);
+  }
+  steps.lastPosition = block->current_position;
+  return steps.taken() > steps.budget ? PCRE_ERROR_CALLOUT : 0;
+}
 
 RegexReplacer::~RegexReplacer() {
   for (auto& entry : cache_) pcre_free(entry.second);
@@ -122,26 +183,65 @@ bool RegexReplacer::prepare() {
 void RegexReplacer::setSubject(const std::string& text) {
   subject_ = text;
   startOffset_ = 0;
+  steps_ = StepCount();
+  steps_.budget = stepBudget(subject_.size());
 }
 
 int RegexReplacer::search() {
   return searchWith(0);
 }
 
-int RegexReplacer::searchWith(int extraExecOptions) {
-  if (!prepare()) return 0;
+int RegexReplacer::exec(int offset, int execOptions) {
+  // The callout hook is one global of PCRE's; the count it feeds is this
+  // object's.
+  pcre_callout = &RegexReplacer::countStep;
+  pcre_extra extra{};
+  extra.flags = PCRE_EXTRA_CALLOUT_DATA;
+  extra.callout_data = &steps_;
+  steps_.lastPosition = offset;
+  steps_.subroutines = maySubroutineCall(expression_);
+  if (steps_.subroutines) {
+    g_outerFrameMalloc = pcre_stack_malloc;
+    g_outerFrameFree = pcre_stack_free;
+    g_liveFrames = 0;
+    pcre_stack_malloc = countedFrameMalloc;
+    pcre_stack_free = countedFrameFree;
+  }
   // No study data, and the subject's own length: a NUL byte inside it is
   // text like any other.
+  const int result =
+      pcre_exec(compiled_, &extra, subject_.data(), static_cast<int>(subject_.size()), offset,
+                execOptions, offsets_, kOffsetCount);
+  if (steps_.subroutines) {
+    pcre_stack_malloc = g_outerFrameMalloc;
+    pcre_stack_free = g_outerFrameFree;
+  }
+  return result;
+}
+
+int RegexReplacer::searchWith(int extraExecOptions) {
+  if (!prepare()) return 0;
   // A search that runs out of steps ends like one that found nothing more:
   // the text stays as it is from there on.
-  g_searchSteps = 0;
-  g_searchStepBudget = kSearchStepBase + kSearchStepsPerByte * subject_.size();
-  pcre_callout = &countSearchStep;
-  matchCount_ = pcre_exec(
-      compiled_, nullptr, subject_.data(), static_cast<int>(subject_.size()), startOffset_,
-      static_cast<int>(options_ & kSearchOptions) | extraExecOptions, offsets_, kOffsetCount);
+  const int execOptions = static_cast<int>(options_ & kSearchOptions) | extraExecOptions;
+  if (candidates_ && !(execOptions & PCRE_ANCHORED)) {
+    // PCRE would try every position from the start; the caller's promise
+    // lets the search try its start and the candidates alone.
+    matchCount_ = exec(startOffset_, execOptions | PCRE_ANCHORED);
+    const size_t size = subject_.size();
+    for (size_t at = (*candidates_)(subject_, static_cast<size_t>(startOffset_) + 1);
+         matchCount_ == PCRE_ERROR_NOMATCH && at <= size; at = (*candidates_)(subject_, at + 1)) {
+      matchCount_ = exec(static_cast<int>(at), execOptions | PCRE_ANCHORED);
+    }
+  } else {
+    matchCount_ = exec(startOffset_, execOptions);
+  }
   collectCaptures();
   return matchCount_;
+}
+
+bool RegexReplacer::matchOutsideSearch() const {
+  return offsets_[0] < startOffset_ || offsets_[0] > offsets_[1];
 }
 
 void RegexReplacer::collectCaptures() {
@@ -151,8 +251,12 @@ void RegexReplacer::collectCaptures() {
   for (int i = 0; i < matchCount_; ++i) {
     const int start = offsets_[2 * i];
     const int end = offsets_[2 * i + 1];
-    // A group that took no part has start -1 and stays empty.
-    if (start >= 0) captures_[static_cast<size_t>(i)].assign(subject_, start, end - start);
+    // A group that took no part has start -1 and stays empty; so does a
+    // whole match that \K inside a lookahead made end before it starts.
+    if (start >= 0 && end >= start) {
+      captures_[static_cast<size_t>(i)].assign(subject_, static_cast<size_t>(start),
+                                               static_cast<size_t>(end - start));
+    }
   }
 }
 
@@ -161,6 +265,19 @@ std::string RegexReplacer::expandTemplate(const std::string& replacementTemplate
   appendExpansion(out, replacementTemplate, captures_.size(),
                   [this](std::string& to, size_t group) { to += captures_[group]; });
   return out;
+}
+
+std::string RegexReplacer::substitute(const std::string& patternText,
+                                      const std::string& replacementTemplate,
+                                      const std::string& subjectText, int32_t limit,
+                                      const StartCandidates& candidates) {
+  candidates_ = &candidates;
+  // Cleared however the substitution ends: an allocation may fail inside.
+  struct ClearCandidates {
+    const StartCandidates*& held;
+    ~ClearCandidates() { held = nullptr; }
+  } clear{candidates_};
+  return substitute(patternText, replacementTemplate, subjectText, limit);
 }
 
 std::string RegexReplacer::substitute(const std::string& patternText,
@@ -193,9 +310,11 @@ std::string RegexReplacer::substitute(const std::string& patternText,
     } else {
       found = search();
     }
-    // No match, a PCRE error, or groups that overflow the offset vector: the
+    // No match, a PCRE error, the step budget spent, groups that overflow
+    // the offset vector, or a match outside what was searched (replacing it
+    // would copy a negative length and search the same place for ever): the
     // rest of the subject is copied below as it stands.
-    if (found <= 0) break;
+    if (found <= 0 || matchOutsideSearch()) break;
 
     result.append(subject_, static_cast<size_t>(startOffset_),
                   static_cast<size_t>(offsets_[0] - startOffset_));

@@ -5,6 +5,7 @@
 #include <pcre.h>
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <utility>
@@ -56,8 +57,41 @@ class RegexReplacer {
   // matching ends the substitution: replacements made stay, the rest of the
   // subject is copied. The subject may hold any byte; the pattern ends at
   // its first NUL byte.
+  //
+  // Every substitution finishes in bounded time: all its searches together
+  // may take stepBudget(subject size) steps (see stepBudget), and when they
+  // run out the rest of the subject is copied as it stands. A match that PCRE
+  // reports starting before the search's start or after its own end (\K
+  // inside a lookaround) ends the substitution the same way.
   std::string substitute(const std::string& patternText, const std::string& replacementTemplate,
                          const std::string& subjectText, int32_t limit);
+
+  // Where a match may start, for a caller that knows more of the pattern
+  // than PCRE does: returns the first position at or after `from` (up to
+  // the subject's size) where a match can start, or std::string::npos when
+  // none can. The caller promises that trying the search's own start and
+  // then only these positions finds the same match as trying every one.
+  using StartCandidates = std::function<size_t(const std::string& subject, size_t from)>;
+
+  // `substitute`, trying matches only at the search's start and at the
+  // positions `candidates` names, each as an anchored match. Same results
+  // when the caller's promise holds; no hopeless starts inside long texts.
+  std::string substitute(const std::string& patternText, const std::string& replacementTemplate,
+                         const std::string& subjectText, int32_t limit,
+                         const StartCandidates& candidates);
+
+  // The steps one substitution (or the searches after one setSubject) may
+  // take over a subject of `subjectSize` bytes. A step is one of PCRE's
+  // callouts (one before each item of the pattern the matcher tries) or
+  // kScannedBytesPerStep bytes the matcher moved forward between two of
+  // them (a possessive repeat or a back reference scans without callouts).
+  static unsigned long stepBudget(size_t subjectSize);
+  static constexpr unsigned long kScannedBytesPerStep = 16;
+  // The most that one callout can add to the count over such a subject: the
+  // step that ends a search passes the budget by no more than this.
+  static unsigned long largestStep(size_t subjectSize);
+  // Steps the searches since the last setSubject took.
+  unsigned long stepsTaken() const { return steps_.taken(); }
 
   // Makes `text` the pattern: splits it into the expression and the option
   // letters (parsePattern). The compiled patterns already held stay.
@@ -79,7 +113,8 @@ class RegexReplacer {
   // A refused pattern is not remembered and is compiled again next time.
   bool prepare();
 
-  // Makes `text` the subject and starts the next search at its beginning.
+  // Makes `text` the subject and starts the next search at its beginning,
+  // with a fresh step budget for it.
   void setSubject(const std::string& text);
 
   // One search of the subject from the current start offset. Returns
@@ -120,9 +155,27 @@ class RegexReplacer {
   // complete it.
   using PatternKey = std::pair<std::string, uint32_t>;
 
+  // The work of the searches over one subject, seen through PCRE's
+  // callouts.
+  struct StepCount {
+    unsigned long callouts = 0;
+    unsigned long scannedBytes = 0;
+    int lastPosition = 0;
+    unsigned long budget = 0;
+    bool subroutines = false;  // the pattern may call a subroutine
+    unsigned long taken() const { return callouts + scannedBytes / kScannedBytesPerStep; }
+  };
+  static int countStep(pcre_callout_block* block);
+
   PatternKey patternKey() const;
   // `search` with extra pcre_exec options for this one call.
   int searchWith(int extraExecOptions);
+  // One pcre_exec from `offset`, counting its steps.
+  int exec(int offset, int execOptions);
+  // True when the last search found a match PCRE can report although it
+  // lies outside the text searched: \K in a lookaround can put its start
+  // before the search's start or after its own end.
+  bool matchOutsideSearch() const;
 
   const char* lastErrorText_ = nullptr;
   int32_t lastErrorOffset_ = 0;
@@ -136,4 +189,6 @@ class RegexReplacer {
   std::string subject_;
   int32_t matchCount_ = 0;
   int offsets_[kOffsetCount] = {};
+  StepCount steps_;
+  const StartCandidates* candidates_ = nullptr;  // during one substitution
 };

@@ -312,24 +312,24 @@ TEST_F(HostileInput, rule_texts_of_100_kilobytes) {
   const std::string otherWord = repeatToSize("piesek", 100 * 1024);
   const std::string longTemplate = repeatToSize("mysz ", 100 * 1024);
   loadRules({
-      // Patterns this long exceed what PCRE compiles: like any pattern that
-      // does not compile, they change nothing, however the rule is run.
-      {longWord, "never", 0},
-      {"/" + longWord + "/", "never", 1},
+      // Patterns this long compile and replace like short ones: the word
+      // rule takes the first copy, a whole word, and the Perl rule the
+      // second, which a letter follows.
+      {longWord, "W", 0},
+      {"/" + longWord + "/", "P", 1},
       // Not in the text at all.
       {otherWord, "never", 0},
       // A short word whose replacement is long.
       {"kot", longTemplate, 0},
       {"y", "z", 0},
   });
-  const std::string body = "kot " + longWord + " y";
+  const std::string body = "kot " + longWord + " y " + longWord + "x";
   const Sent sent = send(body, "", MSG_OUTGOING);
   ASSERT_TRUE(sent.ran);
   EXPECT_EQ(sent.answer, 2);
   EXPECT_LT(sent.seconds, kHangGuardSeconds);
   ASSERT_EQ(copies.size(), 1u);
-  EXPECT_TRUE(copies[0].body == longTemplate + " " + longWord + " z")
-      << copies[0].body.size() << " bytes";
+  EXPECT_TRUE(copies[0].body == longTemplate + " W z Px") << copies[0].body.size() << " bytes";
 
   // The long texts are written back whole.
   const std::string from = host.textColumns[COLUMN_FROM];
@@ -338,6 +338,63 @@ TEST_F(HostileInput, rule_texts_of_100_kilobytes) {
   ASSERT_EQ(plugin.call(CALL_END), 1);
   EXPECT_TRUE(host.textColumns[COLUMN_FROM] == from);
   EXPECT_TRUE(host.textColumns[COLUMN_TO] == to);
+}
+
+// Work no step counter saw, or saw only search by search, held the
+// messenger's thread for minutes or for ever. Each rule alone, on its own
+// message; every one must finish within the guard with the text it gives
+// (the rest of the text as it stood where a rule ran out of steps).
+struct BoundedCase {
+  const char* name;
+  Rule rule;
+  std::string body;
+  std::string expected;  // empty: the body, unchanged
+};
+
+TEST_F(HostileInput, every_rule_finishes_on_every_message) {
+  const std::string dots(320000, '.');
+  const std::string megabyteOfDots(kMegabyte, '.');
+  const std::string words = repeatToSize(std::string(20, 'a') + " ", 4200);
+  const BoundedCase cases[] = {
+      // \K in a lookaround reported a match starting after its end, or
+      // before where the search began, and the substitution looped for
+      // ever.
+      {"keep-out in a lookahead", {"/(?=a\\K)/", "x", 1}, "a", ""},
+      {"keep-out in a lookbehind", {"/(?<=\\K.)/", "x", 1}, "ab", "xb"},
+      // Just below PCRE's match limit at every position: one search per
+      // character, each within its own bound, took most of a minute.
+      {"backtracking at every position", {"/(a+)+b|./", "x", 1}, words, ""},
+      // A run of separators: at every start inside it PCRE scanned the rest
+      // of the run again, with no step counted.
+      {"word rule over separators",
+       {"dzi.ki", "X", 0},
+       "dzieki" + dots + "dzieki",
+       "X" + dots + "X"},
+      {"possessive run before a letter", {"/[.]+x/", "X", 1}, megabyteOfDots, ""},
+      {"written possessive", {"/[.]++x/", "X", 1}, megabyteOfDots, ""},
+      // Each subroutine call walks every call still open: steps grew slower
+      // the deeper the recursion, and 5,000 letters took a minute and a half.
+      {"nested subroutine calls", {"/(a(?1)?)x/", "X", 1}, std::string(5000, 'a'), ""},
+      {"two calls a level", {"/.+(?R)(?R)/s", "X", 1}, std::string(1000, 'a'), ""},
+  };
+  host.intColumns[COLUMN_INCOMING] = 1;
+  for (const BoundedCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    loadRules({c.rule});
+    copies.clear();
+    const Sent sent = send(c.body, "", 0);
+    ASSERT_TRUE(sent.ran);
+    EXPECT_LT(sent.seconds, kHangGuardSeconds);
+    ASSERT_EQ(copies.size(), 1u);
+    const std::string& got = copies[0].body;
+    if (!c.expected.empty()) {
+      EXPECT_TRUE(got == c.expected) << got.size() << " bytes";
+    } else if (got != c.body) {
+      // Replaced up to where the steps ran out, as it stood after.
+      EXPECT_EQ(got.size(), c.body.size());
+      EXPECT_EQ(got.substr(got.size() / 2), c.body.substr(got.size() / 2));
+    }
+  }
 }
 
 }  // namespace

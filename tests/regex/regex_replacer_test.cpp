@@ -635,6 +635,25 @@ TEST(RegexReplacerEmptyMatch, long_subject_with_empty_matches_finishes) {
   EXPECT_EQ(substituteOnce("/x*/", "-", subject).size(), subject.size() * 2 + 1);
 }
 
+// ------------------------------------------------------------ keep-out
+
+// Fault: \K inside a lookaround let PCRE report a match starting after its
+// end, or before where the search began; the substitution copied a negative
+// length and searched the same place for ever. Such a match now ends the
+// substitution like a failed search, keeping what was replaced before it.
+TEST(RegexReplacerKeepOut, match_outside_the_search_ends_the_substitution) {
+  expectSubstitutions({
+      {"/(?=a\\K)/", "x", "a", 0, "a"},
+      {"/a(?=b\\K)/", "x", "ab", 0, "ab"},
+      {"/(?=ab\\K)/", "x", "abab", 0, "abab"},
+      {"/(?<=\\K.)/", "x", "ab", 0, "xb"},
+      {"/(?<=\\K.)/", "[$0]", "abc", 0, "[a]bc"},
+      // Inside what was searched \K works as usual.
+      {"/(?<=\\Ka)b/", "x", "abab", 0, "xx"},
+      {"/a\\Kb/", "x", "abab", 0, "axax"},
+  });
+}
+
 // ------------------------------------------------------- Windows-1250 bytes
 
 // With PCRE's built-in tables only A-Z and a-z have another case, and only

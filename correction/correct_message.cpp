@@ -82,10 +82,11 @@ bool correctMessage(ChatMessage* message) {
   copy.ext = reinterpret_cast<intptr_t>(markedExt.c_str());
 
   const intptr_t messageNumber = hostCall(HOST_SEND_MESSAGE, reinterpret_cast<intptr_t>(&copy), 0);
+  // A host that did not take the copy holds nothing of the user's message
+  // but the original: it must not be told to drop that one too.
+  if (messageNumber == 0) return false;
   Call101Args announcement = makeCall101Args(messageNumber);
-  if (messageNumber != 0) {
-    hostCall(HOST_CALL_101, reinterpret_cast<intptr_t>(&announcement), 0);
-  }
+  hostCall(HOST_CALL_101, reinterpret_cast<intptr_t>(&announcement), 0);
 
   hostLog(
       "Wiadomo\x9c\xe6 wys\xb3"

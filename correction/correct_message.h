@@ -9,9 +9,10 @@ extern const char kCorrectionMarkValue[];
 
 // Corrects `message` when it is eligible (outgoing, or incoming with the
 // incoming option on) and not marked: runs every rule over a copy of its
-// text, hands the host a marked copy (call 100, then call 101 when the host
-// answered a message number), and clears bit 0x80 of `message`. Returns true
-// when the copy was handed over, whatever the host answered; false when the
-// message is left alone, untouched. A null body or ext reads as the empty
-// text.
+// text, hands the host a marked copy (call 100) and, when the host took it
+// (answered a message number), announces it (call 101) and clears bit 0x80
+// of `message`. Returns true when the host took the copy; false when the
+// message is left alone, untouched, and when the host refused the copy (the
+// original then stays the host's to deliver). A null body or ext reads as
+// the empty text.
 bool correctMessage(ChatMessage* message);

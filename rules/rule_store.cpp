@@ -10,6 +10,8 @@ namespace {
 
 // Lives as long as the module; empty until the first load.
 RuleStore g_store;
+// The store holds every rule of the configuration: the last load finished.
+bool g_loaded = false;
 
 constexpr size_t kSeparatorLength = sizeof RULE_SEPARATOR - 1;
 
@@ -75,17 +77,30 @@ void loadRuleBase() {
   hostLog(
       "\xa3"
       "aduj\xea baz\xea zmian");
-  g_store.From.clear();
-  g_store.To.clear();
-  g_store.Type.clear();
+  g_store = RuleStore();
+  g_loaded = false;
   // "Wczytuję dane z konfiguracji"
   hostLog("Wczytuj\xea dane z konfiguracji");
 
-  // Each text is copied before the next read: the host may reuse its buffer.
-  const std::string fromText = readConfigText(COLUMN_FROM);
-  const std::string toText = readConfigText(COLUMN_TO);
-  const std::string typeText = readConfigText(COLUMN_TYPE);
-  g_store = parseRuleColumns(fromText, toText, typeText);
+  try {
+    // Each text is copied before the next read: the host may reuse its
+    // buffer.
+    const std::string fromText = readConfigText(COLUMN_FROM);
+    const std::string toText = readConfigText(COLUMN_TO);
+    const std::string typeText = readConfigText(COLUMN_TYPE);
+    g_store = parseRuleColumns(fromText, toText, typeText);
+  } catch (...) {
+    // Out of memory for a huge rule base, say. The plug-in goes on without
+    // rules, and since g_loaded stays false the end of the session leaves
+    // the stored rules as they are instead of writing this empty store
+    // over them. "Nie udało się załadować bazy zmian"
+    g_store = RuleStore();
+    hostLog(
+        "Nie uda\xb3o si\xea za\xb3"
+        "adowa\xe6 bazy zmian");
+    return;
+  }
+  g_loaded = true;
   const size_t count = g_store.From.size();
 
   // "Baza załadowana %d wpisów"
@@ -93,6 +108,14 @@ void loadRuleBase() {
       "Baza za\xb3"
       "adowana %d wpis\xf3w",
       static_cast<int>(count));
+}
+
+bool ruleBaseLoaded() {
+  return g_loaded;
+}
+
+void resetRuleBaseLoaded() {
+  g_loaded = false;
 }
 
 void saveRuleBase() {

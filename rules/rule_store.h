@@ -37,9 +37,17 @@ const RuleStore& ruleStore();
 // empty texts and bad patterns included). A To or Type column shorter than
 // From is padded with "" and "0" (a rule without a stored type is a word
 // rule); a longer one is cut to the number of rules. Writes three log lines,
-// the last with the number of rules loaded. Without a host it empties the
-// store and logs nothing.
+// the last with the number of rules loaded. When reading or splitting the
+// columns fails (out of memory), the store stays empty, the third line says
+// the load failed, and ruleBaseLoaded() is false. Without a host it empties
+// the store and logs nothing.
 void loadRuleBase();
+
+// True once a load has completed and until resetRuleBaseLoaded(): only then
+// does the store hold the configuration's rules, so only then may saving it
+// replace them.
+bool ruleBaseLoaded();
+void resetRuleBaseLoaded();
 
 // Writes the store to the three columns (From, then To, then Type), each entry
 // followed by RULE_SEPARATOR; an empty store writes three empty texts. A CR LF

@@ -37,7 +37,9 @@ intptr_t onStart() {
 }
 
 intptr_t onEnd() {
-  saveRuleBase();
+  // Without a complete load (no start, or a start whose load failed) the
+  // store is not the user's rule base: writing it would erase the rules.
+  if (ruleBaseLoaded()) saveRuleBase();
   hostLog(
       "Wy\xb3\xb9"
       "czam wtyczk\xea");
@@ -68,9 +70,12 @@ intptr_t dispatch(const IMessageArgs* args) {
     case CALL_INIT:
       if (!hasParams) return defaultPath();
       setHostControl(reinterpret_cast<HostControl*>(p1));
+      // A new host's configuration has not been read yet.
+      resetRuleBaseLoaded();
       return 1;
     case CALL_DEINIT:
       setHostControl(nullptr);
+      resetRuleBaseLoaded();
       return 1;
     default:
       break;

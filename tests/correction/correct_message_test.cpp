@@ -240,13 +240,17 @@ TEST_F(CorrectMessageTest, call_101_record_holds_the_message_number) {
   EXPECT_EQ(readLe(args, offsetof(IMessageArgs, p2), sizeof(intptr_t)), 0);
 }
 
-TEST_F(CorrectMessageTest, message_not_taken_still_drops_the_original) {
+// Fault: when the host refused the copy (answer 0), the original was still
+// marked to be dropped, so the user's message vanished with no copy held.
+TEST_F(CorrectMessageTest, copy_the_host_refuses_leaves_it_the_original) {
   messageNumber = 0;
   Message message("kot", "", MSG_OUTGOING | MSG_FLAG_80);
-  EXPECT_TRUE(correctMessage(&message.record));
+  EXPECT_FALSE(correctMessage(&message.record));
+  EXPECT_EQ(sent.size(), 1u);
   EXPECT_TRUE(announced.empty());
-  EXPECT_EQ(host.logLines(), kCorrectionLog);
-  EXPECT_EQ(+message.record.flags, +MSG_OUTGOING);
+  const std::vector<std::string> beforeSending(kCorrectionLog.begin(), kCorrectionLog.begin() + 2);
+  EXPECT_EQ(host.logLines(), beforeSending) << "nothing was sent, nothing is deleted";
+  EXPECT_EQ(+message.record.flags, MSG_OUTGOING | MSG_FLAG_80);
 }
 
 TEST_F(CorrectMessageTest, rules_apply_in_list_order) {

@@ -5,11 +5,16 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "correction/chat_message.h"
+#include "editor/action_event.h"
 #include "shell/call_ids.h"
 #include "shell/calling_convention.h"
+#include "shell/element_ids.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/plugin_library.h"
 
@@ -184,6 +189,86 @@ TEST(EntryPoint, end_logs_its_closing_line_in_windows_1250) {
   EXPECT_EQ(qmxtest::readLe(log.record, 0, 2), static_cast<int64_t>(sizeof(IMessageArgs)));
   EXPECT_EQ(log.p2, 256);
   plugin.call(CALL_DEINIT);
+}
+
+// The session's steps between CALL_INIT and CALL_END, and what the end may
+// write. Stored rules are written back only over a load that read them all.
+struct SessionCase {
+  const char* name;
+  bool start;
+  int failingColumn;        // a text column whose read fails at start (0: none)
+  bool reload;              // the manual reload, after the start
+  int failingReloadColumn;  // a text column whose read fails at the reload
+  bool initAgain;           // CALL_INIT again, a new host object's session
+  bool written;
+};
+
+const SessionCase kSessions[] = {
+    {"start then end", true, 0, false, 0, false, true},
+    // Fault: three empty columns were written over the user's rules.
+    {"end without start", false, 0, false, 0, false, false},
+    // Fault: a load that ran out of memory left an empty store, which the
+    // end wrote over the stored rules.
+    {"failed load", true, COLUMN_FROM, false, 0, false, false},
+    {"load failing at the last column", true, COLUMN_TYPE, false, 0, false, false},
+    {"failed load, then a reload that works", true, COLUMN_TO, true, 0, false, true},
+    {"reload that fails", true, 0, true, COLUMN_FROM, false, false},
+    {"a new host object since the load", true, 0, false, 0, true, false},
+};
+
+TEST(EntryPoint, end_writes_the_rules_back_only_over_a_complete_load) {
+  // "Nie udało się załadować bazy zmian"
+  const std::string failedLoad =
+      "Nie uda\xb3o si\xea za\xb3"
+      "adowa\xe6 bazy zmian";
+  for (const SessionCase& c : kSessions) {
+    SCOPED_TRACE(c.name);
+    PluginLibrary plugin;
+    ASSERT_TRUE(plugin.loaded());
+    FakeHost host;
+    host.textColumns = {{COLUMN_FROM, "kot\r\n"}, {COLUMN_TO, "pies\r\n"}, {COLUMN_TYPE, "0\r\n"}};
+    host.onHostCall = [](const IMessageArgs& record) -> intptr_t {
+      return record.id == HOST_SEND_MESSAGE ? 1 : 0;
+    };
+    plugin.call(CALL_INIT, host.address());
+    if (c.start) {
+      host.failingTextColumn = c.failingColumn;
+      EXPECT_EQ(plugin.call(CALL_START), 1);
+    }
+    if (c.reload) {
+      host.failingTextColumn = c.failingReloadColumn;
+      ActionEvent reload{};
+      reload.size = sizeof(ActionEvent);
+      reload.ref = ActionRef{ELEMENT_RELOAD, PAGE_ID, -2};
+      reload.code = 1;
+      EXPECT_EQ(plugin.call(CALL_UI_ACTION, reinterpret_cast<intptr_t>(&reload)), 0);
+    }
+    host.failingTextColumn = 0;
+    if (c.initAgain) plugin.call(CALL_INIT, host.address());
+
+    const std::vector<std::string> log = host.logLines();
+    const bool failed = c.failingColumn != 0 || c.failingReloadColumn != 0;
+    EXPECT_EQ(std::count(log.begin(), log.end(), failedLoad), failed ? 1 : 0);
+
+    // The plug-in runs on; without rules after the last load failed.
+    const std::string body = "kot";
+    const std::string ext;
+    ChatMessage message{};
+    message.size = sizeof(ChatMessage);
+    message.body = reinterpret_cast<intptr_t>(body.c_str());
+    message.ext = reinterpret_cast<intptr_t>(ext.c_str());
+    message.flags = MSG_OUTGOING;
+    EXPECT_EQ(plugin.call(CALL_MESSAGE, reinterpret_cast<intptr_t>(&message)), 2);
+
+    host.events.clear();
+    EXPECT_EQ(plugin.call(CALL_END), 1);
+    EXPECT_EQ(host.eventsAt(HOST_OP_WRITE_CONFIG).size(), c.written ? 3u : 0u);
+    ASSERT_FALSE(host.logLines().empty());
+    EXPECT_EQ(host.logLines().back(),
+              "Wy\xb3\xb9"
+              "czam wtyczk\xea");
+    plugin.call(CALL_DEINIT);
+  }
 }
 
 }  // namespace

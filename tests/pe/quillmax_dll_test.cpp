@@ -73,6 +73,7 @@ class EmulatedHost {
   std::vector<Delivered> delivered;
   std::vector<int> noResultCodes;
   std::map<int, std::string> written;
+  bool refuseCopies = false;  // answer call 100 with 0
 
  private:
   uint32_t operation(uint32_t position) {
@@ -118,7 +119,7 @@ class EmulatedHost {
       delivered.push_back({dll_.readString(dll_.read32(p1 + kMessageBody)),
                            dll_.readString(dll_.read32(p1 + kMessageExt)),
                            dll_.read32(p1 + kMessageFlags)});
-      return static_cast<uint32_t>(delivered.size());
+      return refuseCopies ? 0 : static_cast<uint32_t>(delivered.size());
     }
     return 0;
   }
@@ -236,11 +237,35 @@ TEST_F(QuillmaxDll, start_correct_one_message_end) {
   }
 }
 
+// A rule base larger than the DLL's heap holds twice over: the load runs out
+// of memory inside the DLL. The plug-in goes on without rules and the end
+// leaves the stored rules as they were.
+TEST_F(QuillmaxDll, load_out_of_memory_leaves_the_stored_rules_alone) {
+  const std::string huge(12u << 20, 'a');
+  EmulatedHost host(*dll, {{COLUMN_FROM, huge + "\r\n"}, {COLUMN_TO, "b\r\n"}});
+  ASSERT_EQ(call(CALL_INIT, host.object()), 1u);
+  EXPECT_EQ(call(CALL_START), 1u);
+  ASSERT_EQ(host.logLines.size(), 4u);
+  EXPECT_EQ(host.logLines[3],
+            "Nie uda\xb3o si\xea za\xb3"
+            "adowa\xe6 bazy zmian");
+  EXPECT_EQ(sendMessage("kot", MSG_OUTGOING), 2u);
+  ASSERT_EQ(host.delivered.size(), 1u);
+  EXPECT_EQ(host.delivered[0].body, "kot");
+  EXPECT_EQ(call(CALL_END), 1u);
+  EXPECT_TRUE(host.written.empty());
+  EXPECT_EQ(host.logLines.back(),
+            "Wy\xb3\xb9"
+            "czam wtyczk\xea");
+}
+
 // A configuration and the messages sent with it.
 struct Scenario {
   const char* name;
   Columns columns;
   std::vector<std::pair<std::string, uint32_t>> messages;  // body, flags
+  bool start = true;                                       // CALL_START before the messages
+  bool refuseCopies = false;                               // the host answers call 100 with 0
 };
 
 // What the host saw of one run: answers, log lines, corrected copies and
@@ -265,6 +290,18 @@ const Scenario kScenarios[] = {
       {COLUMN_TYPE, "1\r\n1\r\n1\r\n"}},
      {{"pies 7 z\xb3", MSG_OUTGOING}}},
     {"no_rules", {}, {{"kot", MSG_OUTGOING}}},
+    {"keep_out_in_lookarounds",
+     {{COLUMN_FROM, "/(?=a\\K)/\r\n/(?<=\\K.)/\r\n"},
+      {COLUMN_TO, "x\r\ny\r\n"},
+      {COLUMN_TYPE, "1\r\n1\r\n"}},
+     {{"a", MSG_OUTGOING}, {"ab", MSG_OUTGOING}}},
+    {"rules_too_long_for_two_byte_links",
+     {{COLUMN_FROM, std::string(5000, 'a') + "\r\n/" + std::string(9000, 'b') + "/\r\n"},
+      {COLUMN_TO, "X\r\nY\r\n"},
+      {COLUMN_TYPE, "0\r\n1\r\n"}},
+     {{std::string(5000, 'a'), MSG_OUTGOING}, {std::string(9000, 'b'), MSG_OUTGOING}}},
+    {"host_refuses_the_copies", kColumns, {{"kot", MSG_OUTGOING | MSG_FLAG_80}}, true, true},
+    {"end_without_start", kColumns, {}, false},
 };
 
 class SameAsLinux : public QuillmaxDll, public ::testing::WithParamInterface<Scenario> {
@@ -272,8 +309,9 @@ class SameAsLinux : public QuillmaxDll, public ::testing::WithParamInterface<Sce
   HostRecord runEmulated(const Scenario& scenario) {
     HostRecord run;
     EmulatedHost host(*dll, scenario.columns);
+    host.refuseCopies = scenario.refuseCopies;
     call(CALL_INIT, host.object());
-    call(CALL_START);
+    if (scenario.start) call(CALL_START);
     for (const auto& [body, flags] : scenario.messages) {
       run.answers.push_back(static_cast<intptr_t>(sendMessage(body, flags)));
     }
@@ -297,10 +335,10 @@ class SameAsLinux : public QuillmaxDll, public ::testing::WithParamInterface<Sce
       const auto* copy = reinterpret_cast<const ChatMessage*>(args.p1);
       run.delivered.push_back({reinterpret_cast<const char*>(copy->body),
                                reinterpret_cast<const char*>(copy->ext), copy->flags});
-      return static_cast<intptr_t>(run.delivered.size());
+      return scenario.refuseCopies ? 0 : static_cast<intptr_t>(run.delivered.size());
     };
     plugin.call(CALL_INIT, host.address());
-    plugin.call(CALL_START);
+    if (scenario.start) plugin.call(CALL_START);
     for (const auto& [body, flags] : scenario.messages) {
       const std::string ext;
       ChatMessage message{};

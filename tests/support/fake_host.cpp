@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <new>
 #include <utility>
 
 #include "shell/call_ids.h"
@@ -83,6 +84,7 @@ intptr_t QMX_STDCALL readConfigOp(HostControl* self, int reserved1, int reserved
   recordConfigCall(host, HOST_OP_READ_CONFIG, reserved1, reserved2, column, value);
   intptr_t answer = 0;
   if (readField<uint16_t>(value, offsetof(ConfigValue, type)) == CONFIG_TEXT) {
+    if (column == host->failingTextColumn) throw std::bad_alloc();
     // The map node keeps the text alive and in place until it is written.
     if (!host->nullTexts) answer = reinterpret_cast<intptr_t>(host->textColumns[column].c_str());
   } else {

@@ -52,6 +52,10 @@ struct FakeHost {
   std::map<int, std::string> textColumns;
   // Answers text reads with a null address, as a faulty host might.
   bool nullTexts = false;
+  // Reading this text column throws std::bad_alloc through the plug-in:
+  // stands for an allocation failing inside its load (a rule base too
+  // large for memory), which a test cannot bring about otherwise.
+  int failingTextColumn = 0;
   // Answers hostCall; the default answers 0. The record is the plug-in's,
   // valid only during the call.
   std::function<intptr_t(const IMessageArgs& record)> onHostCall;

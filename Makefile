@@ -1,5 +1,6 @@
 # One-word entries for the README's commands. Every target installs what it
-# needs first (Debian packages, PCRE builds), so each works on a fresh machine.
+# needs first (Debian packages and deb-src entries), and each build makes its
+# own PCRE as a build step, so each works on a fresh machine.
 JOBS ?= 2
 CTEST = ctest --output-on-failure -j $(JOBS)
 
@@ -83,5 +84,6 @@ test: test-win32 test-i386 test-fuzz test-native test-valgrind
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
+# build/deps: where PCRE was built before each build made its own.
 clean:
-	rm -rf build/native build/i386 build/win32 build/fuzz build/bench
+	rm -rf build/native build/i386 build/win32 build/fuzz build/bench build/deps

@@ -1,18 +1,29 @@
-# PCRE 8.39, built once per target by scripts/build-pcre.sh into build/deps/;
-# the script returns at once when the build there has the current options.
-set(QUILLMAX_PCRE_DIR ${CMAKE_SOURCE_DIR}/build/deps/${QUILLMAX_TARGET})
-block()
-  execute_process(
-    COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/build-pcre.sh ${QUILLMAX_TARGET}
-    RESULT_VARIABLE pcre_result)
-  if(NOT pcre_result EQUAL 0)
-    message(FATAL_ERROR "PCRE build for ${QUILLMAX_TARGET} failed")
-  endif()
-endblock()
+# PCRE 8.39 from Debian's pcre3 source package, built by scripts/build-pcre.sh
+# as a step of this build, into this binary directory's pcre/ folder. The
+# script keeps a stamp of its configure arguments there: a build with the
+# current ones is reused, any change of them (they live in the script, which
+# this step depends on) rebuilds it. Every target that links `pcre` waits for
+# the step, so a parallel build from a clean tree works.
+set(QUILLMAX_PCRE_DIR ${CMAKE_BINARY_DIR}/pcre)
+set(pcre_library ${QUILLMAX_PCRE_DIR}/lib/libpcre.a)
+set(pcre_header ${QUILLMAX_PCRE_DIR}/include/pcre.h)
 
-add_library(pcre STATIC IMPORTED GLOBAL)
-set_target_properties(pcre PROPERTIES
-  IMPORTED_LOCATION ${QUILLMAX_PCRE_DIR}/lib/libpcre.a
-  INTERFACE_INCLUDE_DIRECTORIES ${QUILLMAX_PCRE_DIR}/include
-  # Without it pcre.h declares the functions as DLL imports on Windows.
-  INTERFACE_COMPILE_DEFINITIONS PCRE_STATIC)
+# The stamp is the step's output: the script rewrites the library and the
+# header only when they change, so reusing a build relinks nothing.
+add_custom_command(
+  OUTPUT ${QUILLMAX_PCRE_DIR}/configuration
+  BYPRODUCTS ${pcre_library} ${pcre_header}
+  COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/build-pcre.sh ${QUILLMAX_TARGET} ${QUILLMAX_PCRE_DIR}
+  DEPENDS ${CMAKE_SOURCE_DIR}/scripts/build-pcre.sh
+  COMMENT "PCRE 8.39 for ${QUILLMAX_TARGET} (Debian's pcre3 source package)"
+  VERBATIM)
+add_custom_target(pcre_build DEPENDS ${QUILLMAX_PCRE_DIR}/configuration)
+
+# Linked by full path, so a rebuilt library relinks what uses it.
+add_library(pcre INTERFACE)
+target_link_libraries(pcre INTERFACE ${pcre_library})
+# A system header, as before: the project's warnings are for its own code.
+target_include_directories(pcre SYSTEM INTERFACE ${QUILLMAX_PCRE_DIR}/include)
+# Without it pcre.h declares the functions as DLL imports on Windows.
+target_compile_definitions(pcre INTERFACE PCRE_STATIC)
+add_dependencies(pcre pcre_build)

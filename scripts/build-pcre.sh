@@ -1,55 +1,67 @@
 #!/usr/bin/env bash
 # Builds PCRE 8.39 from Debian's pcre3 source package as a static library for
-# one target (native, i386 or win32) into build/deps/<target>/, in the one
-# configuration the plug-in ships with: 8-bit only, no UTF-8, no JIT, no C++
-# wrapper, match recursion on the heap so that a hostile message cannot
-# overflow the host's stack. A finished build is reused.
+# one target (native, i386 or win32) in the one configuration the plug-in
+# ships with: 8-bit only, no UTF-8, no JIT, no C++ wrapper, match recursion on
+# the heap so that a hostile message cannot overflow the host's stack.
 #
-# usage: scripts/build-pcre.sh native|i386|win32 [BUILD_ROOT]
+# usage: scripts/build-pcre.sh native|i386|win32|fuzz OUT_DIR
+#
+# `fuzz` is the native library compiled by clang with the fuzzer's coverage
+# instrumentation and AddressSanitizer, so that the fuzzers are guided by
+# what happens inside the engine, not only in the plug-in's own code.
+#
+# CMake runs it as a build step (cmake/Pcre.cmake) with OUT_DIR in its binary
+# directory, e.g. build/native/pcre. Everything it makes stays in OUT_DIR:
+#   src/      Debian's source package, downloaded and unpacked once
+#   lib/libpcre.a, include/pcre.h   the library and its header
+#   configuration   the stamp: the configure arguments and the source version
+# A finished build whose stamp matches the current arguments is reused (the
+# script only touches the stamp); any change of them rebuilds the library.
 set -euo pipefail
 
-target=${1:?usage: build-pcre.sh native|i386|win32 [BUILD_ROOT]}
-root=$(cd "$(dirname "$0")/.." && pwd)
-build_root=${2:-$root/build}
-deps=$build_root/deps
-prefix=$deps/$target
+usage='usage: build-pcre.sh native|i386|win32|fuzz OUT_DIR'
+target=${1:?$usage}
+out=${2:?$usage}
+mkdir -p "$out"
+out=$(cd "$out" && pwd)
 
 # The one configuration of every build. Deep matches keep their frames on
 # the heap; the recursion limit bounds them (about 7 MB a match) so that a
-# hostile message cannot make the host's memory grow without end. The
-# plug-in compiles every pattern with a callout before each item, which
-# makes the compiled form about four times larger; four-byte links keep
-# long rules (thousands of characters) within what PCRE compiles.
+# hostile message cannot make the host's memory grow without end. Four-byte
+# internal links let long patterns compile under PCRE_AUTO_CALLOUT, which
+# adds a callout item before every item of a pattern.
 pcre_options=(--enable-static --disable-shared --disable-cpp --disable-jit --disable-utf
   --disable-unicode-properties --disable-stack-for-recursion --with-match-limit-recursion=20000
   --with-link-size=4 --disable-pcre16 --disable-pcre32)
-stamp="$prefix/configuration"
-if [ -f "$prefix/lib/libpcre.a" ] && [ -f "$prefix/include/pcre.h" ] &&
-  [ "$(cat "$stamp" 2>/dev/null)" = "${pcre_options[*]}" ]; then
-  exit 0
-fi
 
 case "$target" in
   native) host_args=(--with-pic) ;;
   i386) host_args=(--with-pic --host=i686-linux-gnu --build=x86_64-linux-gnu "CC=gcc -m32") ;;
   win32) host_args=(--host=i686-w64-mingw32 --build=x86_64-linux-gnu) ;;
+  fuzz) host_args=(--with-pic CC=clang "CFLAGS=-g -O1 -fsanitize=fuzzer-no-link,address") ;;
   *)
-    echo "build-pcre: unknown target '$target' (native, i386 or win32)" >&2
+    echo "build-pcre: unknown target '$target' (native, i386, win32 or fuzz)" >&2
     exit 2
     ;;
 esac
 
-# One unpacked source tree serves all three targets; builds happen out of tree.
-src_parent=$deps/src
-lock=$deps/.src.lock
-mkdir -p "$src_parent"
-exec 9>"$lock"
+# One build of this directory at a time (two make processes over the same
+# binary directory would otherwise both unpack and configure).
+exec 9>"$out/.lock"
 flock 9
-src=$(find "$src_parent" -maxdepth 1 -type d -name 'pcre3-8.39' | head -n 1)
-if [ -z "$src" ]; then
+
+# Debian's source package, unpacked into this build's own directory: no other
+# build directory reads or writes it, so none can see it half unpacked.
+src_parent=$out/src
+find_source() { find "$src_parent" -maxdepth 1 -type d -name 'pcre3-8.39' | head -n 1; }
+mkdir -p "$src_parent"
+src=$(find_source)
+if [ -z "$src" ] || [ ! -f "$src/.quillmax-unpacked" ]; then
+  rm -rf "$src_parent" && mkdir -p "$src_parent"
+  # A fresh machine may not have read the deb-src lists yet.
   (cd "$src_parent" && { apt-get source -qq pcre3 >/dev/null 2>&1 ||
     { apt-get update -qq && apt-get source -qq pcre3 >/dev/null; }; })
-  src=$(find "$src_parent" -maxdepth 1 -type d -name 'pcre3-8.39' | head -n 1)
+  src=$(find_source)
   if [ -z "$src" ]; then
     echo "build-pcre: Debian's pcre3 source is not version 8.39" >&2
     exit 1
@@ -57,19 +69,33 @@ if [ -z "$src" ]; then
   # Debian's patches touch the autotools inputs; without fresh timestamps
   # make would try to rerun aclocal-1.15, which Debian 12 does not have.
   (cd "$src" && touch aclocal.m4 && touch configure config.h.in Makefile.in)
+  # The version of the source, for the stamp; then the unpack is complete.
+  sed -n 's/^Version: //p' "$src_parent"/pcre3_*.dsc | head -n 1 >"$src/.quillmax-unpacked"
 fi
-flock -u 9
 
-work=$deps/build-$target
-rm -rf "$work"
-mkdir -p "$work" "$prefix/lib" "$prefix/include"
+stamp=$out/configuration
+configuration=$(printf '%s\n' "pcre3 $(cat "$src/.quillmax-unpacked")" \
+  "${pcre_options[*]}" "${host_args[*]}")
+if [ -f "$out/lib/libpcre.a" ] && [ -f "$out/include/pcre.h" ] &&
+  [ "$(cat "$stamp" 2>/dev/null)" = "$configuration" ]; then
+  touch "$stamp"
+  exit 0
+fi
+
+work=$out/work
+rm -rf "$work" "$stamp"
+mkdir -p "$work" "$out/lib" "$out/include"
 (
   cd "$work"
   "$src/configure" -q "${pcre_options[@]}" "${host_args[@]}" >/dev/null
-  make -s -j"$(nproc)" libpcre.la >/dev/null
+  # PCRE's own make, independent of the make that runs this step (its
+  # jobserver is not passed down to a script).
+  env -u MAKEFLAGS -u MFLAGS -u MAKELEVEL make -s -j"$(nproc)" libpcre.la >/dev/null
 )
-cp "$work/.libs/libpcre.a" "$prefix/lib/"
-cp "$work/pcre.h" "$prefix/include/"
-printf '%s\n' "${pcre_options[*]}" >"$stamp"
+# Replaced only when they differ, so that an unchanged header does not make
+# the plug-in recompile.
+cmp -s "$work/.libs/libpcre.a" "$out/lib/libpcre.a" || cp "$work/.libs/libpcre.a" "$out/lib/"
+cmp -s "$work/pcre.h" "$out/include/pcre.h" || cp "$work/pcre.h" "$out/include/"
+printf '%s\n' "$configuration" >"$stamp"
 rm -rf "$work"
-echo "build-pcre: $target ready in $prefix"
+echo "build-pcre: $target ready in $out"

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project builds and tests with, and the
-# deb-src entry that PCRE's source package needs. Does nothing when all of it
+# deb-src entries that PCRE's source package needs. Does nothing when all of it
 # is already there, so it is cheap to call before every build.
 set -euo pipefail
 
@@ -12,12 +12,6 @@ packages=(
   icoutils binutils-mingw-w64-i686 libunicorn-dev
 )
 
-src_list=/etc/apt/sources.list.d/quillmax-deb-src.sources
-
-have_deb_src() {
-  grep -rqsE '^(Types:.*deb-src|deb-src )' /etc/apt/sources.list /etc/apt/sources.list.d/
-}
-
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
@@ -25,20 +19,18 @@ for p in "${packages[@]}"; do
   fi
 done
 
+# The deb-src entries, derived from the machine's own Debian entries (a local
+# mirror gets entries for that mirror) into files of the project's own; the
+# distribution's files stay untouched. (deb-src.sh reads QUILLMAX_APT_DIR
+# instead of /etc/apt when it is set: its tests use made-up ones.)
+deb_src=$(dirname "$0")/deb-src.sh
 need_update=0
-if ! have_deb_src; then
+if ! bash "$deb_src" --check; then
   if [ "$(id -u)" -ne 0 ]; then
-    echo "install-deps: a deb-src entry is needed; run as root" >&2
+    echo "install-deps: the deb-src entries for apt-get source must be written; run as root" >&2
     exit 1
   fi
-  # A file of our own, so the distribution's debian.sources stays untouched.
-  cat >"$src_list" <<'EOF'
-Types: deb-src
-URIs: http://deb.debian.org/debian
-Suites: bookworm bookworm-updates
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-EOF
+  bash "$deb_src" | sed 's/^/install-deps: deb-src entries in /'
   need_update=1
 fi
 

@@ -57,6 +57,11 @@ else()
     BUILD_WITH_INSTALL_RPATH ON INSTALL_RPATH "$ORIGIN")
   target_link_libraries(Quillmax PRIVATE pcre quillmax_win32)
   target_link_options(Quillmax PRIVATE -Wl,--no-undefined)
+  # A fuzz build's PCRE carries the fuzzers' instrumentation, which only
+  # their own programs link; it builds the fuzz targets alone.
+  if(QUILLMAX_FUZZ)
+    set_target_properties(Quillmax PROPERTIES EXCLUDE_FROM_ALL ON)
+  endif()
 
   add_library(quillmax_core STATIC $<TARGET_OBJECTS:quillmax_objects>)
   target_link_libraries(quillmax_core PUBLIC pcre quillmax_win32)

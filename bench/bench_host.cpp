@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "correction/chat_message.h"
 #include "shell/call_ids.h"
+#include "shell/chat_message.h"
 #include "shell/element_ids.h"
 
 namespace qmxbench {

@@ -19,8 +19,8 @@
 
 #include "bench/bench_host.h"
 #include "bench/workload.h"
-#include "correction/chat_message.h"
 #include "shell/call_ids.h"
+#include "shell/chat_message.h"
 
 namespace {
 

@@ -20,10 +20,11 @@
 #include "bench/bench_host.h"
 #include "bench/pcre_floor.h"
 #include "bench/workload.h"
-#include "correction/chat_message.h"
+#include "correction/case_option.h"
 #include "correction/rule_application.h"
 #include "regex/regex_replacer.h"
 #include "shell/call_ids.h"
+#include "shell/chat_message.h"
 #include "shell/entry_point.h"
 #include "shell/host_services.h"
 
@@ -135,7 +136,7 @@ void timeWordRule(benchmark::State& state, const std::string& text, const Rule& 
   setHostControl(&host.control);
   for (auto _ : state) {
     std::string working = text;
-    applyWordRule(working, rule.from, rule.to);
+    applyWordRule(working, rule.from, rule.to, caseSensitiveOption);
     benchmark::DoNotOptimize(working);
   }
   setHostControl(nullptr);
@@ -266,7 +267,7 @@ void benchBounded(benchmark::State& state, const BoundedCase& c) {
   for (auto _ : state) {
     std::string text = c.message;
     if (c.rule.type == 0) {
-      applyWordRule(text, c.rule.from, c.rule.to);
+      applyWordRule(text, c.rule.from, c.rule.to, caseSensitiveOption);
     } else {
       applyPerlRule(text, c.rule.from, c.rule.to);
     }

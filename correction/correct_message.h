@@ -1,7 +1,7 @@
 // The plug-in's main work: correcting one chat message.
 #pragma once
 
-#include "correction/chat_message.h"
+#include "shell/chat_message.h"
 
 // The ext key and value that mark a copy the plug-in made.
 extern const char kCorrectionMarkKey[];

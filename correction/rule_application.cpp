@@ -3,8 +3,6 @@
 #include "correction/literal_word_rule.h"
 #include "correction/word_separators.h"
 #include "regex/regex_replacer.h"
-#include "shell/element_ids.h"
-#include "shell/host_services.h"
 
 namespace {
 
@@ -79,12 +77,6 @@ void applyWordRule(std::string& text, const std::string& from, const std::string
                ? replacer.substitute(pattern, replacement, text, 0, separatorStarts)
                : replacer.substitute(pattern, replacement, text, 0);
   }
-}
-
-void applyWordRule(std::string& text, const std::string& from, const std::string& to) {
-  // The option is read for every pass, never cached: the user may change it
-  // on the settings page at any time.
-  applyWordRule(text, from, to, [] { return getConfigInt(COLUMN_CASE_SENSITIVE) != 0; });
 }
 
 void applyPerlRule(std::string& text, const std::string& from, const std::string& to) {

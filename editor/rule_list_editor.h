@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "editor/action_event.h"
+#include "shell/action_event.h"
 
 // CALL_UI_ACTION: acts on the event's element and code; answers 0 in every
 // case. Events too short for what they carry, and a null event, are ignored.

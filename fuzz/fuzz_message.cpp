@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "correction/chat_message.h"
 #include "correction/ext_params.h"
 #include "shell/call_ids.h"
+#include "shell/chat_message.h"
 #include "shell/element_ids.h"
 #include "shell/entry_point.h"
 #include "shell/host_control.h"

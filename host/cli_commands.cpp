@@ -6,6 +6,8 @@
 #include <ostream>
 #include <set>
 
+#include "correction/rule_check.h"
+#include "correction/rule_loop.h"
 #include "host/rule_diagnostics.h"
 #include "host/text_codec.h"
 #include "platform/win32_standin.h"
@@ -179,12 +181,14 @@ int runCorrect(CommandContext& context, const Arguments& args) {
     const std::string what = "message " + std::to_string(i + 1);
     const Delivery delivery = session.host().deliver(messages[i], options.incoming);
     if (options.trace && delivery.replaced) {
-      const std::string replayed =
-          traceRules(rules, messages[i], caseSensitive,
-                     [&](size_t rule, const std::string& before, const std::string& after) {
-                       context.err << what << ": rule " << rule + 1 << ": \"" << displayText(before)
-                                   << "\" -> \"" << displayText(after) << "\"\n";
-                     });
+      std::string replayed = messages[i];
+      applyRules(
+          rules, replayed, [&] { return caseSensitive; },
+          [&](size_t rule, const std::string& before, const std::string& after) {
+            if (after == before) return;
+            context.err << what << ": rule " << rule + 1 << ": \"" << displayText(before)
+                        << "\" -> \"" << displayText(after) << "\"\n";
+          });
       if (replayed != delivery.text) {
         context.err << what << ": the replayed rules give \"" << displayText(replayed)
                     << "\", not what the plug-in delivered\n";
@@ -333,13 +337,15 @@ int runCheck(CommandContext& context, const Arguments& args) {
   if (!args.empty()) throw UsageError("check takes no arguments");
   const ConfigStore store = openStore(context.options);
   const RuleStore rules = rulesOf(store);
-  const auto faults = checkRules(rules, caseSensitiveIn(store));
-  for (const PatternFault& fault : faults) {
-    context.out << "rule " << fault.rule + 1 << ": " << displayText(rules.From[fault.rule]);
-    if (fault.pass > 0) context.out << ": pass " << fault.pass;
-    context.out << ": " << fault.error << " at offset " << fault.offset << '\n';
+  const auto findings = checkRules(rules, caseSensitiveIn(store));
+  for (const RuleFinding& finding : findings) {
+    context.out << "rule " << finding.rule + 1 << ": " << displayText(rules.From[finding.rule]);
+    if (finding.pass > 0) context.out << ": pass " << finding.pass;
+    context.out << ": " << finding.reason;
+    if (finding.offset >= 0) context.out << " at offset " << finding.offset;
+    context.out << '\n';
   }
-  if (!faults.empty()) return kExitRefused;
+  if (!findings.empty()) return kExitRefused;
   context.out << rules.From.size() << " rules: every pattern compiles\n";
   return kExitOk;
 }

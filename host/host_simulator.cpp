@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "correction/chat_message.h"
-#include "editor/action_event.h"
+#include "shell/action_event.h"
 #include "shell/call_ids.h"
+#include "shell/chat_message.h"
 #include "shell/element_ids.h"
 
 namespace qmxhost {

@@ -54,6 +54,3 @@ QMX_ASSERT_OFFSET_32(ChatMessage, carried54, 54);
 // Host call 101 takes a record shaped like the call record, with fixed
 // values but for the message number in p1.
 using Call101Args = IMessageArgs;
-
-// The Call101Args announcing `messageNumber`: 30, -1, 0, -1, 0, 0, number, 0.
-Call101Args makeCall101Args(intptr_t messageNumber);

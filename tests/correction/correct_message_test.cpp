@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "correction/rule_loop.h"
 #include "rules/rule_store.h"
 #include "shell/call_ids.h"
 #include "shell/element_ids.h"
@@ -295,6 +296,39 @@ TEST_F(CorrectMessageTest, null_body_and_ext_read_as_empty_texts) {
 TEST_F(CorrectMessageTest, broken_rule_is_skipped_and_later_rules_run) {
   useRules({{"/(/", "x", "1"}, {"kot(", "x", "0"}, {"kot", "pies", "0"}});
   EXPECT_EQ(corrected("a kot b"), "a pies b");
+}
+
+// quillmax-host's --trace reads the stored columns itself and runs the rule
+// loop with an observer. Over rules a replay of its own could get wrong
+// (types read as atoi reads them, a rule of neither kind, a Perl rule that
+// matches the empty text, a word rule only the case option keeps from
+// matching), the observer's texts chain from the message to exactly the
+// text of the plug-in's copy.
+TEST_F(CorrectMessageTest, traced_rules_chain_into_the_text_the_copy_carries) {
+  useRules({{"kot", "Pies", " +0"},
+            {"/s/", "S", "7"},
+            {"pies", "kat", "0"},
+            {"/(?=a)/", "_", "01"},
+            {"Pies", "end", "0"}});
+  host.intColumns[COLUMN_CASE_SENSITIVE] = 1;
+  const std::string copy = corrected("a kot ma psa");
+  EXPECT_EQ(copy, "_a end m_a ps_a");
+
+  const RuleStore stored = parseRuleColumns(
+      host.textColumns[COLUMN_FROM], host.textColumns[COLUMN_TO], host.textColumns[COLUMN_TYPE]);
+  std::string traced = "a kot ma psa";
+  std::string last = traced;
+  std::vector<size_t> ran;
+  applyRules(
+      stored, traced, [] { return true; },
+      [&](size_t rule, const std::string& before, const std::string& after) {
+        EXPECT_EQ(before, last) << "rule " << rule;
+        ran.push_back(rule);
+        last = after;
+      });
+  EXPECT_EQ(ran, (std::vector<size_t>{0, 2, 3, 4}));
+  EXPECT_EQ(last, copy);
+  EXPECT_EQ(traced, copy);
 }
 
 }  // namespace

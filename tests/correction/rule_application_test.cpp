@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "correction/case_option.h"
 #include "shell/element_ids.h"
 #include "shell/host_services.h"
 #include "tests/support/fake_host.h"
@@ -18,7 +19,7 @@ class RuleApplicationTest : public ::testing::Test {
   void TearDown() override { setHostControl(nullptr); }
 
   std::string word(std::string text, const std::string& from, const std::string& to) {
-    applyWordRule(text, from, to);
+    applyWordRule(text, from, to, caseSensitiveOption);
     return text;
   }
   std::string perl(std::string text, const std::string& from, const std::string& to) {

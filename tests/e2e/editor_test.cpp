@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "editor/action_event.h"
 #include "host/standin_client.h"
+#include "shell/action_event.h"
 #include "shell/call_ids.h"
 #include "shell/element_ids.h"
 #include "shell/page_records.h"

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "correction/chat_message.h"
-#include "editor/action_event.h"
+#include "shell/action_event.h"
 #include "shell/call_ids.h"
 #include "shell/calling_convention.h"
+#include "shell/chat_message.h"
 #include "shell/element_ids.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/plugin_library.h"

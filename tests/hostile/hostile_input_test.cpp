@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "correction/chat_message.h"
 #include "correction/ext_params.h"
 #include "shell/call_ids.h"
+#include "shell/chat_message.h"
 #include "shell/element_ids.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/plugin_library.h"

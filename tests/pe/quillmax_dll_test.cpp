@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "correction/chat_message.h"
 #include "host/pe/emulated_dll.h"
 #include "shell/call_ids.h"
+#include "shell/chat_message.h"
 #include "shell/element_ids.h"
 #include "shell/host_control.h"
 #include "tests/support/fake_host.h"

@@ -1,0 +1,8 @@
+#include "correction/case_option.h"
+
+#include "shell/element_ids.h"
+#include "shell/host_services.h"
+
+bool caseSensitiveOption() {
+  return getConfigInt(COLUMN_CASE_SENSITIVE) != 0;
+}

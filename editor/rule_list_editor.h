@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/windows_api.h"
 #include "shell/action_event.h"
 
 // CALL_UI_ACTION: acts on the event's element and code; answers 0 in every

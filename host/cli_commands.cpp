@@ -11,7 +11,9 @@
 #include "host/rule_diagnostics.h"
 #include "host/text_codec.h"
 #include "platform/win32_standin.h"
+#include "shell/columns.h"
 #include "shell/element_ids.h"
+#include "shell/element_kinds.h"
 
 namespace qmxhost {
 namespace {
@@ -142,9 +144,9 @@ void addRunOnlyRules(ConfigStore& store, const CorrectOptions& options) {
     rules.To.push_back(toPlugin(rule[1], what + " TO"));
     rules.Type.push_back(toPlugin(storedType(rule[2]), what + " TYPE"));
   }
-  store.setText(kColumnFrom, joinColumn(rules.From));
-  store.setText(kColumnTo, joinColumn(rules.To));
-  store.setText(kColumnType, joinColumn(rules.Type));
+  store.setText(columnName(COLUMN_FROM), joinColumn(rules.From));
+  store.setText(columnName(COLUMN_TO), joinColumn(rules.To));
+  store.setText(columnName(COLUMN_TYPE), joinColumn(rules.Type));
 }
 
 void restoreColumn(ConfigStore& store, const ConfigStore& original, const char* name) {
@@ -199,9 +201,9 @@ int runCorrect(CommandContext& context, const Arguments& args) {
   }
   session.end();
   if (!options.rules.empty()) {
-    restoreColumn(store, original, kColumnFrom);
-    restoreColumn(store, original, kColumnTo);
-    restoreColumn(store, original, kColumnType);
+    restoreColumn(store, original, columnName(COLUMN_FROM));
+    restoreColumn(store, original, columnName(COLUMN_TO));
+    restoreColumn(store, original, columnName(COLUMN_TYPE));
   }
   keepStore(context.options, store, false, context.err);
   return kExitOk;
@@ -356,26 +358,26 @@ namespace {
 
 std::string elementKind(uint32_t status) {
   switch (status) {
-    case 0x10:
+    case kPageStatus:
       return "page";
-    case 0xF0000:
+    case kGroupStart:
       return "group";
-    case 0x100000:
+    case kGroupEnd:
       return "end of group";
-    case 0x50000:
+    case kCustomWindow:
       return "list";
-    case 0x90040:
+    case kLabel:
       return "label";
-    case 0xB0000:
+    case kTextField:
       return "text field";
-    case 0x16D000:
+    case kChoice:
       return "choice";
-    case 0xE0040:
-    case 0xE0002:
+    case kButton:
+    case kSaveButton:
       return "button";
-    case 0x60000:
+    case kCheckBox:
       return "check box";
-    case 0x180000:
+    case kFormattedText:
       return "formatted text";
     default: {
       char text[24];
@@ -414,12 +416,12 @@ int runPage(CommandContext& context, const Arguments& args) {
   out << "columns:\n";
   for (const DeclaredColumn& column : host.columns()) {
     out << "  " << column.id << "  " << column.name << "  "
-        << (column.type == 1 ? "text" : "integer") << '\n';
+        << (column.type == CONFIG_TEXT ? "text" : "integer") << '\n';
   }
   out << "icon: " << host.iconId() << '\n';
   int depth = 0;
   for (const PageElement& element : host.elements()) {
-    if (element.status == 0x100000 && depth > 0) --depth;
+    if (element.status == kGroupEnd && depth > 0) --depth;
     out << std::string(2 * static_cast<size_t>(depth), ' ');
     out << (element.id ? std::to_string(element.id) : std::string("-")) << "  "
         << elementKind(element.status);
@@ -427,7 +429,7 @@ int runPage(CommandContext& context, const Arguments& args) {
     if (element.parent != PAGE_ID) out << "  (parent " << element.parent << ")";
     if (element.param) out << "  [param " << element.param << "]";
     out << '\n';
-    if (element.status == 0xF0000 || element.status == 0x10) ++depth;
+    if (element.status == kGroupStart || element.status == kPageStatus) ++depth;
   }
   session.end();
   keepStore(context.options, store, false, context.err);
@@ -443,8 +445,8 @@ int runSet(CommandContext& context, const Arguments& args) {
   }
   if (args.size() != 2) throw UsageError("usage: set incoming|case-sensitive on|off");
   const char* column = nullptr;
-  if (args[0] == "incoming") column = kColumnIncoming;
-  if (args[0] == "case-sensitive") column = kColumnCaseSensitive;
+  if (args[0] == "incoming") column = columnName(COLUMN_INCOMING);
+  if (args[0] == "case-sensitive") column = columnName(COLUMN_CASE_SENSITIVE);
   if (!column) throw UsageError("set: unknown option '" + args[0] + "'");
   if (args[1] != "on" && args[1] != "off") throw UsageError("set: the value is on or off");
   ConfigStore store = openStore(context.options);

@@ -9,13 +9,6 @@
 
 namespace qmxhost {
 
-// The store's columns as the messenger names them.
-extern const char kColumnFrom[];
-extern const char kColumnTo[];
-extern const char kColumnType[];
-extern const char kColumnIncoming[];
-extern const char kColumnCaseSensitive[];
-
 // The rules the store holds, aligned as the plug-in aligns them at start.
 RuleStore rulesOf(const ConfigStore& store);
 

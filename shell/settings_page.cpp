@@ -1,44 +1,18 @@
 #include "shell/settings_page.h"
 
+#include "shell/columns.h"
 #include "shell/element_ids.h"
-#include "shell/host_records.h"
+#include "shell/element_kinds.h"
 #include "shell/host_services.h"
 #include "shell/identity.h"
 #include "shell/page_services.h"
 
 namespace {
 
-struct ColumnDeclaration {
-  int32_t id;
-  const char* name;
-  ConfigValueType type;
-};
-
-const ColumnDeclaration kColumns[] = {
-    {COLUMN_FROM, "Rewordix/From", CONFIG_TEXT},
-    {COLUMN_TO, "Rewordix/To", CONFIG_TEXT},
-    {COLUMN_TYPE, "Rewordix/Type", CONFIG_TEXT},
-    {COLUMN_INCOMING, "Rewordix/Przychodzace", CONFIG_INT},
-    {COLUMN_CASE_SENSITIVE, "Rewordix/CaseSensitive", CONFIG_INT},
-};
-
 // The host's parent for a plug-in's page.
 constexpr int32_t kSettingsParent = 46;
 // The value at offset 72 that the formatted information text carries.
 constexpr uint16_t kInformationValue72 = 50;
-
-// Element kinds and options, as the host reads them from the status.
-constexpr uint32_t kPageStatus = 0x10;
-constexpr uint32_t kGroupStart = 0xF0000;
-constexpr uint32_t kGroupEnd = 0x100000;
-constexpr uint32_t kCustomWindow = 0x50000;
-constexpr uint32_t kLabel = 0x90040;
-constexpr uint32_t kTextField = 0xB0000;
-constexpr uint32_t kChoice = 0x16D000;
-constexpr uint32_t kButton = 0xE0040;
-constexpr uint32_t kSaveButton = 0xE0002;
-constexpr uint32_t kCheckBox = 0x60000;
-constexpr uint32_t kFormattedText = 0x180000;
 
 // A caption with a tip is sent as the caption, the byte 0x01, then the tip;
 // the buttons' captions end in 0x01 with an empty tip. Texts in Windows-1250.

@@ -25,6 +25,7 @@
 #include "regex/regex_replacer.h"
 #include "shell/call_ids.h"
 #include "shell/chat_message.h"
+#include "shell/element_ids.h"
 #include "shell/entry_point.h"
 #include "shell/host_services.h"
 
@@ -66,10 +67,7 @@ std::string mixName(Mix mix) {
 }
 
 void loadRules(BenchHost& host, const std::vector<Rule>& rules) {
-  const qmxbench::RuleColumns columns = qmxbench::storedColumns(rules);
-  host.fromColumn = columns.from;
-  host.toColumn = columns.to;
-  host.typeColumn = columns.type;
+  host.setRuleColumns(qmxbench::storedColumns(rules));
   qmxbench::startPlugin(&IMessageProc, host);
 }
 
@@ -133,7 +131,7 @@ void benchSubstitute(benchmark::State& state, const std::string& pattern,
 // Times one word rule over `text`, with a host that answers the case option.
 void timeWordRule(benchmark::State& state, const std::string& text, const Rule& rule) {
   BenchHost host;
-  setHostControl(&host.control);
+  setHostControl(host.hostControl());
   for (auto _ : state) {
     std::string working = text;
     applyWordRule(working, rule.from, rule.to, caseSensitiveOption);
@@ -209,7 +207,7 @@ std::vector<Rule> hostileRules() {
 
 void benchHostile(benchmark::State& state, const std::string& message, char expectedLast) {
   BenchHost host;
-  host.incoming = 1;
+  host.intColumns[COLUMN_INCOMING] = 1;
   host.keepCopies = true;
   loadRules(host, hostileRules());
   FrameCounting counting;
@@ -263,7 +261,7 @@ const std::vector<BoundedCase>& boundedCases() {
 
 void benchBounded(benchmark::State& state, const BoundedCase& c) {
   BenchHost host;
-  setHostControl(&host.control);
+  setHostControl(host.hostControl());
   for (auto _ : state) {
     std::string text = c.message;
     if (c.rule.type == 0) {

@@ -32,6 +32,16 @@ struct ConfigValue {
 
 #pragma pack(pop)
 
+// A plain call record: the size of IMessageArgs, the aux fields 0.
+inline IMessageArgs plainRecord(uint32_t id, intptr_t p1, intptr_t p2) {
+  IMessageArgs record{};
+  record.size = sizeof(IMessageArgs);
+  record.id = id;
+  record.p1 = p1;
+  record.p2 = p2;
+  return record;
+}
+
 QMX_ASSERT_LAYOUT_32(IMessageArgs, 30);
 QMX_ASSERT_OFFSET_32(IMessageArgs, size, 0);
 QMX_ASSERT_OFFSET_32(IMessageArgs, id, 2);

@@ -44,11 +44,7 @@ intptr_t hostCallRecord(IMessageArgs* record) {
 }
 
 intptr_t hostCall(uint32_t id, intptr_t p1, intptr_t p2) {
-  IMessageArgs record{};
-  record.size = sizeof(IMessageArgs);
-  record.id = id;
-  record.p1 = p1;
-  record.p2 = p2;
+  IMessageArgs record = plainRecord(id, p1, p2);
   return hostCallRecord(&record);
 }
 

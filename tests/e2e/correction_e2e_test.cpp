@@ -9,6 +9,7 @@
 #include "shell/call_ids.h"
 #include "shell/chat_message.h"
 #include "shell/element_ids.h"
+#include "tests/support/chat_messages.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/plugin_library.h"
 
@@ -54,10 +55,7 @@ class CorrectionEndToEnd : public ::testing::Test {
                 ChatMessage* record = nullptr) {
     ChatMessage local{};
     ChatMessage& message = record ? *record : local;
-    message.size = sizeof(ChatMessage);
-    message.body = reinterpret_cast<intptr_t>(body.c_str());
-    message.ext = reinterpret_cast<intptr_t>(ext.c_str());
-    message.flags = flags;
+    message = qmxtest::chatMessage(body, ext, flags);
     return plugin.call(CALL_MESSAGE, reinterpret_cast<intptr_t>(&message));
   }
 

@@ -19,6 +19,7 @@
 #include "shell/call_ids.h"
 #include "shell/chat_message.h"
 #include "shell/element_ids.h"
+#include "tests/support/chat_messages.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/plugin_library.h"
 
@@ -103,10 +104,7 @@ class HostileInput : public ::testing::Test {
             ChatMessage* record = nullptr) {
     ChatMessage local{};
     ChatMessage& message = record ? *record : local;
-    message.size = sizeof(ChatMessage);
-    message.body = reinterpret_cast<intptr_t>(body.c_str());
-    message.ext = reinterpret_cast<intptr_t>(ext.c_str());
-    message.flags = flags;
+    message = qmxtest::chatMessage(body, ext, flags);
     Call call{&plugin, &message, {}};
 
     pthread_attr_t attributes;

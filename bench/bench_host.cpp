@@ -37,9 +37,9 @@ BenchHost::BenchHost() {
 }
 
 void BenchHost::setRuleColumns(const RuleColumns& columns) {
-  textColumns[COLUMN_FROM] = columns.from;
-  textColumns[COLUMN_TO] = columns.to;
-  textColumns[COLUMN_TYPE] = columns.type;
+  textColumns[kColumnFrom] = columns.from;
+  textColumns[kColumnTo] = columns.to;
+  textColumns[kColumnType] = columns.type;
 }
 
 intptr_t sendCall(MessageProc proc, uint32_t id, intptr_t p1) {

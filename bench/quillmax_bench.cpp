@@ -207,7 +207,7 @@ std::vector<Rule> hostileRules() {
 
 void benchHostile(benchmark::State& state, const std::string& message, char expectedLast) {
   BenchHost host;
-  host.intColumns[COLUMN_INCOMING] = 1;
+  host.intColumns[kColumnIncoming] = 1;
   host.keepCopies = true;
   loadRules(host, hostileRules());
   FrameCounting counting;

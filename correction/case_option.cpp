@@ -4,5 +4,5 @@
 #include "shell/host_services.h"
 
 bool caseSensitiveOption() {
-  return getConfigInt(COLUMN_CASE_SENSITIVE) != 0;
+  return getConfigInt(kColumnCaseSensitive) != 0;
 }

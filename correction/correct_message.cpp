@@ -21,7 +21,7 @@ std::string textAt(intptr_t address) {
 
 bool isEligible(const ChatMessage& message) {
   if (message.flags & MSG_OUTGOING) return true;
-  return getConfigInt(COLUMN_INCOMING) != 0;
+  return getConfigInt(kColumnIncoming) != 0;
 }
 
 // The Call101Args announcing `messageNumber`: 30, -1, 0, -1, 0, 0, number, 0.
@@ -75,6 +75,6 @@ bool correctMessage(ChatMessage* message) {
       "Wiadomo\x9c\xe6 wys\xb3"
       "ana");
   hostLog("Kasuj\xea star\xb9");
-  message->flags &= ~static_cast<uint32_t>(MSG_FLAG_80);
+  message->flags &= ~static_cast<uint32_t>(kMsgFlag80);
   return true;
 }

@@ -66,11 +66,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzedDataProvider input(data, size);
   qmxtest::FakeHost host;
   host.recordEvents = false;
-  host.textColumns[COLUMN_FROM] = asText(input.ConsumeRandomLengthString(2048));
-  host.textColumns[COLUMN_TO] = asText(input.ConsumeRandomLengthString(1024));
-  host.textColumns[COLUMN_TYPE] = asText(input.ConsumeRandomLengthString(64));
-  host.intColumns[COLUMN_INCOMING] = input.ConsumeIntegral<int32_t>();
-  host.intColumns[COLUMN_CASE_SENSITIVE] = input.ConsumeIntegral<int32_t>();
+  host.textColumns[kColumnFrom] = asText(input.ConsumeRandomLengthString(2048));
+  host.textColumns[kColumnTo] = asText(input.ConsumeRandomLengthString(1024));
+  host.textColumns[kColumnType] = asText(input.ConsumeRandomLengthString(64));
+  host.intColumns[kColumnIncoming] = input.ConsumeIntegral<int32_t>();
+  host.intColumns[kColumnCaseSensitive] = input.ConsumeIntegral<int32_t>();
   const uint32_t flags = input.ConsumeIntegral<uint32_t>();
   const std::string ext = asText(input.ConsumeRandomLengthString(256));
   const std::string body = asText(input.ConsumeRemainingBytesAsString());

@@ -144,9 +144,9 @@ void addRunOnlyRules(ConfigStore& store, const CorrectOptions& options) {
     rules.To.push_back(toPlugin(rule[1], what + " TO"));
     rules.Type.push_back(toPlugin(storedType(rule[2]), what + " TYPE"));
   }
-  store.setText(columnName(COLUMN_FROM), joinColumn(rules.From));
-  store.setText(columnName(COLUMN_TO), joinColumn(rules.To));
-  store.setText(columnName(COLUMN_TYPE), joinColumn(rules.Type));
+  store.setText(columnName(kColumnFrom), joinColumn(rules.From));
+  store.setText(columnName(kColumnTo), joinColumn(rules.To));
+  store.setText(columnName(kColumnType), joinColumn(rules.Type));
 }
 
 void restoreColumn(ConfigStore& store, const ConfigStore& original, const char* name) {
@@ -201,9 +201,9 @@ int runCorrect(CommandContext& context, const Arguments& args) {
   }
   session.end();
   if (!options.rules.empty()) {
-    restoreColumn(store, original, columnName(COLUMN_FROM));
-    restoreColumn(store, original, columnName(COLUMN_TO));
-    restoreColumn(store, original, columnName(COLUMN_TYPE));
+    restoreColumn(store, original, columnName(kColumnFrom));
+    restoreColumn(store, original, columnName(kColumnTo));
+    restoreColumn(store, original, columnName(kColumnType));
   }
   keepStore(context.options, store, false, context.err);
   return kExitOk;
@@ -259,10 +259,10 @@ int rulesAdd(CommandContext& context, const Arguments& args) {
   host.openSettings();
   WindowSystem& windows = session.plugin().windows();
   const size_t before = windows.rows(host.ruleList()).size();
-  host.setFieldValue(ELEMENT_FROM_FIELD, from);
-  host.setFieldValue(ELEMENT_TO_FIELD, to);
-  host.setFieldValue(ELEMENT_TYPE_CHOICE, storedType(type));
-  host.press(ELEMENT_ADD_BUTTON);
+  host.setFieldValue(kElementFromField, from);
+  host.setFieldValue(kElementToField, to);
+  host.setFieldValue(kElementTypeChoice, storedType(type));
+  host.press(kElementAddButton);
   const size_t after = windows.rows(host.ruleList()).size();
   session.end();
   if (after == before) {
@@ -289,7 +289,7 @@ int rulesDelete(CommandContext& context, const Arguments& args) {
   for (size_t number : chosen)
     windows.selectRow(host.ruleList(), static_cast<int>(number - 1), true);
   windows.setMessageBoxAnswer(IDYES);
-  host.press(ELEMENT_DELETE_BUTTON);
+  host.press(kElementDeleteButton);
   const size_t left = windows.rows(host.ruleList()).size();
   session.end();
   context.out << "deleted " << count - left << (count - left == 1 ? " rule\n" : " rules\n");
@@ -306,10 +306,10 @@ int rulesEdit(CommandContext& context, const Arguments& args) {
   WindowSystem& windows = session.plugin().windows();
   const size_t number = ruleNumber(args[1], windows.rows(host.ruleList()).size());
   windows.selectRow(host.ruleList(), static_cast<int>(number - 1), true);
-  host.press(ELEMENT_EDIT_BUTTON);
-  context.out << "From: " << displayText(host.fieldValue(ELEMENT_FROM_FIELD)) << '\n'
-              << "To: " << displayText(host.fieldValue(ELEMENT_TO_FIELD)) << '\n'
-              << "Type: " << displayText(host.fieldValue(ELEMENT_TYPE_CHOICE)) << '\n';
+  host.press(kElementEditButton);
+  context.out << "From: " << displayText(host.fieldValue(kElementFromField)) << '\n'
+              << "To: " << displayText(host.fieldValue(kElementToField)) << '\n'
+              << "Type: " << displayText(host.fieldValue(kElementTypeChoice)) << '\n';
   session.end();
   keepStore(context.options, store, false, context.err);
   return kExitOk;
@@ -416,7 +416,7 @@ int runPage(CommandContext& context, const Arguments& args) {
   out << "columns:\n";
   for (const DeclaredColumn& column : host.columns()) {
     out << "  " << column.id << "  " << column.name << "  "
-        << (column.type == CONFIG_TEXT ? "text" : "integer") << '\n';
+        << (column.type == kConfigText ? "text" : "integer") << '\n';
   }
   out << "icon: " << host.iconId() << '\n';
   int depth = 0;
@@ -445,8 +445,8 @@ int runSet(CommandContext& context, const Arguments& args) {
   }
   if (args.size() != 2) throw UsageError("usage: set incoming|case-sensitive on|off");
   const char* column = nullptr;
-  if (args[0] == "incoming") column = columnName(COLUMN_INCOMING);
-  if (args[0] == "case-sensitive") column = columnName(COLUMN_CASE_SENSITIVE);
+  if (args[0] == "incoming") column = columnName(kColumnIncoming);
+  if (args[0] == "case-sensitive") column = columnName(kColumnCaseSensitive);
   if (!column) throw UsageError("set: unknown option '" + args[0] + "'");
   if (args[1] != "on" && args[1] != "off") throw UsageError("set: the value is on or off");
   ConfigStore store = openStore(context.options);

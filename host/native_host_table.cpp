@@ -32,11 +32,11 @@ intptr_t QMX_STDCALL writeConfigOp(HostControl* self, int reserved1, int reserve
 
 NativeHostTable::NativeHostTable(NativeHostOperations& operations)
     : block_{HostControl{table_}, &operations} {
-  table_[HOST_OP_GET_PLUGIN_INSTANCE] = reinterpret_cast<HostOperation>(&getPluginInstanceOp);
-  table_[HOST_OP_REPORT_NO_RESULT] = reinterpret_cast<HostOperation>(&reportNoResultOp);
-  table_[HOST_OP_HOST_CALL] = reinterpret_cast<HostOperation>(&hostCallOp);
-  table_[HOST_OP_READ_CONFIG] = reinterpret_cast<HostOperation>(&readConfigOp);
-  table_[HOST_OP_WRITE_CONFIG] = reinterpret_cast<HostOperation>(&writeConfigOp);
+  table_[kHostOpGetPluginInstance] = reinterpret_cast<HostOperation>(&getPluginInstanceOp);
+  table_[kHostOpReportNoResult] = reinterpret_cast<HostOperation>(&reportNoResultOp);
+  table_[kHostOpHostCall] = reinterpret_cast<HostOperation>(&hostCallOp);
+  table_[kHostOpReadConfig] = reinterpret_cast<HostOperation>(&readConfigOp);
+  table_[kHostOpWriteConfig] = reinterpret_cast<HostOperation>(&writeConfigOp);
 }
 
 void NativeHostTable::setOperation(int position, HostOperation operation) {

@@ -48,7 +48,7 @@ class NativeHostTable {
     NativeHostOperations* operations;
   };
   Block block_;
-  HostOperation table_[HOST_OP_TABLE_SIZE] = {};
+  HostOperation table_[kHostOpTableSize] = {};
 };
 
 }  // namespace qmxhost

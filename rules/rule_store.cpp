@@ -31,9 +31,9 @@ void loadRuleBase() {
   try {
     // Each text is copied before the next read: the host may reuse its
     // buffer.
-    const std::string fromText = readConfigText(COLUMN_FROM);
-    const std::string toText = readConfigText(COLUMN_TO);
-    const std::string typeText = readConfigText(COLUMN_TYPE);
+    const std::string fromText = readConfigText(kColumnFrom);
+    const std::string toText = readConfigText(kColumnTo);
+    const std::string typeText = readConfigText(kColumnType);
     g_store = parseRuleColumns(fromText, toText, typeText);
   } catch (...) {
     // Out of memory for a huge rule base, say. The plug-in goes on without
@@ -68,9 +68,9 @@ void saveRuleBase() {
   const std::string fromText = joinColumn(g_store.From);
   const std::string toText = joinColumn(g_store.To);
   const std::string typeText = joinColumn(g_store.Type);
-  setConfigString(COLUMN_FROM, fromText.c_str());
-  setConfigString(COLUMN_TO, toText.c_str());
-  setConfigString(COLUMN_TYPE, typeText.c_str());
+  setConfigString(kColumnFrom, fromText.c_str());
+  setConfigString(kColumnTo, toText.c_str());
+  setConfigString(kColumnType, typeText.c_str());
 }
 
 size_t ruleCount() {

@@ -10,7 +10,7 @@
 // Flag bits the plug-in reads or writes in ChatMessage::flags.
 enum MessageFlag : uint32_t {
   MSG_OUTGOING = 0x02,  // set on messages that are not incoming
-  MSG_FLAG_80 = 0x80,   // cleared on a received message once its copy is sent
+  kMsgFlag80 = 0x80,    // cleared on a received message once its copy is sent
 };
 
 #pragma pack(push, 1)

@@ -15,11 +15,11 @@ struct ColumnDeclaration {
 
 // In the order the plug-in declares them.
 inline constexpr ColumnDeclaration kColumns[] = {
-    {COLUMN_FROM, "Rewordix/From", CONFIG_TEXT},
-    {COLUMN_TO, "Rewordix/To", CONFIG_TEXT},
-    {COLUMN_TYPE, "Rewordix/Type", CONFIG_TEXT},
-    {COLUMN_INCOMING, "Rewordix/Przychodzace", CONFIG_INT},
-    {COLUMN_CASE_SENSITIVE, "Rewordix/CaseSensitive", CONFIG_INT},
+    {kColumnFrom, "Rewordix/From", kConfigText},
+    {kColumnTo, "Rewordix/To", kConfigText},
+    {kColumnType, "Rewordix/Type", kConfigText},
+    {kColumnIncoming, "Rewordix/Przychodzace", kConfigInt},
+    {kColumnCaseSensitive, "Rewordix/CaseSensitive", kConfigInt},
 };
 
 // The name of column `id`; null for an id that names no column.

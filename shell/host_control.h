@@ -19,12 +19,12 @@ struct HostControl {
 };
 
 enum HostOperationIndex : int {
-  HOST_OP_GET_PLUGIN_INSTANCE = 3,
-  HOST_OP_REPORT_NO_RESULT = 5,
-  HOST_OP_HOST_CALL = 7,
-  HOST_OP_READ_CONFIG = 21,
-  HOST_OP_WRITE_CONFIG = 22,
-  HOST_OP_TABLE_SIZE = 23,
+  kHostOpGetPluginInstance = 3,
+  kHostOpReportNoResult = 5,
+  kHostOpHostCall = 7,
+  kHostOpReadConfig = 21,
+  kHostOpWriteConfig = 22,
+  kHostOpTableSize = 23,
 };
 
 using GetPluginInstanceOp = void*(QMX_STDCALL*)(HostControl* self);

@@ -21,7 +21,7 @@ struct IMessageArgs {
   intptr_t p2;
 };
 
-enum ConfigValueType : uint16_t { CONFIG_INT = 0, CONFIG_TEXT = 1 };
+enum ConfigValueType : uint16_t { kConfigInt = 0, kConfigText = 1 };
 
 // One configuration value, read or written by the host's operations 21 and 22.
 struct ConfigValue {

@@ -61,9 +61,9 @@ class RuleStoreTest : public ::testing::Test {
   void TearDown() override { setHostControl(nullptr); }
 
   void setColumns(const std::string& from, const std::string& to, const std::string& type) {
-    host.textColumns[COLUMN_FROM] = from;
-    host.textColumns[COLUMN_TO] = to;
-    host.textColumns[COLUMN_TYPE] = type;
+    host.textColumns[kColumnFrom] = from;
+    host.textColumns[kColumnTo] = to;
+    host.textColumns[kColumnType] = type;
   }
 
   void appendRules(const std::vector<Rule>& rules) {
@@ -209,15 +209,15 @@ TEST_F(RuleStoreTest, load_writes_three_log_lines_in_windows_1250) {
 TEST_F(RuleStoreTest, load_reads_from_to_and_type_columns_in_that_order) {
   setColumns("a\r\n", "x\r\n", "1\r\n");
   loadRuleBase();
-  const std::vector<int> sequence = {HOST_OP_HOST_CALL,   HOST_OP_HOST_CALL,   HOST_OP_READ_CONFIG,
-                                     HOST_OP_READ_CONFIG, HOST_OP_READ_CONFIG, HOST_OP_HOST_CALL};
+  const std::vector<int> sequence = {kHostOpHostCall,   kHostOpHostCall,   kHostOpReadConfig,
+                                     kHostOpReadConfig, kHostOpReadConfig, kHostOpHostCall};
   EXPECT_EQ(host.operationSequence(), sequence);
   std::vector<int> columns;
-  for (const HostEvent& read : host.eventsAt(HOST_OP_READ_CONFIG)) {
-    EXPECT_EQ(read.valueType, CONFIG_TEXT);
+  for (const HostEvent& read : host.eventsAt(kHostOpReadConfig)) {
+    EXPECT_EQ(read.valueType, kConfigText);
     columns.push_back(read.column);
   }
-  EXPECT_EQ(columns, (std::vector<int>{COLUMN_FROM, COLUMN_TO, COLUMN_TYPE}));
+  EXPECT_EQ(columns, (std::vector<int>{kColumnFrom, kColumnTo, kColumnType}));
 }
 
 TEST_F(RuleStoreTest, load_empties_the_store_before_reading_the_columns) {
@@ -252,7 +252,7 @@ TEST_F(RuleStoreTest, reload_discards_changes_made_in_memory) {
   loadRuleBase();
   EXPECT_EQ(storedRules(), loaded);
   // Changes in memory never reach the configuration before a save.
-  EXPECT_TRUE(host.eventsAt(HOST_OP_WRITE_CONFIG).empty());
+  EXPECT_TRUE(host.eventsAt(kHostOpWriteConfig).empty());
 }
 
 struct SaveCase {
@@ -301,9 +301,9 @@ TEST_F(RuleStoreTest, save_writes_each_entry_followed_by_a_separator) {
     appendRules(c.rules);
     host.events.clear();
     saveRuleBase();
-    EXPECT_EQ(host.textColumns[COLUMN_FROM], c.from);
-    EXPECT_EQ(host.textColumns[COLUMN_TO], c.to);
-    EXPECT_EQ(host.textColumns[COLUMN_TYPE], c.type);
+    EXPECT_EQ(host.textColumns[kColumnFrom], c.from);
+    EXPECT_EQ(host.textColumns[kColumnTo], c.to);
+    EXPECT_EQ(host.textColumns[kColumnType], c.type);
     // Saving leaves what the user typed in memory.
     EXPECT_EQ(storedRules(), c.rules);
   }
@@ -312,15 +312,14 @@ TEST_F(RuleStoreTest, save_writes_each_entry_followed_by_a_separator) {
 TEST_F(RuleStoreTest, save_writes_from_to_and_type_in_order_without_a_log_line) {
   appendRule("a", "x", TYPE_PERL);
   saveRuleBase();
-  const std::vector<int> sequence = {HOST_OP_WRITE_CONFIG, HOST_OP_WRITE_CONFIG,
-                                     HOST_OP_WRITE_CONFIG};
+  const std::vector<int> sequence = {kHostOpWriteConfig, kHostOpWriteConfig, kHostOpWriteConfig};
   EXPECT_EQ(host.operationSequence(), sequence);
   std::vector<int> columns;
-  for (const HostEvent& write : host.eventsAt(HOST_OP_WRITE_CONFIG)) {
-    EXPECT_EQ(write.valueType, CONFIG_TEXT);
+  for (const HostEvent& write : host.eventsAt(kHostOpWriteConfig)) {
+    EXPECT_EQ(write.valueType, kConfigText);
     columns.push_back(write.column);
   }
-  EXPECT_EQ(columns, (std::vector<int>{COLUMN_FROM, COLUMN_TO, COLUMN_TYPE}));
+  EXPECT_EQ(columns, (std::vector<int>{kColumnFrom, kColumnTo, kColumnType}));
 }
 
 TEST_F(RuleStoreTest, three_rules_come_back_identical_after_save_and_load) {
@@ -343,7 +342,7 @@ TEST_F(RuleStoreTest, unknown_type_is_kept_and_saved_back) {
   EXPECT_EQ(ruleTypeNumber(0), 2);
   EXPECT_EQ(ruleTypeNumber(1), 0);
   saveRuleBase();
-  EXPECT_EQ(host.textColumns[COLUMN_TYPE], "2\r\nx\r\n");
+  EXPECT_EQ(host.textColumns[kColumnType], "2\r\nx\r\n");
   EXPECT_EQ(ruleType(0), "2");
 }
 
@@ -458,9 +457,9 @@ TEST_F(RuleStoreTest, removing_every_rule_one_by_one_empties_the_store) {
   while (ruleCount() > 0) removeRule(0);
   EXPECT_TRUE(storedRules().empty());
   saveRuleBase();
-  EXPECT_EQ(host.textColumns[COLUMN_FROM], "");
-  EXPECT_EQ(host.textColumns[COLUMN_TO], "");
-  EXPECT_EQ(host.textColumns[COLUMN_TYPE], "");
+  EXPECT_EQ(host.textColumns[kColumnFrom], "");
+  EXPECT_EQ(host.textColumns[kColumnTo], "");
+  EXPECT_EQ(host.textColumns[kColumnType], "");
 }
 
 TEST_F(RuleStoreTest, reading_past_the_last_rule_throws) {

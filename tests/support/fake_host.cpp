@@ -31,7 +31,7 @@ void recordConfigCall(FakeHost& host, int operation, int reserved1, int reserved
   event.valueType = readField<uint16_t>(value, offsetof(ConfigValue, type));
   event.value = readField<intptr_t>(value, offsetof(ConfigValue, value));
   event.valueSize = readField<int32_t>(value, offsetof(ConfigValue, size));
-  if (operation == HOST_OP_WRITE_CONFIG && event.valueType == CONFIG_TEXT && event.value) {
+  if (operation == kHostOpWriteConfig && event.valueType == kConfigText && event.value) {
     event.text = reinterpret_cast<const char*>(event.value);
   }
   host.events.push_back(std::move(event));
@@ -44,9 +44,9 @@ intptr_t QMX_STDCALL unexpectedOp(HostControl* self) {
 }
 
 bool isHostOperation(size_t position) {
-  return position == HOST_OP_GET_PLUGIN_INSTANCE || position == HOST_OP_REPORT_NO_RESULT ||
-         position == HOST_OP_HOST_CALL || position == HOST_OP_READ_CONFIG ||
-         position == HOST_OP_WRITE_CONFIG;
+  return position == kHostOpGetPluginInstance || position == kHostOpReportNoResult ||
+         position == kHostOpHostCall || position == kHostOpReadConfig ||
+         position == kHostOpWriteConfig;
 }
 
 template <size_t... Positions>
@@ -61,7 +61,7 @@ void trapOthers(qmxhost::NativeHostTable& table, std::index_sequence<Positions..
 
 FakeHost::FakeHost() {
   // A real host would have other operations there.
-  trapOthers(table, std::make_index_sequence<HOST_OP_TABLE_SIZE>());
+  trapOthers(table, std::make_index_sequence<kHostOpTableSize>());
 }
 
 void FakeHost::unexpected(int position) {
@@ -73,7 +73,7 @@ void FakeHost::unexpected(int position) {
 void* FakeHost::getPluginInstance() {
   if (recordEvents) {
     HostEvent event;
-    event.operation = HOST_OP_GET_PLUGIN_INSTANCE;
+    event.operation = kHostOpGetPluginInstance;
     events.push_back(event);
   }
   return instance;
@@ -82,7 +82,7 @@ void* FakeHost::getPluginInstance() {
 void FakeHost::reportNoResult(int code) {
   if (!recordEvents) return;
   HostEvent event;
-  event.operation = HOST_OP_REPORT_NO_RESULT;
+  event.operation = kHostOpReportNoResult;
   event.code = code;
   events.push_back(event);
 }
@@ -93,7 +93,7 @@ intptr_t FakeHost::hostCall(IMessageArgs* record) {
   const bool logLine = id == HOST_LOG && p1 != 0;
   if (recordEvents) {
     HostEvent event;
-    event.operation = HOST_OP_HOST_CALL;
+    event.operation = kHostOpHostCall;
     const auto size = readField<uint16_t>(record, offsetof(IMessageArgs, size));
     size_t copied = size < kMaxRecordCopy ? size : kMaxRecordCopy;
     if (copied < sizeof(IMessageArgs)) copied = sizeof(IMessageArgs);
@@ -110,10 +110,9 @@ intptr_t FakeHost::hostCall(IMessageArgs* record) {
 }
 
 void FakeHost::readConfig(int reserved1, int reserved2, int column, ConfigValue* value) {
-  if (recordEvents)
-    recordConfigCall(*this, HOST_OP_READ_CONFIG, reserved1, reserved2, column, value);
+  if (recordEvents) recordConfigCall(*this, kHostOpReadConfig, reserved1, reserved2, column, value);
   intptr_t answer = 0;
-  if (readField<uint16_t>(value, offsetof(ConfigValue, type)) == CONFIG_TEXT) {
+  if (readField<uint16_t>(value, offsetof(ConfigValue, type)) == kConfigText) {
     if (column == failingTextColumn) throw std::bad_alloc();
     // The map node keeps the text alive and in place until it is written.
     if (!nullTexts) answer = reinterpret_cast<intptr_t>(textColumns[column].c_str());
@@ -129,8 +128,8 @@ void FakeHost::writeConfig(int reserved1, int reserved2, int column, ConfigValue
   const auto type = readField<uint16_t>(value, offsetof(ConfigValue, type));
   const auto written = readField<intptr_t>(value, offsetof(ConfigValue, value));
   if (recordEvents)
-    recordConfigCall(*this, HOST_OP_WRITE_CONFIG, reserved1, reserved2, column, value);
-  if (type == CONFIG_TEXT) {
+    recordConfigCall(*this, kHostOpWriteConfig, reserved1, reserved2, column, value);
+  if (type == kConfigText) {
     textColumns[column] = written ? reinterpret_cast<const char*>(written) : "";
   } else {
     intColumns[column] = static_cast<int32_t>(written);
@@ -140,7 +139,7 @@ void FakeHost::writeConfig(int reserved1, int reserved2, int column, ConfigValue
 std::vector<std::string> FakeHost::logLines() const {
   std::vector<std::string> lines;
   for (const HostEvent& event : events) {
-    if (event.operation == HOST_OP_HOST_CALL && event.id == HOST_LOG) lines.push_back(event.text);
+    if (event.operation == kHostOpHostCall && event.id == HOST_LOG) lines.push_back(event.text);
   }
   return lines;
 }
@@ -148,7 +147,7 @@ std::vector<std::string> FakeHost::logLines() const {
 std::vector<HostEvent> FakeHost::hostCalls() const {
   std::vector<HostEvent> calls;
   for (const HostEvent& event : events) {
-    if (event.operation == HOST_OP_HOST_CALL && event.id != HOST_LOG) calls.push_back(event);
+    if (event.operation == kHostOpHostCall && event.id != HOST_LOG) calls.push_back(event);
   }
   return calls;
 }

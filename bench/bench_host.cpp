@@ -9,6 +9,8 @@
 
 namespace qmxbench {
 
+using namespace qmx;
+
 BenchHost::BenchHost() {
   recordEvents = false;
   onHostCall = [this](const IMessageArgs& record) -> intptr_t {

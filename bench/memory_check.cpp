@@ -22,6 +22,8 @@
 #include "shell/chat_message.h"
 #include "tests/support/plugin_library.h"
 
+using namespace qmx;
+
 namespace {
 
 using Clock = std::chrono::steady_clock;

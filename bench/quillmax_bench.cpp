@@ -29,6 +29,8 @@
 #include "shell/entry_point.h"
 #include "shell/host_services.h"
 
+using namespace qmx;
+
 namespace {
 
 using qmxbench::BenchHost;

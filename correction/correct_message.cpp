@@ -10,6 +10,8 @@
 #include "shell/element_ids.h"
 #include "shell/host_services.h"
 
+namespace qmx {
+
 const char kCorrectionMarkKey[] = "quillmax";
 const char kCorrectionMarkValue[] = "1";
 
@@ -78,3 +80,5 @@ bool correctMessage(ChatMessage* message) {
   message->flags &= ~static_cast<uint32_t>(kMsgFlag80);
   return true;
 }
+
+}  // namespace qmx

@@ -4,6 +4,8 @@
 #include "correction/word_separators.h"
 #include "regex/regex_replacer.h"
 
+namespace qmx {
+
 namespace {
 
 // Passes 1 and 3 can match only where a separator begins (or at the very
@@ -83,3 +85,5 @@ void applyPerlRule(std::string& text, const std::string& from, const std::string
   RegexReplacer replacer;
   text = replacer.substitute(from, to, text, 0);
 }
+
+}  // namespace qmx

@@ -4,6 +4,8 @@
 #include <functional>
 #include <string>
 
+namespace qmx {
+
 // A word rule runs as three substitutions; passes are numbered 1 to 3.
 constexpr int kWordRulePasses = 3;
 
@@ -34,3 +36,5 @@ void applyWordRule(std::string& text, const std::string& from, const std::string
 // Replaces every match of the delimited pattern `from` in `text` by the
 // template `to`. A pattern that does not compile leaves the text unchanged.
 void applyPerlRule(std::string& text, const std::string& from, const std::string& to);
+
+}  // namespace qmx

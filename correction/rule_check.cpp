@@ -4,6 +4,8 @@
 #include "correction/rule_loop.h"
 #include "regex/regex_replacer.h"
 
+namespace qmx {
+
 namespace {
 
 void checkPattern(size_t rule, int pass, const std::string& pattern,
@@ -31,3 +33,5 @@ std::vector<RuleFinding> checkRules(const RuleStore& rules, bool caseSensitive) 
   });
   return findings;
 }
+
+}  // namespace qmx

@@ -9,6 +9,8 @@
 
 #include "rules/rule_columns.h"
 
+namespace qmx {
+
 enum class FindingKind {
   PatternRefused,  // a pattern the pattern library never compiles
 };
@@ -24,3 +26,5 @@ struct RuleFinding {
 // Every finding about `rules`, in rule order, with the case option at
 // `caseSensitive`. Rules of neither kind never run and are never reported.
 std::vector<RuleFinding> checkRules(const RuleStore& rules, bool caseSensitive);
+
+}  // namespace qmx

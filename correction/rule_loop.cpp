@@ -2,6 +2,8 @@
 
 #include "correction/rule_application.h"
 
+namespace qmx {
+
 RuleKind ruleKind(const std::string& type) {
   switch (readTypeNumber(type)) {
     case TYPE_WORD:
@@ -35,3 +37,5 @@ void applyRules(const RuleStore& rules, std::string& text,
     if (observer) observer(rule, before, text);
   });
 }
+
+}  // namespace qmx

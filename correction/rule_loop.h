@@ -9,6 +9,8 @@
 
 #include "rules/rule_columns.h"
 
+namespace qmx {
+
 // How a rule runs, by its Type: a word rule, a Perl rule, or a rule of
 // neither kind, which is kept but never applied.
 enum class RuleKind { Word, Perl, Inert };
@@ -36,3 +38,5 @@ using RuleObserver =
 // changed nothing).
 void applyRules(const RuleStore& rules, std::string& text,
                 const std::function<bool()>& caseSensitive, const RuleObserver& observer = nullptr);
+
+}  // namespace qmx

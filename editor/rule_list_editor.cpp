@@ -7,6 +7,8 @@
 #include "shell/host_services.h"
 #include "shell/page_services.h"
 
+namespace qmx {
+
 namespace {
 
 // The rule list's window, from the host's create event to its destroy event.
@@ -224,3 +226,5 @@ intptr_t onUiAction(ActionEvent* event) {
   }
   return 0;
 }
+
+}  // namespace qmx

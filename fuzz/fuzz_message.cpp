@@ -25,6 +25,8 @@
 #include "tests/support/chat_messages.h"
 #include "tests/support/fake_host.h"
 
+using namespace qmx;
+
 namespace {
 
 // Rule bases and messages beyond this size only slow the fuzzer down.

@@ -16,6 +16,9 @@
 #include "shell/element_kinds.h"
 
 namespace qmxhost {
+
+using namespace qmx;
+
 namespace {
 
 const char kCorrectUsage[] =

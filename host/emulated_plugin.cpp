@@ -7,6 +7,9 @@
 #include "shell/host_control.h"
 
 namespace qmxhost {
+
+using namespace qmx;
+
 namespace {
 
 uint32_t narrow(Address address) {

@@ -8,6 +8,9 @@
 #include "shell/element_ids.h"
 
 namespace qmxhost {
+
+using namespace qmx;
+
 namespace {
 
 // The messenger's handle for the plug-in's module; the plug-in only passes

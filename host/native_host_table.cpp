@@ -1,6 +1,9 @@
 #include "host/native_host_table.h"
 
 namespace qmxhost {
+
+using namespace qmx;
+
 namespace {
 
 void* QMX_STDCALL getPluginInstanceOp(HostControl* self) {

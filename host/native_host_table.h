@@ -16,10 +16,10 @@ class NativeHostOperations {
   virtual void* getPluginInstance() = 0;
   virtual void reportNoResult(int code) = 0;
   // `record` is the plug-in's, valid only during the call.
-  virtual intptr_t hostCall(IMessageArgs* record) = 0;
+  virtual intptr_t hostCall(qmx::IMessageArgs* record) = 0;
   // Read fills in `value`.
-  virtual void readConfig(int reserved1, int reserved2, int column, ConfigValue* value) = 0;
-  virtual void writeConfig(int reserved1, int reserved2, int column, ConfigValue* value) = 0;
+  virtual void readConfig(int reserved1, int reserved2, int column, qmx::ConfigValue* value) = 0;
+  virtual void writeConfig(int reserved1, int reserved2, int column, qmx::ConfigValue* value) = 0;
 };
 
 // A HostControl whose table reaches `operations` at the five positions the
@@ -31,24 +31,24 @@ class NativeHostTable {
   NativeHostTable(const NativeHostTable&) = delete;
   NativeHostTable& operator=(const NativeHostTable&) = delete;
 
-  HostControl* control() { return &block_.control; }
+  qmx::HostControl* control() { return &block_.control; }
   // The control's address, as p1 of CALL_INIT carries it.
   intptr_t address() { return reinterpret_cast<intptr_t>(control()); }
 
   // Puts `operation` at `position`: a test host traps the positions the
   // plug-in must never call, and finds itself there with operationsOf.
-  void setOperation(int position, HostOperation operation);
-  static NativeHostOperations& operationsOf(HostControl* control);
+  void setOperation(int position, qmx::HostOperation operation);
+  static NativeHostOperations& operationsOf(qmx::HostControl* control);
 
  private:
   // A plain struct with `control` first: an operation finds its host from
   // the HostControl address it gets.
   struct Block {
-    HostControl control;
+    qmx::HostControl control;
     NativeHostOperations* operations;
   };
   Block block_;
-  HostOperation table_[kHostOpTableSize] = {};
+  qmx::HostOperation table_[qmx::kHostOpTableSize] = {};
 };
 
 }  // namespace qmxhost

@@ -6,6 +6,9 @@
 #include <cstring>
 
 namespace qmxhost {
+
+using namespace qmx;
+
 namespace {
 
 Address addressOf(const void* pointer) {

@@ -40,9 +40,9 @@ class NativePlugin : public PluginBoundary {
     HostOperations* target = nullptr;
     void* getPluginInstance() override;
     void reportNoResult(int code) override;
-    intptr_t hostCall(IMessageArgs* record) override;
-    void readConfig(int reserved1, int reserved2, int column, ConfigValue* value) override;
-    void writeConfig(int reserved1, int reserved2, int column, ConfigValue* value) override;
+    intptr_t hostCall(qmx::IMessageArgs* record) override;
+    void readConfig(int reserved1, int reserved2, int column, qmx::ConfigValue* value) override;
+    void writeConfig(int reserved1, int reserved2, int column, qmx::ConfigValue* value) override;
   };
 
   PluginModule module_;

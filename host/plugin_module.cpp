@@ -4,6 +4,8 @@
 
 namespace qmxhost {
 
+using namespace qmx;
+
 PluginModule::PluginModule(const std::string& path) {
   handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!handle_) throw PluginLoadError(std::string("cannot load the plug-in: ") + dlerror());

@@ -16,7 +16,7 @@ class PluginLoadError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-using MessageProc = intptr_t(QMX_STDCALL*)(IMessageArgs*);
+using MessageProc = intptr_t(QMX_STDCALL*)(qmx::IMessageArgs*);
 
 // Calls `proc` with a plain record (see plainRecord).
 intptr_t callPlugin(MessageProc proc, uint32_t id, intptr_t p1 = 0, intptr_t p2 = 0);

@@ -4,6 +4,8 @@
 
 namespace qmxhost {
 
+using namespace qmx;
+
 RuleStore rulesOf(const ConfigStore& store) {
   return parseRuleColumns(store.text(columnName(kColumnFrom)).value_or(""),
                           store.text(columnName(kColumnTo)).value_or(""),

@@ -10,7 +10,7 @@
 namespace qmxhost {
 
 // The rules the store holds, aligned as the plug-in aligns them at start.
-RuleStore rulesOf(const ConfigStore& store);
+qmx::RuleStore rulesOf(const ConfigStore& store);
 
 // The case option as the store holds it.
 bool caseSensitiveIn(const ConfigStore& store);

@@ -2,6 +2,8 @@
 
 #include <climits>
 
+namespace qmx {
+
 namespace {
 
 constexpr size_t kSeparatorLength = sizeof RULE_SEPARATOR - 1;
@@ -92,3 +94,5 @@ int readTypeNumber(const std::string& text) {
   return magnitude > static_cast<unsigned long long>(INT_MAX) ? INT_MAX
                                                               : static_cast<int>(magnitude);
 }
+
+}  // namespace qmx

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace qmx {
+
 // Type numbers of the two kinds of rule; any other number makes a rule that
 // is kept and saved but never applied.
 constexpr int TYPE_WORD = 0;
@@ -46,3 +48,5 @@ std::string joinColumn(const std::vector<std::string>& entries);
 // (the empty text included) gives 0. Beyond the range of int the result
 // saturates to INT_MIN or INT_MAX, so every build gives the same number.
 int readTypeNumber(const std::string& text);
+
+}  // namespace qmx

@@ -5,6 +5,8 @@
 #include "shell/element_ids.h"
 #include "shell/host_services.h"
 
+namespace qmx {
+
 namespace {
 
 // Lives as long as the module; empty until the first load.
@@ -106,3 +108,5 @@ void removeRule(size_t index) {
   g_store.To.erase(g_store.To.begin() + offset);
   g_store.Type.erase(g_store.Type.begin() + offset);
 }
+
+}  // namespace qmx

@@ -13,6 +13,8 @@
 
 #include "rules/rule_columns.h"
 
+namespace qmx {
+
 // There is one store, inside the plug-in, reached through the functions
 // below. Read-only view of it, for readers that walk all rules.
 const RuleStore& ruleStore();
@@ -63,3 +65,5 @@ void appendRule(const std::string& from, const std::string& to, int type);
 // Removes rule `index` from all three lists; later rules move up by one. An
 // index not below ruleCount() changes nothing.
 void removeRule(size_t index);
+
+}  // namespace qmx

@@ -7,6 +7,8 @@
 #include "shell/host_records.h"
 #include "shell/record_layout.h"
 
+namespace qmx {
+
 // Flag bits the plug-in reads or writes in ChatMessage::flags.
 enum MessageFlag : uint32_t {
   MSG_OUTGOING = 0x02,  // set on messages that are not incoming
@@ -54,3 +56,5 @@ QMX_ASSERT_OFFSET_32(ChatMessage, carried54, 54);
 // Host call 101 takes a record shaped like the call record, with fixed
 // values but for the message number in p1.
 using Call101Args = IMessageArgs;
+
+}  // namespace qmx

@@ -7,6 +7,8 @@
 #include "shell/element_ids.h"
 #include "shell/host_records.h"
 
+namespace qmx {
+
 struct ColumnDeclaration {
   int32_t id;
   const char* name;
@@ -29,3 +31,5 @@ constexpr const char* columnName(int32_t id) {
   }
   return nullptr;
 }
+
+}  // namespace qmx

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+namespace qmx {
+
 enum ColumnId : int32_t {
   kColumnFrom = 889001,
   kColumnTo = 889002,
@@ -27,3 +29,5 @@ enum ElementId : int32_t {
   kElementTypeChoice = 889014,
   kElementSaveButton = 889015,
 };
+
+}  // namespace qmx

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace qmx {
+
 constexpr uint32_t kPageStatus = 0x10;  // the plug-in's page itself
 constexpr uint32_t kGroupStart = 0xF0000;
 constexpr uint32_t kGroupEnd = 0x100000;
@@ -15,3 +17,5 @@ constexpr uint32_t kButton = 0xE0040;
 constexpr uint32_t kSaveButton = 0xE0002;
 constexpr uint32_t kCheckBox = 0x60000;
 constexpr uint32_t kFormattedText = 0x180000;
+
+}  // namespace qmx

@@ -8,6 +8,8 @@
 #include "shell/calling_convention.h"
 #include "shell/host_records.h"
 
+namespace qmx {
+
 struct HostControl;
 
 // The table's entries have different signatures; each is cast back to its
@@ -34,3 +36,5 @@ using HostCallOp = intptr_t(QMX_STDCALL*)(HostControl* self, IMessageArgs* recor
 // Read fills in `value`; both answers are ignored.
 using ConfigOp = intptr_t(QMX_STDCALL*)(HostControl* self, int reserved1, int reserved2, int column,
                                         ConfigValue* value);
+
+}  // namespace qmx

@@ -6,6 +6,8 @@
 
 #include "shell/record_layout.h"
 
+namespace qmx {
+
 #pragma pack(push, 1)
 
 // The record every call carries, in both directions. Longer records extend
@@ -56,3 +58,5 @@ QMX_ASSERT_LAYOUT_32(ConfigValue, 10);
 QMX_ASSERT_OFFSET_32(ConfigValue, type, 0);
 QMX_ASSERT_OFFSET_32(ConfigValue, value, 2);
 QMX_ASSERT_OFFSET_32(ConfigValue, size, 6);
+
+}  // namespace qmx

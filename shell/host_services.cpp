@@ -5,6 +5,8 @@
 
 #include "shell/call_ids.h"
 
+namespace qmx {
+
 namespace {
 
 // Kept from CALL_INIT to CALL_DEINIT; only the host's calling thread uses it.
@@ -90,3 +92,5 @@ void hostLog(const char* format, ...) {
   if (written < 0) return;
   hostCall(HOST_LOG, reinterpret_cast<intptr_t>(line), kHostLogP2);
 }
+
+}  // namespace qmx

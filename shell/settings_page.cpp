@@ -7,6 +7,8 @@
 #include "shell/identity.h"
 #include "shell/page_services.h"
 
+namespace qmx {
+
 namespace {
 
 // The host's parent for a plug-in's page.
@@ -94,3 +96,5 @@ intptr_t onUiRegister() {
   }
   return 1;
 }
+
+}  // namespace qmx

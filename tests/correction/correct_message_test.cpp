@@ -13,6 +13,8 @@
 #include "shell/host_services.h"
 #include "tests/support/fake_host.h"
 
+using namespace qmx;
+
 namespace {
 
 using qmxtest::FakeHost;

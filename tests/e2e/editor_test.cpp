@@ -15,6 +15,8 @@
 #include "tests/support/fake_host.h"
 #include "tests/support/plugin_library.h"
 
+using namespace qmx;
+
 namespace {
 
 using qmxhost::ListRow;

@@ -22,6 +22,8 @@
 #include "host/emulated_plugin.h"
 #endif
 
+using namespace qmx;
+
 namespace {
 
 using qmxhost::Address;

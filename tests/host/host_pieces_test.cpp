@@ -12,6 +12,8 @@
 #include "shell/page_records.h"
 #include "tests/support/process.h"
 
+using namespace qmx;
+
 namespace {
 
 using qmxhost::ConfigStore;

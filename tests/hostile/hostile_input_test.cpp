@@ -23,6 +23,8 @@
 #include "tests/support/fake_host.h"
 #include "tests/support/plugin_library.h"
 
+using namespace qmx;
+
 namespace {
 
 using qmxtest::FakeHost;

@@ -7,6 +7,8 @@
 #include "shell/call_ids.h"
 #include "tests/support/fake_host.h"
 
+using namespace qmx;
+
 namespace {
 
 using qmxtest::FakeHost;

@@ -11,9 +11,10 @@ namespace qmxtest {
 
 // A record of `body`, `ext` and `flags`, every other field 0. The texts
 // must outlive it.
-inline ChatMessage chatMessage(const std::string& body, const std::string& ext, uint32_t flags) {
-  ChatMessage message{};
-  message.size = sizeof(ChatMessage);
+inline qmx::ChatMessage chatMessage(const std::string& body, const std::string& ext,
+                                    uint32_t flags) {
+  qmx::ChatMessage message{};
+  message.size = sizeof(qmx::ChatMessage);
   message.body = reinterpret_cast<intptr_t>(body.c_str());
   message.ext = reinterpret_cast<intptr_t>(ext.c_str());
   message.flags = flags;

@@ -8,6 +8,9 @@
 #include "shell/call_ids.h"
 
 namespace qmxtest {
+
+using namespace qmx;
+
 namespace {
 
 // Records are read with memcpy: their fields are packed and may be misaligned.

@@ -54,7 +54,7 @@ struct FakeHost : qmxhost::NativeHostOperations {
   int failingTextColumn = 0;
   // Answers hostCall; the default answers 0. The record is the plug-in's,
   // valid only during the call.
-  std::function<intptr_t(const IMessageArgs& record)> onHostCall;
+  std::function<intptr_t(const qmx::IMessageArgs& record)> onHostCall;
   // Run while a HOST_LOG call is in progress, for tests that look at the
   // plug-in's state at a given log line.
   std::function<void(const std::string& line)> onLog;
@@ -65,7 +65,7 @@ struct FakeHost : qmxhost::NativeHostOperations {
 
   // The address to pass as p1 of CALL_INIT.
   intptr_t address() { return table.address(); }
-  HostControl* hostControl() { return table.control(); }
+  qmx::HostControl* hostControl() { return table.control(); }
 
   // The lines sent to the log, in order.
   std::vector<std::string> logLines() const;
@@ -78,9 +78,9 @@ struct FakeHost : qmxhost::NativeHostOperations {
 
   void* getPluginInstance() override;
   void reportNoResult(int code) override;
-  intptr_t hostCall(IMessageArgs* record) override;
-  void readConfig(int reserved1, int reserved2, int column, ConfigValue* value) override;
-  void writeConfig(int reserved1, int reserved2, int column, ConfigValue* value) override;
+  intptr_t hostCall(qmx::IMessageArgs* record) override;
+  void readConfig(int reserved1, int reserved2, int column, qmx::ConfigValue* value) override;
+  void writeConfig(int reserved1, int reserved2, int column, qmx::ConfigValue* value) override;
   // Records a call at a position the plug-in must never call.
   void unexpected(int position);
 

@@ -33,7 +33,7 @@ class PluginLibrary {
   intptr_t call(uint32_t id, intptr_t p1 = 0, intptr_t p2 = 0) { return module_->call(id, p1, p2); }
   qmxhost::MessageProc proc() const { return module_->proc(); }
   // Sends the record as given.
-  intptr_t callRecord(IMessageArgs* record) { return module_->proc()(record); }
+  intptr_t callRecord(qmx::IMessageArgs* record) { return module_->proc()(record); }
 
  private:
   std::unique_ptr<qmxhost::PluginModule> module_;

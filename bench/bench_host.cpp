@@ -4,7 +4,6 @@
 
 #include "shell/call_ids.h"
 #include "shell/chat_message.h"
-#include "shell/element_ids.h"
 #include "tests/support/chat_messages.h"
 
 namespace qmxbench {
@@ -36,12 +35,6 @@ BenchHost::BenchHost() {
     }
     return static_cast<intptr_t>(copies);
   };
-}
-
-void BenchHost::setRuleColumns(const RuleColumns& columns) {
-  textColumns[kColumnFrom] = columns.from;
-  textColumns[kColumnTo] = columns.to;
-  textColumns[kColumnType] = columns.type;
 }
 
 intptr_t sendCall(MessageProc proc, uint32_t id, intptr_t p1) {

@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <string>
 
-#include "bench/workload.h"
 #include "host/plugin_module.h"
 #include "tests/support/fake_host.h"
 
@@ -27,9 +26,6 @@ struct BenchHost : qmxtest::FakeHost {
   size_t copyLength = 0;
 
   BenchHost();
-
-  // The three rule columns the plug-in loads at start.
-  void setRuleColumns(const RuleColumns& columns);
 };
 
 // Sends a plain call record through `proc`.

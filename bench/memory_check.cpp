@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
   const std::vector<qmxbench::Rule> rules = qmxbench::makeRuleBase(kRules);
   const qmxbench::RuleColumns columns = qmxbench::storedColumns(rules);
   qmxbench::BenchHost host;
-  host.setRuleColumns(columns);
+  host.setRuleColumns(columns.from, columns.to, columns.type);
   host.keepCopies = true;
   qmxbench::startPlugin(proc, host);
 

@@ -69,7 +69,8 @@ std::string mixName(Mix mix) {
 }
 
 void loadRules(BenchHost& host, const std::vector<Rule>& rules) {
-  host.setRuleColumns(qmxbench::storedColumns(rules));
+  const qmxbench::RuleColumns columns = qmxbench::storedColumns(rules);
+  host.setRuleColumns(columns.from, columns.to, columns.type);
   qmxbench::startPlugin(&IMessageProc, host);
 }
 

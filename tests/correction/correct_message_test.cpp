@@ -101,9 +101,7 @@ class CorrectMessageTest : public ::testing::Test {
       to += rule.to + "\r\n";
       type += rule.type + "\r\n";
     }
-    host.textColumns[kColumnFrom] = from;
-    host.textColumns[kColumnTo] = to;
-    host.textColumns[kColumnType] = type;
+    host.setRuleColumns(from, to, type);
     loadRuleBase();
     host.events.clear();
   }

@@ -36,9 +36,7 @@ class CorrectionEndToEnd : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(plugin.loaded());
-    host.textColumns[kColumnFrom] = kFrom;
-    host.textColumns[kColumnTo] = kTo;
-    host.textColumns[kColumnType] = kType;
+    host.setRuleColumns(kFrom, kTo, kType);
     host.onHostCall = [this](const IMessageArgs& record) -> intptr_t {
       if (record.id != HOST_SEND_MESSAGE) return 0;
       // The host copies what it keeps before the call returns.

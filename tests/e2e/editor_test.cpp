@@ -41,8 +41,8 @@ class EditorTest : public ::testing::Test {
     ASSERT_TRUE(plugin.loaded());
     ASSERT_TRUE(standin.ok()) << standin.missing();
     standin.reset();
-    useStoredRules("nie wiem\r\n/(\\d+) z\xb3/i\r\nkot\r\n", "nie wiem\xb9\r\n$1 PLN\r\npies\r\n",
-                   "0\r\n1\r\n2\r\n");
+    host.setRuleColumns("nie wiem\r\n/(\\d+) z\xb3/i\r\nkot\r\n",
+                        "nie wiem\xb9\r\n$1 PLN\r\npies\r\n", "0\r\n1\r\n2\r\n");
     host.onHostCall = [this](const IMessageArgs& record) -> intptr_t {
       if (record.id != HOST_GET_ACTION_VALUE && record.id != HOST_SET_ACTION_VALUE &&
           record.id != HOST_SET_ACTION_STATUS) {
@@ -72,12 +72,6 @@ class EditorTest : public ::testing::Test {
   void TearDown() override {
     plugin.call(CALL_DEINIT);
     standin.reset();
-  }
-
-  void useStoredRules(const std::string& from, const std::string& to, const std::string& type) {
-    host.textColumns[kColumnFrom] = from;
-    host.textColumns[kColumnTo] = to;
-    host.textColumns[kColumnType] = type;
   }
 
   static ActionEvent event(int32_t id, int32_t code) {
@@ -343,7 +337,7 @@ TEST_F(EditorTest, reload_replaces_the_rules_but_not_the_rows) {
   HWND list = makeList();
   setFields("nowe", "x", "0");
   press(kElementAddButton);
-  useStoredRules("a\r\n", "b\r\n", "0\r\n");
+  host.setRuleColumns("a\r\n", "b\r\n", "0\r\n");
   host.events.clear();
   EXPECT_EQ(press(kElementReload), 0);
   ASSERT_FALSE(host.logLines().empty());
@@ -356,7 +350,7 @@ TEST_F(EditorTest, reload_replaces_the_rules_but_not_the_rows) {
 
 TEST_F(EditorTest, rows_past_the_rules_after_a_reload_remove_no_rule) {
   HWND list = makeList();
-  useStoredRules("a\r\n", "b\r\n", "0\r\n");
+  host.setRuleColumns("a\r\n", "b\r\n", "0\r\n");
   press(kElementReload);
 
   standin.selectRow(list, 2, true);

@@ -88,9 +88,7 @@ class HostileInput : public ::testing::Test {
       to += rule.to + "\r\n";
       type += std::to_string(rule.type) + "\r\n";
     }
-    host.textColumns[kColumnFrom] = from;
-    host.textColumns[kColumnTo] = to;
-    host.textColumns[kColumnType] = type;
+    host.setRuleColumns(from, to, type);
     ASSERT_EQ(plugin.call(CALL_START), 1);
   }
 

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "shell/call_ids.h"
+#include "shell/element_ids.h"
 
 namespace qmxtest {
 
@@ -167,6 +168,13 @@ std::vector<int> FakeHost::operationSequence() const {
   std::vector<int> sequence;
   for (const HostEvent& event : events) sequence.push_back(event.operation);
   return sequence;
+}
+
+void FakeHost::setRuleColumns(const std::string& from, const std::string& to,
+                              const std::string& type) {
+  textColumns[kColumnFrom] = from;
+  textColumns[kColumnTo] = to;
+  textColumns[kColumnType] = type;
 }
 
 int64_t readLe(const std::vector<uint8_t>& bytes, size_t offset, size_t width) {

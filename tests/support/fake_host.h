@@ -76,6 +76,9 @@ struct FakeHost : qmxhost::NativeHostOperations {
   // Positions of every event, in order (a compact picture of a call).
   std::vector<int> operationSequence() const;
 
+  // The three stored rule columns the plug-in loads at start.
+  void setRuleColumns(const std::string& from, const std::string& to, const std::string& type);
+
   void* getPluginInstance() override;
   void reportNoResult(int code) override;
   intptr_t hostCall(qmx::IMessageArgs* record) override;

@@ -1,32 +1,21 @@
-// A lean messenger for the benchmarks: the five host operations, answering
-// from a few fields and keeping nothing per call, so that what is measured
-// is the plug-in's work and not the host's bookkeeping.
+// The host of the benchmarks and the memory run: the test host
+// (tests/support/fake_host.h) recording nothing per call, so that what is
+// measured is the plug-in's work and not the host's bookkeeping, and
+// keeping of each copy the plug-in hands over what a run needs.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
-#include "shell/calling_convention.h"
-#include "shell/host_control.h"
+#include "host/plugin_module.h"
+#include "tests/support/fake_host.h"
 
 namespace qmxbench {
 
-using MessageProc = intptr_t(QMX_STDCALL*)(IMessageArgs*);
+using MessageProc = qmxhost::MessageProc;
 
-// A plain struct with `control` first: the operations find their host from
-// the HostControl address the plug-in passes back.
-struct BenchHost {
-  HostControl control;
-  HostOperation table[HOST_OP_TABLE_SIZE];
-
-  // The three rule columns as stored ("\r\n" after every entry).
-  std::string fromColumn;
-  std::string toColumn;
-  std::string typeColumn;
-  int32_t incoming = 0;
-  int32_t caseSensitive = 0;
-
+struct BenchHost : qmxtest::FakeHost {
   // The last copy handed over with call 100, when `keepCopies` is set;
   // otherwise only its length is noted.
   bool keepCopies = false;
@@ -37,10 +26,6 @@ struct BenchHost {
   size_t copyLength = 0;
 
   BenchHost();
-  BenchHost(const BenchHost&) = delete;
-  BenchHost& operator=(const BenchHost&) = delete;
-
-  intptr_t address() { return reinterpret_cast<intptr_t>(&control); }
 };
 
 // Sends a plain call record through `proc`.

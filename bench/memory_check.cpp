@@ -6,7 +6,6 @@
 //   quillmax_memory [--messages N] [--seconds S] [--plugin PATH]
 // Stops after N messages (default 1,000,000) or S seconds (default 120),
 // whichever comes first, and says which.
-#include <dlfcn.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -19,8 +18,11 @@
 
 #include "bench/bench_host.h"
 #include "bench/workload.h"
-#include "correction/chat_message.h"
 #include "shell/call_ids.h"
+#include "shell/chat_message.h"
+#include "tests/support/plugin_library.h"
+
+using namespace qmx;
 
 namespace {
 
@@ -55,7 +57,7 @@ int usage() {
 int main(int argc, char** argv) {
   long long messageLimit = 1000000;
   long long secondLimit = 120;
-  std::string pluginPath = QUILLMAX_PLUGIN_PATH;
+  std::string pluginPath = qmxtest::kPluginPath;
   for (int i = 1; i < argc; ++i) {
     const std::string option = argv[i];
     if (i + 1 >= argc) return usage();
@@ -71,23 +73,17 @@ int main(int argc, char** argv) {
     }
   }
 
-  void* library = dlopen(pluginPath.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!library) {
-    std::fprintf(stderr, "quillmax_memory: cannot load %s: %s\n", pluginPath.c_str(), dlerror());
+  const qmxtest::PluginLibrary library(pluginPath);
+  if (!library.loaded()) {
+    std::fprintf(stderr, "quillmax_memory: cannot load %s\n", pluginPath.c_str());
     return 1;
   }
-  auto proc = reinterpret_cast<qmxbench::MessageProc>(dlsym(library, "IMessageProc"));
-  if (!proc) {
-    std::fprintf(stderr, "quillmax_memory: no IMessageProc in %s\n", pluginPath.c_str());
-    return 1;
-  }
+  const qmxbench::MessageProc proc = library.proc();
 
   const std::vector<qmxbench::Rule> rules = qmxbench::makeRuleBase(kRules);
   const qmxbench::RuleColumns columns = qmxbench::storedColumns(rules);
   qmxbench::BenchHost host;
-  host.fromColumn = columns.from;
-  host.toColumn = columns.to;
-  host.typeColumn = columns.type;
+  host.setRuleColumns(columns.from, columns.to, columns.type);
   host.keepCopies = true;
   qmxbench::startPlugin(proc, host);
 
@@ -127,7 +123,6 @@ int main(int argc, char** argv) {
   const long endKilobytes = residentKilobytes();
   qmxbench::sendCall(proc, CALL_END);
   qmxbench::sendCall(proc, CALL_DEINIT);
-  dlclose(library);
 
   if (sent <= static_cast<long long>(kWarmUpMessages)) {
     std::printf("memory: only %lld messages in %.0f s, fewer than the warm-up of %zu\n", sent,

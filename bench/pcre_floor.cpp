@@ -4,6 +4,9 @@
 #include "regex/regex_replacer.h"
 
 namespace qmxbench {
+
+using namespace qmx;
+
 namespace {
 
 FloorPattern parsed(const std::string& patternText) {

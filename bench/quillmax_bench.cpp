@@ -20,12 +20,16 @@
 #include "bench/bench_host.h"
 #include "bench/pcre_floor.h"
 #include "bench/workload.h"
-#include "correction/chat_message.h"
+#include "correction/case_option.h"
 #include "correction/rule_application.h"
 #include "regex/regex_replacer.h"
 #include "shell/call_ids.h"
+#include "shell/chat_message.h"
+#include "shell/element_ids.h"
 #include "shell/entry_point.h"
 #include "shell/host_services.h"
+
+using namespace qmx;
 
 namespace {
 
@@ -66,9 +70,7 @@ std::string mixName(Mix mix) {
 
 void loadRules(BenchHost& host, const std::vector<Rule>& rules) {
   const qmxbench::RuleColumns columns = qmxbench::storedColumns(rules);
-  host.fromColumn = columns.from;
-  host.toColumn = columns.to;
-  host.typeColumn = columns.type;
+  host.setRuleColumns(columns.from, columns.to, columns.type);
   qmxbench::startPlugin(&IMessageProc, host);
 }
 
@@ -132,10 +134,10 @@ void benchSubstitute(benchmark::State& state, const std::string& pattern,
 // Times one word rule over `text`, with a host that answers the case option.
 void timeWordRule(benchmark::State& state, const std::string& text, const Rule& rule) {
   BenchHost host;
-  setHostControl(&host.control);
+  setHostControl(host.hostControl());
   for (auto _ : state) {
     std::string working = text;
-    applyWordRule(working, rule.from, rule.to);
+    applyWordRule(working, rule.from, rule.to, caseSensitiveOption);
     benchmark::DoNotOptimize(working);
   }
   setHostControl(nullptr);
@@ -208,7 +210,7 @@ std::vector<Rule> hostileRules() {
 
 void benchHostile(benchmark::State& state, const std::string& message, char expectedLast) {
   BenchHost host;
-  host.incoming = 1;
+  host.intColumns[kColumnIncoming] = 1;
   host.keepCopies = true;
   loadRules(host, hostileRules());
   FrameCounting counting;
@@ -262,11 +264,11 @@ const std::vector<BoundedCase>& boundedCases() {
 
 void benchBounded(benchmark::State& state, const BoundedCase& c) {
   BenchHost host;
-  setHostControl(&host.control);
+  setHostControl(host.hostControl());
   for (auto _ : state) {
     std::string text = c.message;
     if (c.rule.type == 0) {
-      applyWordRule(text, c.rule.from, c.rule.to);
+      applyWordRule(text, c.rule.from, c.rule.to, caseSensitiveOption);
     } else {
       applyPerlRule(text, c.rule.from, c.rule.to);
     }

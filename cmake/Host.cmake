@@ -1,17 +1,16 @@
-# The host side on Linux: the plug-in's rule code linked for diagnostics, the
-# simulated messenger, and the quillmax-host program.
+# The host side on Linux: the simulated messenger and the quillmax-host
+# program. To trace and check rules it links the plug-in's rule engine
+# (cmake/Plugin.cmake), the same objects the plug-in is made of.
 
-# The rule code quillmax-host runs itself to explain what the plug-in cannot
-# say through its entry point (why a pattern is refused, which rule fired).
-add_library(quillmax_diagnostics STATIC
-  regex/regex_replacer.cpp
-  correction/rule_application.cpp
-  correction/literal_word_rule.cpp
-  correction/word_separators.cpp
-  rules/rule_store.cpp
-  shell/host_services.cpp)
-target_include_directories(quillmax_diagnostics PUBLIC ${CMAKE_SOURCE_DIR})
-target_link_libraries(quillmax_diagnostics PUBLIC pcre PRIVATE quillmax_warnings)
+# The host's side of the boundary in this process: the operation table and
+# the loader of Quillmax.so. The test host builds on them in every build,
+# the fuzz build included, which has nothing else of the host.
+add_library(quillmax_host_boundary STATIC host/native_host_table.cpp host/plugin_module.cpp)
+target_include_directories(quillmax_host_boundary PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(quillmax_host_boundary PUBLIC ${CMAKE_DL_LIBS} PRIVATE quillmax_warnings)
+if(QUILLMAX_FUZZ)
+  return()
+endif()
 
 find_package(nlohmann_json 3 REQUIRED)
 
@@ -33,7 +32,8 @@ add_library(quillmax_hostsim STATIC
   host/text_codec.cpp)
 target_include_directories(quillmax_hostsim PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(quillmax_hostsim
-  PUBLIC quillmax_diagnostics quillmax_standin_client nlohmann_json::nlohmann_json
+  PUBLIC quillmax_rule_engine quillmax_host_boundary quillmax_standin_client
+         nlohmann_json::nlohmann_json
   PRIVATE quillmax_warnings)
 
 # Running the shipped DLL itself, under CPU emulation, where the loader is built.

@@ -1,23 +1,41 @@
 # The plug-in: one set of sources built as Quillmax.dll (win32) or Quillmax.so
 # (Linux), and as a static library the unit tests link directly.
-set(QUILLMAX_PLUGIN_SOURCES
-  shell/entry_point.cpp
-  shell/host_services.cpp
+
+# The rule engine: the stored form of the rules, the rule loop, word and Perl
+# rules over PCRE. It calls nothing of the host, so quillmax-host links the
+# same objects to trace and check rules (quillmax_rule_engine below).
+set(QUILLMAX_RULE_ENGINE_SOURCES
   regex/regex_replacer.cpp
-  correction/ext_params.cpp
-  rules/rule_store.cpp
+  rules/rule_columns.cpp
   correction/rule_application.cpp
   correction/literal_word_rule.cpp
   correction/word_separators.cpp
+  correction/rule_loop.cpp
+  correction/rule_check.cpp
+)
+# Everything else: the entry point, the host services, the store of the
+# rules, the correction of a message, the settings page and its editor.
+set(QUILLMAX_SHELL_SOURCES
+  shell/entry_point.cpp
+  shell/host_services.cpp
+  correction/ext_params.cpp
+  correction/case_option.cpp
+  rules/rule_store.cpp
   correction/correct_message.cpp
   shell/page_services.cpp
   shell/settings_page.cpp
   editor/rule_list_editor.cpp
 )
 
-add_library(quillmax_objects OBJECT ${QUILLMAX_PLUGIN_SOURCES})
-target_include_directories(quillmax_objects PUBLIC ${CMAKE_SOURCE_DIR})
-target_link_libraries(quillmax_objects PUBLIC pcre PRIVATE quillmax_warnings)
+set(QUILLMAX_PLUGIN_SOURCES ${QUILLMAX_RULE_ENGINE_SOURCES} ${QUILLMAX_SHELL_SOURCES})
+
+add_library(quillmax_rule_objects OBJECT ${QUILLMAX_RULE_ENGINE_SOURCES})
+add_library(quillmax_objects OBJECT ${QUILLMAX_SHELL_SOURCES})
+foreach(objects quillmax_rule_objects quillmax_objects)
+  target_include_directories(${objects} PUBLIC ${CMAKE_SOURCE_DIR})
+  target_link_libraries(${objects} PUBLIC pcre PRIVATE quillmax_warnings)
+endforeach()
+set(plugin_objects $<TARGET_OBJECTS:quillmax_rule_objects> $<TARGET_OBJECTS:quillmax_objects>)
 
 if(WIN32)
   # comctl32 exports InitCommonControls by ordinal only on some systems, so
@@ -33,7 +51,7 @@ if(WIN32)
   set(CMAKE_RC_FLAGS "-c 65001 -l 0x415")
   enable_language(RC)
   add_library(Quillmax MODULE
-    $<TARGET_OBJECTS:quillmax_objects>
+    ${plugin_objects}
     resources/Quillmax.def
     resources/Quillmax.rc)
   add_dependencies(Quillmax comctl32_ordinal)
@@ -51,7 +69,7 @@ else()
 
   target_link_libraries(quillmax_objects PUBLIC quillmax_win32)
 
-  add_library(Quillmax MODULE $<TARGET_OBJECTS:quillmax_objects>)
+  add_library(Quillmax MODULE ${plugin_objects})
   set_target_properties(Quillmax PROPERTIES
     PREFIX "" OUTPUT_NAME Quillmax
     BUILD_WITH_INSTALL_RPATH ON INSTALL_RPATH "$ORIGIN")
@@ -63,7 +81,13 @@ else()
     set_target_properties(Quillmax PROPERTIES EXCLUDE_FROM_ALL ON)
   endif()
 
-  add_library(quillmax_core STATIC $<TARGET_OBJECTS:quillmax_objects>)
+  add_library(quillmax_core STATIC ${plugin_objects})
   target_link_libraries(quillmax_core PUBLIC pcre quillmax_win32)
   target_include_directories(quillmax_core PUBLIC ${CMAKE_SOURCE_DIR})
+
+  # The rule engine alone, the same objects the plug-in is made of, for
+  # quillmax-host: it runs rules without the plug-in's host services.
+  add_library(quillmax_rule_engine STATIC $<TARGET_OBJECTS:quillmax_rule_objects>)
+  target_link_libraries(quillmax_rule_engine PUBLIC pcre)
+  target_include_directories(quillmax_rule_engine PUBLIC ${CMAKE_SOURCE_DIR})
 endif()

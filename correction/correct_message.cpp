@@ -2,12 +2,15 @@
 
 #include <string>
 
+#include "correction/case_option.h"
 #include "correction/ext_params.h"
-#include "correction/rule_application.h"
+#include "correction/rule_loop.h"
 #include "rules/rule_store.h"
 #include "shell/call_ids.h"
 #include "shell/element_ids.h"
 #include "shell/host_services.h"
+
+namespace qmx {
 
 const char kCorrectionMarkKey[] = "quillmax";
 const char kCorrectionMarkValue[] = "1";
@@ -20,30 +23,10 @@ std::string textAt(intptr_t address) {
 
 bool isEligible(const ChatMessage& message) {
   if (message.flags & MSG_OUTGOING) return true;
-  return getConfigInt(COLUMN_INCOMING) != 0;
+  return getConfigInt(kColumnIncoming) != 0;
 }
 
-void applyAllRules(std::string& text) {
-  // The bound is read anew each time: the store is the one the editor
-  // changes, and nothing may index past its end.
-  for (size_t i = 0; i < ruleCount(); ++i) {
-    const std::string from = ruleFrom(i);
-    const std::string to = ruleTo(i);
-    switch (ruleTypeNumber(i)) {
-      case TYPE_WORD:
-        applyWordRule(text, from, to);
-        break;
-      case TYPE_PERL:
-        applyPerlRule(text, from, to);
-        break;
-      default:
-        break;  // a rule of neither kind is kept but never applied
-    }
-  }
-}
-
-}  // namespace
-
+// The Call101Args announcing `messageNumber`: 30, -1, 0, -1, 0, 0, number, 0.
 Call101Args makeCall101Args(intptr_t messageNumber) {
   Call101Args args{};
   args.size = sizeof(Call101Args);
@@ -53,13 +36,15 @@ Call101Args makeCall101Args(intptr_t messageNumber) {
   return args;
 }
 
+}  // namespace
+
 bool correctMessage(ChatMessage* message) {
   if (!isEligible(*message)) return false;
   const std::string receivedExt = textAt(message->ext);
   if (getExtParam(receivedExt, kCorrectionMarkKey) == kCorrectionMarkValue) return false;
 
   std::string text = textAt(message->body);
-  applyAllRules(text);
+  applyRules(ruleStore(), text, caseSensitiveOption);
 
   hostLog(
       "Update wiadomo\x9c"
@@ -92,6 +77,8 @@ bool correctMessage(ChatMessage* message) {
       "Wiadomo\x9c\xe6 wys\xb3"
       "ana");
   hostLog("Kasuj\xea star\xb9");
-  message->flags &= ~static_cast<uint32_t>(MSG_FLAG_80);
+  message->flags &= ~static_cast<uint32_t>(kMsgFlag80);
   return true;
 }
+
+}  // namespace qmx

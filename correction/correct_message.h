@@ -1,7 +1,9 @@
 // The plug-in's main work: correcting one chat message.
 #pragma once
 
-#include "correction/chat_message.h"
+#include "shell/chat_message.h"
+
+namespace qmx {
 
 // The ext key and value that mark a copy the plug-in made.
 extern const char kCorrectionMarkKey[];
@@ -16,3 +18,5 @@ extern const char kCorrectionMarkValue[];
 // original then stays the host's to deliver). A null body or ext reads as
 // the empty text.
 bool correctMessage(ChatMessage* message);
+
+}  // namespace qmx

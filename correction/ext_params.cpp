@@ -1,5 +1,7 @@
 #include "correction/ext_params.h"
 
+namespace qmx {
+
 namespace {
 
 // A key is found only where a separator stands right before it and "=" right
@@ -48,3 +50,5 @@ std::string setExtParam(std::string ext, std::string key, std::string value) {
   result += rest;
   return result;
 }
+
+}  // namespace qmx

@@ -6,6 +6,8 @@
 
 #include <string>
 
+namespace qmx {
+
 // Opens every entry of an extension text (character 26).
 constexpr char EXT_SEPARATOR = '\x1a';
 
@@ -20,3 +22,5 @@ std::string getExtParam(std::string ext, std::string key);
 // has the key, the new entry is appended at the end. A later entry with the
 // same key is left as it is. With an empty `key`, returns `ext` unchanged.
 std::string setExtParam(std::string ext, std::string key, std::string value);
+
+}  // namespace qmx

@@ -6,6 +6,8 @@
 #include "correction/word_separators.h"
 #include "regex/template_expansion.h"
 
+namespace qmx {
+
 namespace {
 
 constexpr size_t kNone = static_cast<size_t>(-1);
@@ -236,3 +238,5 @@ void applyLiteralWordRule(std::string& text, const std::string& from, const std:
   text = leadingWordPass(text, from, wordRuleTemplate(2, to), caseSensitive[1]);
   text = trailingWordPass(text, from, wordRuleTemplate(3, to), caseSensitive[2]);
 }
+
+}  // namespace qmx

@@ -6,6 +6,8 @@
 
 #include <string>
 
+namespace qmx {
+
 // True when `from` is not empty and holds none of the characters that mean
 // something in a pattern (\ ^ $ . [ ] | ( ) ? * + { }), so that as pattern
 // text it matches exactly itself.
@@ -21,3 +23,5 @@ bool containsLiteral(const std::string& text, const std::string& from, bool case
 // template `to` exactly as the patterns of the three passes would.
 void applyLiteralWordRule(std::string& text, const std::string& from, const std::string& to,
                           const bool caseSensitive[3]);
+
+}  // namespace qmx

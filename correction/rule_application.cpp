@@ -3,8 +3,8 @@
 #include "correction/literal_word_rule.h"
 #include "correction/word_separators.h"
 #include "regex/regex_replacer.h"
-#include "shell/element_ids.h"
-#include "shell/host_services.h"
+
+namespace qmx {
 
 namespace {
 
@@ -81,13 +81,9 @@ void applyWordRule(std::string& text, const std::string& from, const std::string
   }
 }
 
-void applyWordRule(std::string& text, const std::string& from, const std::string& to) {
-  // The option is read for every pass, never cached: the user may change it
-  // on the settings page at any time.
-  applyWordRule(text, from, to, [] { return getConfigInt(COLUMN_CASE_SENSITIVE) != 0; });
-}
-
 void applyPerlRule(std::string& text, const std::string& from, const std::string& to) {
   RegexReplacer replacer;
   text = replacer.substitute(from, to, text, 0);
 }
+
+}  // namespace qmx

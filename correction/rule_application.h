@@ -4,6 +4,8 @@
 #include <functional>
 #include <string>
 
+namespace qmx {
+
 // A word rule runs as three substitutions; passes are numbered 1 to 3.
 constexpr int kWordRulePasses = 3;
 
@@ -17,20 +19,16 @@ std::string wordRulePattern(int pass, const std::string& from, bool caseSensitiv
 // keeps around it.
 std::string wordRuleTemplate(int pass, const std::string& to);
 
-// Replaces `from` as a whole word in `text` by `to`, in three passes. Reads
-// the case option (column "Rewordix/CaseSensitive") anew for each pass. A
-// pass whose pattern does not compile leaves the text as it is.
-void applyWordRule(std::string& text, const std::string& from, const std::string& to);
-
 // How a word rule runs. Both give the same texts and ask the case option the
 // same three times in a row; Patterns compiles and runs the three patterns
 // always, Fast first skips a plain-literal From that does not occur in the
 // text, and runs a plain literal that does without the pattern engine.
 enum class WordRuleEngine { Fast, Patterns };
 
-// The same with the case option answered by `caseSensitive`, asked three
-// times, once for each pass; for tools that replay rules outside the
-// messenger, and for proving the two engines alike.
+// Replaces `from` as a whole word in `text` by `to`, in three passes, asking
+// `caseSensitive` once for each pass (the plug-in answers from the host's
+// case option, caseSensitiveOption). A pass whose pattern does not compile
+// leaves the text as it is.
 void applyWordRule(std::string& text, const std::string& from, const std::string& to,
                    const std::function<bool()>& caseSensitive,
                    WordRuleEngine engine = WordRuleEngine::Fast);
@@ -38,3 +36,5 @@ void applyWordRule(std::string& text, const std::string& from, const std::string
 // Replaces every match of the delimited pattern `from` in `text` by the
 // template `to`. A pattern that does not compile leaves the text unchanged.
 void applyPerlRule(std::string& text, const std::string& from, const std::string& to);
+
+}  // namespace qmx

@@ -1,5 +1,7 @@
 #include "correction/word_separators.h"
 
+namespace qmx {
+
 // Declared extern in the header, so it keeps external linkage.
 constexpr char kWordSeparatorGroup[] = "([.,!?-]+| |\r|\n)";
 
@@ -43,3 +45,5 @@ size_t nextSeparatorStart(const std::string& text, size_t from) {
   }
   return std::string::npos;
 }
+
+}  // namespace qmx

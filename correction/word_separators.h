@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <string>
 
+namespace qmx {
+
 // The separator as pattern text, with the raw CR and LF bytes in it.
 extern const char kWordSeparatorGroup[];
 
@@ -29,3 +31,5 @@ constexpr bool startsSeparator(char c) {
 // inside a run can end only where one from the run's start can. Returns
 // std::string::npos when there is none.
 size_t nextSeparatorStart(const std::string& text, size_t from);
+
+}  // namespace qmx

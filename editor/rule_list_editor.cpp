@@ -7,6 +7,8 @@
 #include "shell/host_services.h"
 #include "shell/page_services.h"
 
+namespace qmx {
+
 namespace {
 
 // The rule list's window, from the host's create event to its destroy event.
@@ -87,7 +89,7 @@ void createRuleList(ActionEvent* event) {
   HWND list = CreateWindowExA(WS_EX_CLIENTEDGE, WC_LISTVIEWA, nullptr, kListStyle,
                               event->pos2 + kListLeftMargin, event->pos1, event->width,
                               event->height, event->hwndParent,
-                              reinterpret_cast<HMENU>(static_cast<intptr_t>(ELEMENT_RULE_LIST)),
+                              reinterpret_cast<HMENU>(static_cast<intptr_t>(kElementRuleList)),
                               static_cast<HINSTANCE>(getPluginInstance()), nullptr);
   event->hwnd = list;
   event->pos1 += kListWidth;
@@ -106,9 +108,9 @@ void destroyRuleList(ActionEvent* event) {
 
 void addFromFields() {
   // Each answer is copied at once: the host's text may not outlive the next call.
-  const std::string from = fieldValue(ELEMENT_FROM_FIELD);
-  const std::string to = fieldValue(ELEMENT_TO_FIELD);
-  const std::string type = fieldValue(ELEMENT_TYPE_CHOICE);
+  const std::string from = fieldValue(kElementFromField);
+  const std::string to = fieldValue(kElementToField);
+  const std::string type = fieldValue(kElementTypeChoice);
   std::vector<char> text = writableCopy(from);
   LVFINDINFOA find{};
   find.flags = LVFI_STRING;
@@ -183,12 +185,12 @@ void deleteSelectedRules() {
 }
 
 void editSelectedRule() {
-  setActionStatus(pageElement(ELEMENT_SAVE_BUTTON), kSaveButtonStatus, 0);
+  setActionStatus(pageElement(kElementSaveButton), kSaveButtonStatus, 0);
   for (size_t i = 0; i < ruleCount(); ++i) {
     if (!rowSelected(g_ruleListView, i)) continue;
-    setActionValue(pageElement(ELEMENT_FROM_FIELD), ruleFrom(i).c_str());
-    setActionValue(pageElement(ELEMENT_TO_FIELD), ruleTo(i).c_str());
-    setActionValue(pageElement(ELEMENT_TYPE_CHOICE), ruleType(i).c_str());
+    setActionValue(pageElement(kElementFromField), ruleFrom(i).c_str());
+    setActionValue(pageElement(kElementToField), ruleTo(i).c_str());
+    setActionValue(pageElement(kElementTypeChoice), ruleType(i).c_str());
     return;
   }
 }
@@ -197,7 +199,7 @@ intptr_t onUiAction(ActionEvent* event) {
   if (!event || !longEnough(event, kMinEventSize)) return 0;
   const int32_t id = event->ref.id;
   const int32_t code = event->code;
-  if (id == ELEMENT_RULE_LIST) {
+  if (id == kElementRuleList) {
     if (code == EVENT_CREATE_WINDOW && longEnough(event, kMinCreateWindowEventSize)) {
       createRuleList(event);
     } else if (code == EVENT_DESTROY_WINDOW && longEnough(event, kMinDestroyWindowEventSize)) {
@@ -207,16 +209,16 @@ intptr_t onUiAction(ActionEvent* event) {
   }
   if (code != EVENT_ACTIVATE) return 0;
   switch (id) {
-    case ELEMENT_RELOAD:
+    case kElementReload:
       reloadRuleBase();
       break;
-    case ELEMENT_ADD_BUTTON:
+    case kElementAddButton:
       addFromFields();
       break;
-    case ELEMENT_DELETE_BUTTON:
+    case kElementDeleteButton:
       deleteSelectedRules();
       break;
-    case ELEMENT_EDIT_BUTTON:
+    case kElementEditButton:
       editSelectedRule();
       break;
     default:
@@ -224,3 +226,5 @@ intptr_t onUiAction(ActionEvent* event) {
   }
   return 0;
 }
+
+}  // namespace qmx

@@ -6,7 +6,10 @@
 #include <cstdint>
 #include <string>
 
-#include "editor/action_event.h"
+#include "platform/windows_api.h"
+#include "shell/action_event.h"
+
+namespace qmx {
 
 // CALL_UI_ACTION: acts on the event's element and code; answers 0 in every
 // case. Events too short for what they carry, and a null event, are ignored.
@@ -26,3 +29,5 @@ void editSelectedRule();
 
 // The text of the list's type cell for a rule's type number.
 const char* typeCellText(int type);
+
+}  // namespace qmx

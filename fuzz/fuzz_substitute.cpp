@@ -27,6 +27,8 @@
 
 #include "regex/regex_replacer.h"
 
+using namespace qmx;
+
 namespace {
 
 // Rule texts and messages are short; longer inputs only slow the search down.

@@ -6,12 +6,19 @@
 #include <ostream>
 #include <set>
 
+#include "correction/rule_check.h"
+#include "correction/rule_loop.h"
 #include "host/rule_diagnostics.h"
 #include "host/text_codec.h"
 #include "platform/win32_standin.h"
+#include "shell/columns.h"
 #include "shell/element_ids.h"
+#include "shell/element_kinds.h"
 
 namespace qmxhost {
+
+using namespace qmx;
+
 namespace {
 
 const char kCorrectUsage[] =
@@ -140,9 +147,9 @@ void addRunOnlyRules(ConfigStore& store, const CorrectOptions& options) {
     rules.To.push_back(toPlugin(rule[1], what + " TO"));
     rules.Type.push_back(toPlugin(storedType(rule[2]), what + " TYPE"));
   }
-  store.setText(kColumnFrom, joinColumn(rules.From));
-  store.setText(kColumnTo, joinColumn(rules.To));
-  store.setText(kColumnType, joinColumn(rules.Type));
+  store.setText(columnName(kColumnFrom), joinColumn(rules.From));
+  store.setText(columnName(kColumnTo), joinColumn(rules.To));
+  store.setText(columnName(kColumnType), joinColumn(rules.Type));
 }
 
 void restoreColumn(ConfigStore& store, const ConfigStore& original, const char* name) {
@@ -179,12 +186,14 @@ int runCorrect(CommandContext& context, const Arguments& args) {
     const std::string what = "message " + std::to_string(i + 1);
     const Delivery delivery = session.host().deliver(messages[i], options.incoming);
     if (options.trace && delivery.replaced) {
-      const std::string replayed =
-          traceRules(rules, messages[i], caseSensitive,
-                     [&](size_t rule, const std::string& before, const std::string& after) {
-                       context.err << what << ": rule " << rule + 1 << ": \"" << displayText(before)
-                                   << "\" -> \"" << displayText(after) << "\"\n";
-                     });
+      std::string replayed = messages[i];
+      applyRules(
+          rules, replayed, [&] { return caseSensitive; },
+          [&](size_t rule, const std::string& before, const std::string& after) {
+            if (after == before) return;
+            context.err << what << ": rule " << rule + 1 << ": \"" << displayText(before)
+                        << "\" -> \"" << displayText(after) << "\"\n";
+          });
       if (replayed != delivery.text) {
         context.err << what << ": the replayed rules give \"" << displayText(replayed)
                     << "\", not what the plug-in delivered\n";
@@ -195,9 +204,9 @@ int runCorrect(CommandContext& context, const Arguments& args) {
   }
   session.end();
   if (!options.rules.empty()) {
-    restoreColumn(store, original, kColumnFrom);
-    restoreColumn(store, original, kColumnTo);
-    restoreColumn(store, original, kColumnType);
+    restoreColumn(store, original, columnName(kColumnFrom));
+    restoreColumn(store, original, columnName(kColumnTo));
+    restoreColumn(store, original, columnName(kColumnType));
   }
   keepStore(context.options, store, false, context.err);
   return kExitOk;
@@ -253,10 +262,10 @@ int rulesAdd(CommandContext& context, const Arguments& args) {
   host.openSettings();
   WindowSystem& windows = session.plugin().windows();
   const size_t before = windows.rows(host.ruleList()).size();
-  host.setFieldValue(ELEMENT_FROM_FIELD, from);
-  host.setFieldValue(ELEMENT_TO_FIELD, to);
-  host.setFieldValue(ELEMENT_TYPE_CHOICE, storedType(type));
-  host.press(ELEMENT_ADD_BUTTON);
+  host.setFieldValue(kElementFromField, from);
+  host.setFieldValue(kElementToField, to);
+  host.setFieldValue(kElementTypeChoice, storedType(type));
+  host.press(kElementAddButton);
   const size_t after = windows.rows(host.ruleList()).size();
   session.end();
   if (after == before) {
@@ -283,7 +292,7 @@ int rulesDelete(CommandContext& context, const Arguments& args) {
   for (size_t number : chosen)
     windows.selectRow(host.ruleList(), static_cast<int>(number - 1), true);
   windows.setMessageBoxAnswer(IDYES);
-  host.press(ELEMENT_DELETE_BUTTON);
+  host.press(kElementDeleteButton);
   const size_t left = windows.rows(host.ruleList()).size();
   session.end();
   context.out << "deleted " << count - left << (count - left == 1 ? " rule\n" : " rules\n");
@@ -300,10 +309,10 @@ int rulesEdit(CommandContext& context, const Arguments& args) {
   WindowSystem& windows = session.plugin().windows();
   const size_t number = ruleNumber(args[1], windows.rows(host.ruleList()).size());
   windows.selectRow(host.ruleList(), static_cast<int>(number - 1), true);
-  host.press(ELEMENT_EDIT_BUTTON);
-  context.out << "From: " << displayText(host.fieldValue(ELEMENT_FROM_FIELD)) << '\n'
-              << "To: " << displayText(host.fieldValue(ELEMENT_TO_FIELD)) << '\n'
-              << "Type: " << displayText(host.fieldValue(ELEMENT_TYPE_CHOICE)) << '\n';
+  host.press(kElementEditButton);
+  context.out << "From: " << displayText(host.fieldValue(kElementFromField)) << '\n'
+              << "To: " << displayText(host.fieldValue(kElementToField)) << '\n'
+              << "Type: " << displayText(host.fieldValue(kElementTypeChoice)) << '\n';
   session.end();
   keepStore(context.options, store, false, context.err);
   return kExitOk;
@@ -333,13 +342,15 @@ int runCheck(CommandContext& context, const Arguments& args) {
   if (!args.empty()) throw UsageError("check takes no arguments");
   const ConfigStore store = openStore(context.options);
   const RuleStore rules = rulesOf(store);
-  const auto faults = checkRules(rules, caseSensitiveIn(store));
-  for (const PatternFault& fault : faults) {
-    context.out << "rule " << fault.rule + 1 << ": " << displayText(rules.From[fault.rule]);
-    if (fault.pass > 0) context.out << ": pass " << fault.pass;
-    context.out << ": " << fault.error << " at offset " << fault.offset << '\n';
+  const auto findings = checkRules(rules, caseSensitiveIn(store));
+  for (const RuleFinding& finding : findings) {
+    context.out << "rule " << finding.rule + 1 << ": " << displayText(rules.From[finding.rule]);
+    if (finding.pass > 0) context.out << ": pass " << finding.pass;
+    context.out << ": " << finding.reason;
+    if (finding.offset >= 0) context.out << " at offset " << finding.offset;
+    context.out << '\n';
   }
-  if (!faults.empty()) return kExitRefused;
+  if (!findings.empty()) return kExitRefused;
   context.out << rules.From.size() << " rules: every pattern compiles\n";
   return kExitOk;
 }
@@ -350,26 +361,26 @@ namespace {
 
 std::string elementKind(uint32_t status) {
   switch (status) {
-    case 0x10:
+    case kPageStatus:
       return "page";
-    case 0xF0000:
+    case kGroupStart:
       return "group";
-    case 0x100000:
+    case kGroupEnd:
       return "end of group";
-    case 0x50000:
+    case kCustomWindow:
       return "list";
-    case 0x90040:
+    case kLabel:
       return "label";
-    case 0xB0000:
+    case kTextField:
       return "text field";
-    case 0x16D000:
+    case kChoice:
       return "choice";
-    case 0xE0040:
-    case 0xE0002:
+    case kButton:
+    case kSaveButton:
       return "button";
-    case 0x60000:
+    case kCheckBox:
       return "check box";
-    case 0x180000:
+    case kFormattedText:
       return "formatted text";
     default: {
       char text[24];
@@ -408,12 +419,12 @@ int runPage(CommandContext& context, const Arguments& args) {
   out << "columns:\n";
   for (const DeclaredColumn& column : host.columns()) {
     out << "  " << column.id << "  " << column.name << "  "
-        << (column.type == 1 ? "text" : "integer") << '\n';
+        << (column.type == kConfigText ? "text" : "integer") << '\n';
   }
   out << "icon: " << host.iconId() << '\n';
   int depth = 0;
   for (const PageElement& element : host.elements()) {
-    if (element.status == 0x100000 && depth > 0) --depth;
+    if (element.status == kGroupEnd && depth > 0) --depth;
     out << std::string(2 * static_cast<size_t>(depth), ' ');
     out << (element.id ? std::to_string(element.id) : std::string("-")) << "  "
         << elementKind(element.status);
@@ -421,7 +432,7 @@ int runPage(CommandContext& context, const Arguments& args) {
     if (element.parent != PAGE_ID) out << "  (parent " << element.parent << ")";
     if (element.param) out << "  [param " << element.param << "]";
     out << '\n';
-    if (element.status == 0xF0000 || element.status == 0x10) ++depth;
+    if (element.status == kGroupStart || element.status == kPageStatus) ++depth;
   }
   session.end();
   keepStore(context.options, store, false, context.err);
@@ -437,8 +448,8 @@ int runSet(CommandContext& context, const Arguments& args) {
   }
   if (args.size() != 2) throw UsageError("usage: set incoming|case-sensitive on|off");
   const char* column = nullptr;
-  if (args[0] == "incoming") column = kColumnIncoming;
-  if (args[0] == "case-sensitive") column = kColumnCaseSensitive;
+  if (args[0] == "incoming") column = columnName(kColumnIncoming);
+  if (args[0] == "case-sensitive") column = columnName(kColumnCaseSensitive);
   if (!column) throw UsageError("set: unknown option '" + args[0] + "'");
   if (args[1] != "on" && args[1] != "off") throw UsageError("set: the value is on or off");
   ConfigStore store = openStore(context.options);

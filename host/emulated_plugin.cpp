@@ -7,6 +7,9 @@
 #include "shell/host_control.h"
 
 namespace qmxhost {
+
+using namespace qmx;
+
 namespace {
 
 uint32_t narrow(Address address) {
@@ -87,26 +90,26 @@ Address EmulatedPlugin::hostControl(HostOperations* operations) {
   if (control_) return control_;
   // The operation table and the object that points at it live in emulated
   // memory, its five entries stdcall functions that reach the simulator.
-  const uint32_t table = narrow(allocate(4 * HOST_OP_TABLE_SIZE));
+  const uint32_t table = narrow(allocate(4 * kHostOpTableSize));
   auto entry = [&](int position, int arguments, const char* name,
                    qmxpe::EmulatedDll::CallbackHandler handler) {
     dll_->write32(table + 4 * static_cast<uint32_t>(position),
                   dll_->makeCallback(arguments, name, std::move(handler)));
   };
-  entry(HOST_OP_GET_PLUGIN_INSTANCE, 1, "getPluginInstance",
+  entry(kHostOpGetPluginInstance, 1, "getPluginInstance",
         [this](const uint32_t*) { return narrow(operations_->getPluginInstance()); });
-  entry(HOST_OP_REPORT_NO_RESULT, 2, "reportNoResult", [this](const uint32_t* args) {
+  entry(kHostOpReportNoResult, 2, "reportNoResult", [this](const uint32_t* args) {
     operations_->reportNoResult(static_cast<int>(args[1]));
     return 0u;
   });
-  entry(HOST_OP_HOST_CALL, 2, "hostCall", [this](const uint32_t* args) {
+  entry(kHostOpHostCall, 2, "hostCall", [this](const uint32_t* args) {
     return static_cast<uint32_t>(operations_->hostCall(args[1]));
   });
-  entry(HOST_OP_READ_CONFIG, 5, "readConfig", [this](const uint32_t* args) {
+  entry(kHostOpReadConfig, 5, "readConfig", [this](const uint32_t* args) {
     operations_->readConfig(static_cast<int>(args[3]), args[4]);
     return 0u;
   });
-  entry(HOST_OP_WRITE_CONFIG, 5, "writeConfig", [this](const uint32_t* args) {
+  entry(kHostOpWriteConfig, 5, "writeConfig", [this](const uint32_t* args) {
     operations_->writeConfig(static_cast<int>(args[3]), args[4]);
     return 0u;
   });

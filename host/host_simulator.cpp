@@ -2,12 +2,15 @@
 
 #include <cstring>
 
-#include "correction/chat_message.h"
-#include "editor/action_event.h"
+#include "shell/action_event.h"
 #include "shell/call_ids.h"
+#include "shell/chat_message.h"
 #include "shell/element_ids.h"
 
 namespace qmxhost {
+
+using namespace qmx;
+
 namespace {
 
 // The messenger's handle for the plug-in's module; the plug-in only passes
@@ -102,7 +105,7 @@ void HostSimulator::readConfig(int column, Address value) {
   const DeclaredColumn* declared = columnById(column);
   const int64_t type = readInt(value + offsets_.configType, 2);
   Address answer = 0;
-  if (type == CONFIG_TEXT) {
+  if (type == kConfigText) {
     // The plug-in relies on a text, never a null address, and copies it at once.
     const auto text = declared ? store_.text(declared->name) : std::nullopt;
     answer = placeText(text.value_or(""));
@@ -119,7 +122,7 @@ void HostSimulator::writeConfig(int column, Address value) {
   if (!declared) return;  // the messenger keeps only declared columns
   const int64_t type = readInt(value + offsets_.configType, 2);
   const Address written = readAddress(value + offsets_.configValue);
-  if (type == CONFIG_TEXT) {
+  if (type == kConfigText) {
     store_.setText(declared->name, plugin_.readString(written));
   } else {
     store_.setInteger(declared->name, static_cast<int32_t>(written));
@@ -236,7 +239,7 @@ Address HostSimulator::placeEvent(int32_t element, int32_t code) {
 }
 
 void HostSimulator::windowEvent(int32_t code, Address window) {
-  const Address event = placeEvent(ELEMENT_RULE_LIST, code);
+  const Address event = placeEvent(kElementRuleList, code);
   writeInt(event + offsets_.eventHwnd, static_cast<int64_t>(window), offsets_.pointer);
   writeInt(event + offsets_.eventHwndParent, static_cast<int64_t>(settingsWindow_),
            offsets_.pointer);

@@ -1,11 +1,14 @@
 #include "host/native_plugin.h"
 
-#include <dlfcn.h>
+#include "host/standin_client.h"
 
 #include <cstdlib>
 #include <cstring>
 
 namespace qmxhost {
+
+using namespace qmx;
+
 namespace {
 
 Address addressOf(const void* pointer) {
@@ -15,33 +18,6 @@ Address addressOf(const void* pointer) {
 template <typename T>
 T* pointerTo(Address address) {
   return reinterpret_cast<T*>(static_cast<uintptr_t>(address));
-}
-
-HostOperations* operationsOf(HostControl* self) {
-  return reinterpret_cast<NativePlugin::ControlBlock*>(self)->operations;
-}
-
-void* QMX_STDCALL getPluginInstanceOp(HostControl* self) {
-  return pointerTo<void>(operationsOf(self)->getPluginInstance());
-}
-
-intptr_t QMX_STDCALL reportNoResultOp(HostControl* self, int code) {
-  operationsOf(self)->reportNoResult(code);
-  return 0;
-}
-
-intptr_t QMX_STDCALL hostCallOp(HostControl* self, IMessageArgs* record) {
-  return static_cast<intptr_t>(operationsOf(self)->hostCall(addressOf(record)));
-}
-
-intptr_t QMX_STDCALL readConfigOp(HostControl* self, int, int, int column, ConfigValue* value) {
-  operationsOf(self)->readConfig(column, addressOf(value));
-  return 0;
-}
-
-intptr_t QMX_STDCALL writeConfigOp(HostControl* self, int, int, int column, ConfigValue* value) {
-  operationsOf(self)->writeConfig(column, addressOf(value));
-  return 0;
 }
 
 // The stand-in the plug-in links, reached through its own functions.
@@ -68,33 +44,14 @@ class StandinWindows : public WindowSystem {
 
 }  // namespace
 
-NativePlugin::NativePlugin(const std::string& path) {
-  handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!handle_) throw PluginLoadError(std::string("cannot load the plug-in: ") + dlerror());
-  proc_ = reinterpret_cast<decltype(proc_)>(dlsym(handle_, "IMessageProc"));
-  if (!proc_) {
-    dlclose(handle_);
-    throw PluginLoadError(path + " has no IMessageProc");
-  }
-  auto windows = std::make_unique<StandinWindows>(handle_);
-  if (!windows->ok()) {
-    const std::string missing = windows->missing();
-    dlclose(handle_);
-    throw PluginLoadError(path + ": the Win32 stand-in lacks " + missing);
-  }
+NativePlugin::NativePlugin(const std::string& path) : module_(path) {
+  auto windows = std::make_unique<StandinWindows>(module_.handle());
+  if (!windows->ok())
+    throw PluginLoadError(path + ": the Win32 stand-in lacks " + windows->missing());
   windows_ = std::move(windows);
-  table_[HOST_OP_GET_PLUGIN_INSTANCE] = reinterpret_cast<HostOperation>(&getPluginInstanceOp);
-  table_[HOST_OP_REPORT_NO_RESULT] = reinterpret_cast<HostOperation>(&reportNoResultOp);
-  table_[HOST_OP_HOST_CALL] = reinterpret_cast<HostOperation>(&hostCallOp);
-  table_[HOST_OP_READ_CONFIG] = reinterpret_cast<HostOperation>(&readConfigOp);
-  table_[HOST_OP_WRITE_CONFIG] = reinterpret_cast<HostOperation>(&writeConfigOp);
-  block_.control.operations = table_;
 }
 
-NativePlugin::~NativePlugin() {
-  windows_.reset();
-  if (handle_) dlclose(handle_);
-}
+NativePlugin::~NativePlugin() = default;
 
 Address NativePlugin::allocate(size_t size) {
   void* memory = std::calloc(1, size ? size : 1);
@@ -119,16 +76,38 @@ std::string NativePlugin::readString(Address address) {
 }
 
 int64_t NativePlugin::call(Address record) {
-  return proc_(pointerTo<IMessageArgs>(record));
+  return module_.proc()(pointerTo<IMessageArgs>(record));
 }
 
 Address NativePlugin::hostControl(HostOperations* operations) {
-  block_.operations = operations;
-  return addressOf(&block_.control);
+  forwarder_.target = operations;
+  return addressOf(table_.control());
 }
 
 WindowSystem& NativePlugin::windows() {
   return *windows_;
+}
+
+// --- the table's operations ------------------------------------------------
+
+void* NativePlugin::Forwarder::getPluginInstance() {
+  return pointerTo<void>(target->getPluginInstance());
+}
+
+void NativePlugin::Forwarder::reportNoResult(int code) {
+  target->reportNoResult(code);
+}
+
+intptr_t NativePlugin::Forwarder::hostCall(IMessageArgs* record) {
+  return static_cast<intptr_t>(target->hostCall(addressOf(record)));
+}
+
+void NativePlugin::Forwarder::readConfig(int, int, int column, ConfigValue* value) {
+  target->readConfig(column, addressOf(value));
+}
+
+void NativePlugin::Forwarder::writeConfig(int, int, int column, ConfigValue* value) {
+  target->writeConfig(column, addressOf(value));
 }
 
 }  // namespace qmxhost

@@ -3,19 +3,13 @@
 #pragma once
 
 #include <memory>
-#include <stdexcept>
 #include <string>
 
+#include "host/native_host_table.h"
 #include "host/plugin_boundary.h"
-#include "host/standin_client.h"
-#include "shell/host_control.h"
+#include "host/plugin_module.h"
 
 namespace qmxhost {
-
-class PluginLoadError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
 
 class NativePlugin : public PluginBoundary {
  public:
@@ -37,20 +31,23 @@ class NativePlugin : public PluginBoundary {
   WindowSystem& windows() override;
 
   // The library's handle, for its own diagnostics.
-  void* handle() const { return handle_; }
-
-  // What the operation table's entries reach. A plain struct with `control`
-  // first: the operations find it from the HostControl address they get.
-  struct ControlBlock {
-    HostControl control;
-    HostOperations* operations;
-  };
+  void* handle() const { return module_.handle(); }
 
  private:
-  void* handle_ = nullptr;
-  intptr_t(QMX_STDCALL* proc_)(IMessageArgs*) = nullptr;
-  HostOperation table_[HOST_OP_TABLE_SIZE] = {};
-  ControlBlock block_{};
+  // Passes the table's operations on to the simulator, addresses as Address.
+  class Forwarder : public NativeHostOperations {
+   public:
+    HostOperations* target = nullptr;
+    void* getPluginInstance() override;
+    void reportNoResult(int code) override;
+    intptr_t hostCall(qmx::IMessageArgs* record) override;
+    void readConfig(int reserved1, int reserved2, int column, qmx::ConfigValue* value) override;
+    void writeConfig(int reserved1, int reserved2, int column, qmx::ConfigValue* value) override;
+  };
+
+  PluginModule module_;
+  Forwarder forwarder_;
+  NativeHostTable table_{forwarder_};
   std::unique_ptr<WindowSystem> windows_;
 };
 

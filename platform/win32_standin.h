@@ -15,9 +15,14 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "shell/calling_convention.h"
-
-#define WINAPI QMX_STDCALL
+// Windows' standard calling convention, the callee removing its arguments;
+// x86-64 has one convention only, and gcc warns that the attribute is
+// ignored there.
+#if defined(__i386__)
+#define WINAPI __attribute__((stdcall))
+#else
+#define WINAPI
+#endif
 #define QMX_STANDIN_API extern "C" __attribute__((visibility("default")))
 
 // ---------------------------------------------------------------------------

@@ -4,6 +4,8 @@
 
 #include <cstddef>
 
+namespace qmx {
+
 namespace {
 
 struct OptionLetter {
@@ -171,9 +173,9 @@ bool RegexReplacer::prepare() {
   // grows with the square of nested repeats («(a{0,65535}){0,65535}»: five
   // seconds for every message), so it is left out.
   int errorOffset = 0;
-  compiled_ = pcre_compile(expression_.c_str(),
-                           static_cast<int>(currentKey_.second) | kStepCountingOptions,
-                           &lastErrorText_, &errorOffset, nullptr);
+  compiled_ =
+      pcre_compile(expression_.c_str(), static_cast<int>(currentKey_.second) | kStepCountingOptions,
+                   &lastErrorText_, &errorOffset, nullptr);
   lastErrorOffset_ = errorOffset;
   if (!compiled_ || lastErrorText_) {
     // Not remembered: the same pattern is compiled, and refused, again.
@@ -334,3 +336,5 @@ std::string RegexReplacer::substitute(const std::string& patternText,
   result.append(subject_, static_cast<size_t>(startOffset_), std::string::npos);
   return result;
 }
+
+}  // namespace qmx

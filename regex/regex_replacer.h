@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+namespace qmx {
+
 // One substitution engine. A rule application makes one as a local object,
 // calls `substitute` once or a few times in a row and destroys it; the
 // patterns it compiled live as long as the object. Not thread-safe: one
@@ -192,3 +194,5 @@ class RegexReplacer {
   StepCount steps_;
   const StartCandidates* candidates_ = nullptr;  // during one substitution
 };
+
+}  // namespace qmx

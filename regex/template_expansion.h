@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <string>
 
+namespace qmx {
+
 // Appends the expansion of `replacementTemplate` to `out`. `groupCount` is
 // the number of groups the match reports (the whole match counting as group
 // 0); `appendGroup(out, i)` appends group i's text, for i below
@@ -29,3 +31,5 @@ void appendExpansion(std::string& out, const std::string& replacementTemplate, s
     out += c;
   }
 }
+
+}  // namespace qmx

@@ -10,26 +10,13 @@
 
 #include <cstddef>
 #include <string>
-#include <vector>
 
-// Type numbers of the two kinds of rule; any other number makes a rule that
-// is kept and saved but never applied.
-constexpr int TYPE_WORD = 0;
-constexpr int TYPE_PERL = 1;
+#include "rules/rule_columns.h"
 
-// Ends every entry of a stored column, the last one included.
-constexpr char RULE_SEPARATOR[] = "\r\n";
+namespace qmx {
 
-// The three lists; the list order is the order in which rules are applied and
-// shown. There is one instance, inside the plug-in, reached through the
-// functions below.
-struct RuleStore {
-  std::vector<std::string> From;  // the text or pattern to find
-  std::vector<std::string> To;    // the replacement text or template
-  std::vector<std::string> Type;  // the type number as decimal text
-};
-
-// Read-only view of the one store, for readers that walk all rules.
+// There is one store, inside the plug-in, reached through the functions
+// below. Read-only view of it, for readers that walk all rules.
 const RuleStore& ruleStore();
 
 // Empties the store and refills it from the columns "Rewordix/From", "/To"
@@ -57,22 +44,6 @@ void resetRuleBaseLoaded();
 // Writes no log line and ignores the host's answers.
 void saveRuleBase();
 
-// Cuts one stored column into its entries, in order. Each RULE_SEPARATOR ends
-// one entry; an entry may be empty (a separator at the start, or two in a
-// row). Non-empty text after the last separator is one more entry. The empty
-// text yields no entries.
-std::vector<std::string> splitColumn(const std::string& text);
-
-// The rules held by three stored column texts, aligned as loadRuleBase
-// aligns them: From decides the number of rules, a short To or Type column is
-// padded with "" and "0", a longer one is cut.
-RuleStore parseRuleColumns(const std::string& fromText, const std::string& toText,
-                           const std::string& typeText);
-
-// The stored text of one column: each entry made storable (a CR LF inside
-// becomes a lone LF) and followed by RULE_SEPARATOR.
-std::string joinColumn(const std::vector<std::string>& entries);
-
 // The number of rules.
 size_t ruleCount();
 
@@ -95,9 +66,4 @@ void appendRule(const std::string& from, const std::string& to, int type);
 // index not below ruleCount() changes nothing.
 void removeRule(size_t index);
 
-// Reads a Type text as the C library's atoi reads it in the C locale: optional
-// white space (space, \t, \n, \v, \f, \r), an optional sign, then decimal
-// digits up to the first other character. A text that does not begin that way
-// (the empty text included) gives 0. Beyond the range of int the result
-// saturates to INT_MIN or INT_MAX, so every build gives the same number.
-int readTypeNumber(const std::string& text);
+}  // namespace qmx

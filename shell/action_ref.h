@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+namespace qmx {
+
 #pragma pack(push, 1)
 struct ActionRef {
   int32_t id;
@@ -14,3 +16,5 @@ struct ActionRef {
 static_assert(sizeof(ActionRef) == 12, "ActionRef is three 32-bit integers");
 
 constexpr int32_t kActionInstance = -2;
+
+}  // namespace qmx

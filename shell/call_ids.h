@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace qmx {
+
 // Calls the host makes into IMessageProc.
 enum CallId : uint32_t {
   CALL_INIT = 20001,
@@ -35,3 +37,5 @@ enum HostCallId : uint32_t {
   HOST_SET_ACTION_VALUE = 10110,
   HOST_REGISTER_ICON = 10130,
 };
+
+}  // namespace qmx

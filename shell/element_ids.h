@@ -5,25 +5,29 @@
 
 #include <cstdint>
 
+namespace qmx {
+
 enum ColumnId : int32_t {
-  COLUMN_FROM = 889001,
-  COLUMN_TO = 889002,
-  COLUMN_INCOMING = 889005,        // "Rewordix/Przychodzace": correct incoming messages too
-  COLUMN_CASE_SENSITIVE = 889006,  // "Rewordix/CaseSensitive": word rules match case
-  COLUMN_TYPE = 889007,
+  kColumnFrom = 889001,
+  kColumnTo = 889002,
+  kColumnIncoming = 889005,       // "Rewordix/Przychodzace": correct incoming messages too
+  kColumnCaseSensitive = 889006,  // "Rewordix/CaseSensitive": word rules match case
+  kColumnType = 889007,
 };
 
 enum ElementId : int32_t {
   ICON_ID = 889000,
   PAGE_ID = 889003,
-  ELEMENT_RELOAD = 889004,  // no element on the page; its event reloads the rules
-  ELEMENT_CASE_SENSITIVE = 889006,
-  ELEMENT_RULE_LIST = 889007,
-  ELEMENT_FROM_FIELD = 889009,
-  ELEMENT_TO_FIELD = 889010,
-  ELEMENT_ADD_BUTTON = 889011,
-  ELEMENT_DELETE_BUTTON = 889012,
-  ELEMENT_EDIT_BUTTON = 889013,
-  ELEMENT_TYPE_CHOICE = 889014,
-  ELEMENT_SAVE_BUTTON = 889015,
+  kElementReload = 889004,  // no element on the page; its event reloads the rules
+  kElementCaseSensitive = 889006,
+  kElementRuleList = 889007,
+  kElementFromField = 889009,
+  kElementToField = 889010,
+  kElementAddButton = 889011,
+  kElementDeleteButton = 889012,
+  kElementEditButton = 889013,
+  kElementTypeChoice = 889014,
+  kElementSaveButton = 889015,
 };
+
+}  // namespace qmx

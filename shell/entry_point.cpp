@@ -9,6 +9,8 @@
 #include "shell/identity.h"
 #include "shell/settings_page.h"
 
+namespace qmx {
+
 const char kPluginVersion[] = QMX_VERSION_TEXT;
 const char kPluginName[] = QMX_PLUGIN_NAME;
 
@@ -105,14 +107,16 @@ intptr_t dispatch(const IMessageArgs* args) {
 
 }  // namespace
 
-extern "C" intptr_t QMX_STDCALL IMessageProc(IMessageArgs* args) {
+}  // namespace qmx
+
+extern "C" intptr_t QMX_STDCALL IMessageProc(qmx::IMessageArgs* args) {
   if (!args) return 0;
   try {
-    return dispatch(args);
+    return qmx::dispatch(args);
   } catch (...) {
     // Nothing may unwind into the messenger; the call then has no answer.
     try {
-      return defaultPath();
+      return qmx::defaultPath();
     } catch (...) {
       return 0;
     }

@@ -9,4 +9,5 @@
 // Every call from the host arrives here. Answers an integer, or for the text
 // queries the address of a text the plug-in keeps while it is loaded. A null
 // record answers 0 and calls nothing; nothing is ever thrown to the host.
-extern "C" QMX_EXPORT intptr_t QMX_STDCALL IMessageProc(IMessageArgs* args);
+// The one name of the plug-in outside its namespace.
+extern "C" QMX_EXPORT intptr_t QMX_STDCALL IMessageProc(qmx::IMessageArgs* args);

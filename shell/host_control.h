@@ -8,6 +8,8 @@
 #include "shell/calling_convention.h"
 #include "shell/host_records.h"
 
+namespace qmx {
+
 struct HostControl;
 
 // The table's entries have different signatures; each is cast back to its
@@ -19,12 +21,12 @@ struct HostControl {
 };
 
 enum HostOperationIndex : int {
-  HOST_OP_GET_PLUGIN_INSTANCE = 3,
-  HOST_OP_REPORT_NO_RESULT = 5,
-  HOST_OP_HOST_CALL = 7,
-  HOST_OP_READ_CONFIG = 21,
-  HOST_OP_WRITE_CONFIG = 22,
-  HOST_OP_TABLE_SIZE = 23,
+  kHostOpGetPluginInstance = 3,
+  kHostOpReportNoResult = 5,
+  kHostOpHostCall = 7,
+  kHostOpReadConfig = 21,
+  kHostOpWriteConfig = 22,
+  kHostOpTableSize = 23,
 };
 
 using GetPluginInstanceOp = void*(QMX_STDCALL*)(HostControl* self);
@@ -34,3 +36,5 @@ using HostCallOp = intptr_t(QMX_STDCALL*)(HostControl* self, IMessageArgs* recor
 // Read fills in `value`; both answers are ignored.
 using ConfigOp = intptr_t(QMX_STDCALL*)(HostControl* self, int reserved1, int reserved2, int column,
                                         ConfigValue* value);
+
+}  // namespace qmx

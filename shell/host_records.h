@@ -6,6 +6,8 @@
 
 #include "shell/record_layout.h"
 
+namespace qmx {
+
 #pragma pack(push, 1)
 
 // The record every call carries, in both directions. Longer records extend
@@ -21,7 +23,7 @@ struct IMessageArgs {
   intptr_t p2;
 };
 
-enum ConfigValueType : uint16_t { CONFIG_INT = 0, CONFIG_TEXT = 1 };
+enum ConfigValueType : uint16_t { kConfigInt = 0, kConfigText = 1 };
 
 // One configuration value, read or written by the host's operations 21 and 22.
 struct ConfigValue {
@@ -31,6 +33,16 @@ struct ConfigValue {
 };
 
 #pragma pack(pop)
+
+// A plain call record: the size of IMessageArgs, the aux fields 0.
+inline IMessageArgs plainRecord(uint32_t id, intptr_t p1, intptr_t p2) {
+  IMessageArgs record{};
+  record.size = sizeof(IMessageArgs);
+  record.id = id;
+  record.p1 = p1;
+  record.p2 = p2;
+  return record;
+}
 
 QMX_ASSERT_LAYOUT_32(IMessageArgs, 30);
 QMX_ASSERT_OFFSET_32(IMessageArgs, size, 0);
@@ -46,3 +58,5 @@ QMX_ASSERT_LAYOUT_32(ConfigValue, 10);
 QMX_ASSERT_OFFSET_32(ConfigValue, type, 0);
 QMX_ASSERT_OFFSET_32(ConfigValue, value, 2);
 QMX_ASSERT_OFFSET_32(ConfigValue, size, 6);
+
+}  // namespace qmx

@@ -5,6 +5,8 @@
 
 #include "shell/call_ids.h"
 
+namespace qmx {
+
 namespace {
 
 // Kept from CALL_INIT to CALL_DEINIT; only the host's calling thread uses it.
@@ -30,43 +32,39 @@ bool hostAvailable() {
 
 void* getPluginInstance() {
   if (!g_host) return nullptr;
-  return operation<GetPluginInstanceOp>(HOST_OP_GET_PLUGIN_INSTANCE)(g_host);
+  return operation<GetPluginInstanceOp>(kHostOpGetPluginInstance)(g_host);
 }
 
 void reportNoResult(int code) {
   if (!g_host) return;
-  operation<ReportNoResultOp>(HOST_OP_REPORT_NO_RESULT)(g_host, code);
+  operation<ReportNoResultOp>(kHostOpReportNoResult)(g_host, code);
 }
 
 intptr_t hostCallRecord(IMessageArgs* record) {
   if (!g_host) return 0;
-  return operation<HostCallOp>(HOST_OP_HOST_CALL)(g_host, record);
+  return operation<HostCallOp>(kHostOpHostCall)(g_host, record);
 }
 
 intptr_t hostCall(uint32_t id, intptr_t p1, intptr_t p2) {
-  IMessageArgs record{};
-  record.size = sizeof(IMessageArgs);
-  record.id = id;
-  record.p1 = p1;
-  record.p2 = p2;
+  IMessageArgs record = plainRecord(id, p1, p2);
   return hostCallRecord(&record);
 }
 
 int32_t getConfigInt(int column) {
   if (!g_host) return 0;
   ConfigValue value{};
-  value.type = CONFIG_INT;
-  operation<ConfigOp>(HOST_OP_READ_CONFIG)(g_host, 0, 0, column, &value);
+  value.type = kConfigInt;
+  operation<ConfigOp>(kHostOpReadConfig)(g_host, 0, 0, column, &value);
   return static_cast<int32_t>(value.value);
 }
 
 const char* getConfigString(int column, char* buffer, int32_t size) {
   if (!g_host) return nullptr;
   ConfigValue value{};
-  value.type = CONFIG_TEXT;
+  value.type = kConfigText;
   value.value = reinterpret_cast<intptr_t>(buffer);
   value.size = size;
-  operation<ConfigOp>(HOST_OP_READ_CONFIG)(g_host, 0, 0, column, &value);
+  operation<ConfigOp>(kHostOpReadConfig)(g_host, 0, 0, column, &value);
   return reinterpret_cast<const char*>(value.value);
 }
 
@@ -78,10 +76,10 @@ std::string readConfigText(int column) {
 void setConfigString(int column, const char* text) {
   if (!g_host) return;
   ConfigValue value{};
-  value.type = CONFIG_TEXT;
+  value.type = kConfigText;
   value.value = reinterpret_cast<intptr_t>(text);
   value.size = 0;
-  operation<ConfigOp>(HOST_OP_WRITE_CONFIG)(g_host, 0, 0, column, &value);
+  operation<ConfigOp>(kHostOpWriteConfig)(g_host, 0, 0, column, &value);
 }
 
 void hostLog(const char* format, ...) {
@@ -94,3 +92,5 @@ void hostLog(const char* format, ...) {
   if (written < 0) return;
   hostCall(HOST_LOG, reinterpret_cast<intptr_t>(line), kHostLogP2);
 }
+
+}  // namespace qmx

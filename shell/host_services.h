@@ -10,6 +10,8 @@
 
 #include "shell/host_control.h"
 
+namespace qmx {
+
 // Keeps `host` (null forgets it). Called by CALL_INIT and CALL_DEINIT.
 void setHostControl(HostControl* host);
 
@@ -54,3 +56,5 @@ void hostLog(const char* format, ...)
     __attribute__((format(printf, 1, 2)))
 #endif
     ;
+
+}  // namespace qmx

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+namespace qmx {
+
 // A macro so that texts built at compile time can embed it.
 #define QMX_VERSION_TEXT "0.0.5beta"
 #define QMX_PLUGIN_NAME "Quillmax"
@@ -13,3 +15,5 @@ constexpr int32_t kPluginKind = 665;
 // Texts the host may keep by address for as long as the DLL is loaded.
 extern const char kPluginVersion[];
 extern const char kPluginName[];
+
+}  // namespace qmx

@@ -9,6 +9,8 @@
 #include "shell/action_ref.h"
 #include "shell/record_layout.h"
 
+namespace qmx {
+
 #pragma pack(push, 1)
 
 // The call record of registerColumn itself: it extends the plain call record
@@ -112,3 +114,5 @@ QMX_ASSERT_OFFSET_32(ActionInfo, value76, 76);
 #if defined(__i386__) || defined(_M_IX86)
 static_assert(kActionInfoShortSize == 74, "the short form of ActionInfo is 74 bytes");
 #endif
+
+}  // namespace qmx

@@ -5,6 +5,8 @@
 #include "shell/host_services.h"
 #include "shell/page_records.h"
 
+namespace qmx {
+
 namespace {
 
 // Which fields a call carries: bit 0x1 status and statusMask, bit 0x40 text
@@ -90,3 +92,5 @@ void setActionStatus(const ActionRef& ref, uint32_t status, uint32_t statusMask)
   info.statusMask = statusMask;
   sendActionInfo(HOST_SET_ACTION_STATUS, info);
 }
+
+}  // namespace qmx

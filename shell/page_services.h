@@ -6,6 +6,8 @@
 
 #include "shell/action_ref.h"
 
+namespace qmx {
+
 // Declares a configuration column (call 1102, the record is the call itself).
 void registerColumn(int32_t column, int32_t type, const char* name);
 
@@ -32,3 +34,5 @@ void setActionValue(const ActionRef& ref, const char* text);
 
 // Sets an element's status bits (call 10108).
 void setActionStatus(const ActionRef& ref, uint32_t status, uint32_t statusMask);
+
+}  // namespace qmx

@@ -1,44 +1,20 @@
 #include "shell/settings_page.h"
 
+#include "shell/columns.h"
 #include "shell/element_ids.h"
-#include "shell/host_records.h"
+#include "shell/element_kinds.h"
 #include "shell/host_services.h"
 #include "shell/identity.h"
 #include "shell/page_services.h"
 
+namespace qmx {
+
 namespace {
-
-struct ColumnDeclaration {
-  int32_t id;
-  const char* name;
-  ConfigValueType type;
-};
-
-const ColumnDeclaration kColumns[] = {
-    {COLUMN_FROM, "Rewordix/From", CONFIG_TEXT},
-    {COLUMN_TO, "Rewordix/To", CONFIG_TEXT},
-    {COLUMN_TYPE, "Rewordix/Type", CONFIG_TEXT},
-    {COLUMN_INCOMING, "Rewordix/Przychodzace", CONFIG_INT},
-    {COLUMN_CASE_SENSITIVE, "Rewordix/CaseSensitive", CONFIG_INT},
-};
 
 // The host's parent for a plug-in's page.
 constexpr int32_t kSettingsParent = 46;
 // The value at offset 72 that the formatted information text carries.
 constexpr uint16_t kInformationValue72 = 50;
-
-// Element kinds and options, as the host reads them from the status.
-constexpr uint32_t kPageStatus = 0x10;
-constexpr uint32_t kGroupStart = 0xF0000;
-constexpr uint32_t kGroupEnd = 0x100000;
-constexpr uint32_t kCustomWindow = 0x50000;
-constexpr uint32_t kLabel = 0x90040;
-constexpr uint32_t kTextField = 0xB0000;
-constexpr uint32_t kChoice = 0x16D000;
-constexpr uint32_t kButton = 0xE0040;
-constexpr uint32_t kSaveButton = 0xE0002;
-constexpr uint32_t kCheckBox = 0x60000;
-constexpr uint32_t kFormattedText = 0x180000;
 
 // A caption with a tip is sent as the caption, the byte 0x01, then the tip;
 // the buttons' captions end in 0x01 with an empty tip. Texts in Windows-1250.
@@ -54,34 +30,34 @@ constexpr int32_t kNone = 0;
 
 const PageElement kPageElements[] = {
     {kNone, ActionForm::Short, kGroupStart, "Ustawienia:", 0},
-    {ELEMENT_RULE_LIST, ActionForm::Long, kCustomWindow, "Lista", 0},
+    {kElementRuleList, ActionForm::Long, kCustomWindow, "Lista", 0},
     // "Zamień z:"
     {kNone, ActionForm::Short, kLabel, "Zamie\xf1 z:", 0},
     // "Zamień z:" with the tip "Co ma zmieniać"
-    {ELEMENT_FROM_FIELD, ActionForm::Long, kTextField,
+    {kElementFromField, ActionForm::Long, kTextField,
      "Zamie\xf1 z:\x01"
      "Co ma zmienia\xe6",
-     ELEMENT_FROM_FIELD},
+     kElementFromField},
     // "Zamień na:"
     {kNone, ActionForm::Short, kLabel, "Zamie\xf1 na:", 0},
     // "Zamień na:" with the tip "Na co ma zmieniać"
-    {ELEMENT_TO_FIELD, ActionForm::Long, kTextField, "Zamie\xf1 na:\x01Na co ma zmienia\xe6",
-     ELEMENT_TO_FIELD},
+    {kElementToField, ActionForm::Long, kTextField, "Zamie\xf1 na:\x01Na co ma zmienia\xe6",
+     kElementToField},
     {kNone, ActionForm::Short, kLabel, "Typ:", 0},
     // "Słowo" and "Perl", one choice a line
-    {ELEMENT_TYPE_CHOICE, ActionForm::Long, kChoice, "S\xb3owo\nPerl", ELEMENT_TYPE_CHOICE},
-    {ELEMENT_ADD_BUTTON, ActionForm::Long, kButton, "Dodaj\x01", 0},
+    {kElementTypeChoice, ActionForm::Long, kChoice, "S\xb3owo\nPerl", kElementTypeChoice},
+    {kElementAddButton, ActionForm::Long, kButton, "Dodaj\x01", 0},
     // "Usuń"
-    {ELEMENT_DELETE_BUTTON, ActionForm::Long, kButton, "Usu\xf1\x01", 0},
-    {ELEMENT_EDIT_BUTTON, ActionForm::Long, kButton, "Edytuj\x01", 0},
-    {ELEMENT_SAVE_BUTTON, ActionForm::Long, kSaveButton, "Zapisz\x01", 0},
+    {kElementDeleteButton, ActionForm::Long, kButton, "Usu\xf1\x01", 0},
+    {kElementEditButton, ActionForm::Long, kButton, "Edytuj\x01", 0},
+    {kElementSaveButton, ActionForm::Long, kSaveButton, "Zapisz\x01", 0},
     // "Zwracaj uwagę na wielkość znaków" with the tip "W regułach wyrazowych
     // ważna jest wielkość znaków."; param names the column the host keeps
     // the check box's value in.
-    {ELEMENT_CASE_SENSITIVE, ActionForm::Long, kCheckBox,
+    {kElementCaseSensitive, ActionForm::Long, kCheckBox,
      "Zwracaj uwag\xea na wielko\x9c\xe6 znak\xf3w\x01W regu\xb3"
      "ach wyrazowych wa\xbfna jest wielko\x9c\xe6 znak\xf3w.",
-     COLUMN_CASE_SENSITIVE},
+     kColumnCaseSensitive},
     {kNone, ActionForm::Short, kGroupEnd, nullptr, 0},
     {kNone, ActionForm::Short, kGroupStart, "Informacje:", 0},
     {kNone, ActionForm::Short, kFormattedText, nullptr, 0},
@@ -120,3 +96,5 @@ intptr_t onUiRegister() {
   }
   return 1;
 }
+
+}  // namespace qmx

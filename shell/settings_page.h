@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace qmx {
+
 // CALL_SET_COLUMNS: logs and declares the five columns. Answers 1.
 intptr_t onSetColumns();
 
@@ -14,3 +16,5 @@ intptr_t onUiRegister();
 // The information text shown on the page: name, version, build date and
 // time, maintainer.
 const char* informationText();
+
+}  // namespace qmx

@@ -6,11 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "correction/rule_loop.h"
 #include "rules/rule_store.h"
 #include "shell/call_ids.h"
 #include "shell/element_ids.h"
 #include "shell/host_services.h"
 #include "tests/support/fake_host.h"
+
+using namespace qmx;
 
 namespace {
 
@@ -98,9 +101,7 @@ class CorrectMessageTest : public ::testing::Test {
       to += rule.to + "\r\n";
       type += rule.type + "\r\n";
     }
-    host.textColumns[COLUMN_FROM] = from;
-    host.textColumns[COLUMN_TO] = to;
-    host.textColumns[COLUMN_TYPE] = type;
+    host.setRuleColumns(from, to, type);
     loadRuleBase();
     host.events.clear();
   }
@@ -120,16 +121,16 @@ class CorrectMessageTest : public ::testing::Test {
 };
 
 TEST_F(CorrectMessageTest, incoming_message_with_option_off_is_left_alone) {
-  host.intColumns[COLUMN_INCOMING] = 0;
-  Message message("kot", "", MSG_FLAG_80);
+  host.intColumns[kColumnIncoming] = 0;
+  Message message("kot", "", kMsgFlag80);
   EXPECT_FALSE(correctMessage(&message.record));
-  EXPECT_EQ(host.operationSequence(), std::vector<int>{HOST_OP_READ_CONFIG});
-  EXPECT_EQ(host.events[0].column, COLUMN_INCOMING);
-  EXPECT_EQ(+message.record.flags, +MSG_FLAG_80);
+  EXPECT_EQ(host.operationSequence(), std::vector<int>{kHostOpReadConfig});
+  EXPECT_EQ(host.events[0].column, kColumnIncoming);
+  EXPECT_EQ(+message.record.flags, +kMsgFlag80);
 }
 
 TEST_F(CorrectMessageTest, incoming_message_with_option_on_is_corrected) {
-  host.intColumns[COLUMN_INCOMING] = 1;
+  host.intColumns[kColumnIncoming] = 1;
   Message message("kot", "", 0);
   EXPECT_TRUE(correctMessage(&message.record));
   EXPECT_EQ(sent.size(), 1u);
@@ -138,8 +139,8 @@ TEST_F(CorrectMessageTest, incoming_message_with_option_on_is_corrected) {
 TEST_F(CorrectMessageTest, outgoing_message_never_reads_the_incoming_option) {
   Message message("kot", "", MSG_OUTGOING);
   EXPECT_TRUE(correctMessage(&message.record));
-  for (const HostEvent& event : host.eventsAt(HOST_OP_READ_CONFIG)) {
-    EXPECT_NE(event.column, COLUMN_INCOMING);
+  for (const HostEvent& event : host.eventsAt(kHostOpReadConfig)) {
+    EXPECT_NE(event.column, kColumnIncoming);
   }
 }
 
@@ -189,7 +190,7 @@ TEST_F(CorrectMessageTest, empty_rule_base_sends_a_marked_copy_of_the_same_text)
 }
 
 TEST_F(CorrectMessageTest, copy_carries_exactly_the_listed_fields) {
-  Message message("kot", "", MSG_OUTGOING | MSG_FLAG_80 | 0x4000);
+  Message message("kot", "", MSG_OUTGOING | kMsgFlag80 | 0x4000);
   ASSERT_TRUE(correctMessage(&message.record));
   const std::vector<uint8_t>& copy = sent.at(0).bytes;
   EXPECT_EQ(readLe(copy, offsetof(ChatMessage, size), 2),
@@ -199,7 +200,7 @@ TEST_F(CorrectMessageTest, copy_carries_exactly_the_listed_fields) {
   EXPECT_EQ(readLe(copy, offsetof(ChatMessage, carried10), 4), 10);
   EXPECT_EQ(readLe(copy, offsetof(ChatMessage, carriedText14), sizeof(intptr_t)), 0x1414);
   EXPECT_EQ(readLe(copy, offsetof(ChatMessage, carriedText18), sizeof(intptr_t)), 0x1818);
-  EXPECT_EQ(readLe(copy, offsetof(ChatMessage, flags), 4), MSG_OUTGOING | MSG_FLAG_80 | 0x4000)
+  EXPECT_EQ(readLe(copy, offsetof(ChatMessage, flags), 4), MSG_OUTGOING | kMsgFlag80 | 0x4000)
       << "the copy keeps bit 0x80 as received";
   for (size_t offset = offsetof(ChatMessage, ref); offset < offsetof(ChatMessage, carried50);
        ++offset) {
@@ -215,7 +216,7 @@ TEST_F(CorrectMessageTest, host_calls_and_log_lines_come_in_order) {
   ASSERT_TRUE(correctMessage(&message.record));
   std::vector<std::string> picture;
   for (const HostEvent& event : host.events) {
-    if (event.operation != HOST_OP_HOST_CALL) continue;
+    if (event.operation != kHostOpHostCall) continue;
     picture.push_back(event.id == HOST_LOG ? event.text : std::to_string(event.id));
   }
   const std::vector<std::string> expected = {kCorrectionLog[0], kCorrectionLog[1], "100", "101",
@@ -244,13 +245,13 @@ TEST_F(CorrectMessageTest, call_101_record_holds_the_message_number) {
 // marked to be dropped, so the user's message vanished with no copy held.
 TEST_F(CorrectMessageTest, copy_the_host_refuses_leaves_it_the_original) {
   messageNumber = 0;
-  Message message("kot", "", MSG_OUTGOING | MSG_FLAG_80);
+  Message message("kot", "", MSG_OUTGOING | kMsgFlag80);
   EXPECT_FALSE(correctMessage(&message.record));
   EXPECT_EQ(sent.size(), 1u);
   EXPECT_TRUE(announced.empty());
   const std::vector<std::string> beforeSending(kCorrectionLog.begin(), kCorrectionLog.begin() + 2);
   EXPECT_EQ(host.logLines(), beforeSending) << "nothing was sent, nothing is deleted";
-  EXPECT_EQ(+message.record.flags, MSG_OUTGOING | MSG_FLAG_80);
+  EXPECT_EQ(+message.record.flags, MSG_OUTGOING | kMsgFlag80);
 }
 
 TEST_F(CorrectMessageTest, rules_apply_in_list_order) {
@@ -295,6 +296,39 @@ TEST_F(CorrectMessageTest, null_body_and_ext_read_as_empty_texts) {
 TEST_F(CorrectMessageTest, broken_rule_is_skipped_and_later_rules_run) {
   useRules({{"/(/", "x", "1"}, {"kot(", "x", "0"}, {"kot", "pies", "0"}});
   EXPECT_EQ(corrected("a kot b"), "a pies b");
+}
+
+// quillmax-host's --trace reads the stored columns itself and runs the rule
+// loop with an observer. Over rules a replay of its own could get wrong
+// (types read as atoi reads them, a rule of neither kind, a Perl rule that
+// matches the empty text, a word rule only the case option keeps from
+// matching), the observer's texts chain from the message to exactly the
+// text of the plug-in's copy.
+TEST_F(CorrectMessageTest, traced_rules_chain_into_the_text_the_copy_carries) {
+  useRules({{"kot", "Pies", " +0"},
+            {"/s/", "S", "7"},
+            {"pies", "kat", "0"},
+            {"/(?=a)/", "_", "01"},
+            {"Pies", "end", "0"}});
+  host.intColumns[kColumnCaseSensitive] = 1;
+  const std::string copy = corrected("a kot ma psa");
+  EXPECT_EQ(copy, "_a end m_a ps_a");
+
+  const RuleStore stored = parseRuleColumns(
+      host.textColumns[kColumnFrom], host.textColumns[kColumnTo], host.textColumns[kColumnType]);
+  std::string traced = "a kot ma psa";
+  std::string last = traced;
+  std::vector<size_t> ran;
+  applyRules(
+      stored, traced, [] { return true; },
+      [&](size_t rule, const std::string& before, const std::string& after) {
+        EXPECT_EQ(before, last) << "rule " << rule;
+        ran.push_back(rule);
+        last = after;
+      });
+  EXPECT_EQ(ran, (std::vector<size_t>{0, 2, 3, 4}));
+  EXPECT_EQ(last, copy);
+  EXPECT_EQ(traced, copy);
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 
 #include <string>
 
+using namespace qmx;
+
 namespace {
 
 // "\x1a" followed by a letter a-f would read as one longer escape, so the

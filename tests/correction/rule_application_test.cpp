@@ -4,9 +4,12 @@
 
 #include <string>
 
+#include "correction/case_option.h"
 #include "shell/element_ids.h"
 #include "shell/host_services.h"
 #include "tests/support/fake_host.h"
+
+using namespace qmx;
 
 namespace {
 
@@ -18,7 +21,7 @@ class RuleApplicationTest : public ::testing::Test {
   void TearDown() override { setHostControl(nullptr); }
 
   std::string word(std::string text, const std::string& from, const std::string& to) {
-    applyWordRule(text, from, to);
+    applyWordRule(text, from, to, caseSensitiveOption);
     return text;
   }
   std::string perl(std::string text, const std::string& from, const std::string& to) {
@@ -76,18 +79,18 @@ TEST_F(RuleApplicationTest, word_rule_replaces_whole_words_only) {
 }
 
 TEST_F(RuleApplicationTest, word_rule_reads_the_case_option_once_per_pass) {
-  host.intColumns[COLUMN_CASE_SENSITIVE] = 0;
+  host.intColumns[kColumnCaseSensitive] = 0;
   word("a kot b", "kot", "pies");
-  const auto reads = host.eventsAt(HOST_OP_READ_CONFIG);
+  const auto reads = host.eventsAt(kHostOpReadConfig);
   ASSERT_EQ(reads.size(), 3u);
-  for (const auto& read : reads) EXPECT_EQ(read.column, COLUMN_CASE_SENSITIVE);
+  for (const auto& read : reads) EXPECT_EQ(read.column, kColumnCaseSensitive);
 }
 
 TEST_F(RuleApplicationTest, case_option_on_matches_letter_case_exactly) {
-  host.intColumns[COLUMN_CASE_SENSITIVE] = 1;
+  host.intColumns[kColumnCaseSensitive] = 1;
   EXPECT_EQ(word("Kot", "kot", "pies"), "Kot");
   EXPECT_EQ(word("kot", "kot", "pies"), "pies");
-  host.intColumns[COLUMN_CASE_SENSITIVE] = -5;  // any non-zero value
+  host.intColumns[kColumnCaseSensitive] = -5;  // any non-zero value
   EXPECT_EQ(word("a KOT b", "kot", "pies"), "a KOT b");
 }
 

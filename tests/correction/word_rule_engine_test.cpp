@@ -11,6 +11,8 @@
 #include "correction/rule_application.h"
 #include "regex/regex_replacer.h"
 
+using namespace qmx;
+
 namespace {
 
 // Bytes that matter to word rules: letters of both cases, every separator,

@@ -6,11 +6,14 @@
 #include <string>
 #include <vector>
 
-#include "correction/chat_message.h"
 #include "shell/call_ids.h"
+#include "shell/chat_message.h"
 #include "shell/element_ids.h"
+#include "tests/support/chat_messages.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/plugin_library.h"
+
+using namespace qmx;
 
 namespace {
 
@@ -33,9 +36,7 @@ class CorrectionEndToEnd : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(plugin.loaded());
-    host.textColumns[COLUMN_FROM] = kFrom;
-    host.textColumns[COLUMN_TO] = kTo;
-    host.textColumns[COLUMN_TYPE] = kType;
+    host.setRuleColumns(kFrom, kTo, kType);
     host.onHostCall = [this](const IMessageArgs& record) -> intptr_t {
       if (record.id != HOST_SEND_MESSAGE) return 0;
       // The host copies what it keeps before the call returns.
@@ -54,10 +55,7 @@ class CorrectionEndToEnd : public ::testing::Test {
                 ChatMessage* record = nullptr) {
     ChatMessage local{};
     ChatMessage& message = record ? *record : local;
-    message.size = sizeof(ChatMessage);
-    message.body = reinterpret_cast<intptr_t>(body.c_str());
-    message.ext = reinterpret_cast<intptr_t>(ext.c_str());
-    message.flags = flags;
+    message = qmxtest::chatMessage(body, ext, flags);
     return plugin.call(CALL_MESSAGE, reinterpret_cast<intptr_t>(&message));
   }
 
@@ -80,28 +78,28 @@ TEST_F(CorrectionEndToEnd, start_loads_the_rules_with_its_log_lines) {
 
 TEST_F(CorrectionEndToEnd, outgoing_message_is_corrected_once) {
   ChatMessage received{};
-  EXPECT_EQ(send("nie wiem, to 15 Z\xb3 za kot", "", MSG_OUTGOING | MSG_FLAG_80, &received), 2);
+  EXPECT_EQ(send("nie wiem, to 15 Z\xb3 za kot", "", MSG_OUTGOING | kMsgFlag80, &received), 2);
   ASSERT_EQ(delivered.size(), 1u);
   EXPECT_EQ(delivered[0].body, "nie wiem\xb9, to 15 PLN\nnetto za kot");
   EXPECT_EQ(delivered[0].ext, "\x1aquillmax=1");
-  EXPECT_EQ(delivered[0].flags, MSG_OUTGOING | MSG_FLAG_80);
+  EXPECT_EQ(delivered[0].flags, MSG_OUTGOING | kMsgFlag80);
   EXPECT_EQ(+received.flags, +MSG_OUTGOING);
 
   // The host passes the copy through CALL_MESSAGE in its turn.
   host.events.clear();
   EXPECT_EQ(send(delivered[0].body, delivered[0].ext, delivered[0].flags), 0);
   EXPECT_EQ(delivered.size(), 1u) << "the marked copy was corrected again";
-  EXPECT_EQ(host.operationSequence(), std::vector<int>{HOST_OP_REPORT_NO_RESULT});
+  EXPECT_EQ(host.operationSequence(), std::vector<int>{kHostOpReportNoResult});
 }
 
 TEST_F(CorrectionEndToEnd, incoming_message_follows_the_incoming_option) {
-  host.intColumns[COLUMN_INCOMING] = 0;
+  host.intColumns[kColumnIncoming] = 0;
   host.events.clear();
   EXPECT_EQ(send("nie wiem", "", 0), 0);
   EXPECT_TRUE(delivered.empty());
   EXPECT_TRUE(host.logLines().empty());
 
-  host.intColumns[COLUMN_INCOMING] = 1;
+  host.intColumns[kColumnIncoming] = 1;
   EXPECT_EQ(send("nie wiem", "", 0), 2);
   ASSERT_EQ(delivered.size(), 1u);
   EXPECT_EQ(delivered[0].body, "nie wiem\xb9");
@@ -110,19 +108,19 @@ TEST_F(CorrectionEndToEnd, incoming_message_follows_the_incoming_option) {
 TEST_F(CorrectionEndToEnd, message_without_a_record_takes_the_default_path) {
   host.events.clear();
   EXPECT_EQ(plugin.call(CALL_MESSAGE, 0), 0);
-  EXPECT_EQ(host.operationSequence(), std::vector<int>{HOST_OP_REPORT_NO_RESULT});
+  EXPECT_EQ(host.operationSequence(), std::vector<int>{kHostOpReportNoResult});
 }
 
 TEST_F(CorrectionEndToEnd, end_writes_the_columns_back_byte_for_byte_then_logs) {
   host.events.clear();
   host.textColumns.clear();
   EXPECT_EQ(plugin.call(CALL_END), 1);
-  EXPECT_EQ(host.textColumns[COLUMN_FROM], kFrom);
-  EXPECT_EQ(host.textColumns[COLUMN_TO], kTo);
-  EXPECT_EQ(host.textColumns[COLUMN_TYPE], kType);
+  EXPECT_EQ(host.textColumns[kColumnFrom], kFrom);
+  EXPECT_EQ(host.textColumns[kColumnTo], kTo);
+  EXPECT_EQ(host.textColumns[kColumnType], kType);
   std::vector<int> writes;
-  for (const auto& event : host.eventsAt(HOST_OP_WRITE_CONFIG)) writes.push_back(event.column);
-  EXPECT_EQ(writes, (std::vector<int>{COLUMN_FROM, COLUMN_TO, COLUMN_TYPE}));
+  for (const auto& event : host.eventsAt(kHostOpWriteConfig)) writes.push_back(event.column);
+  EXPECT_EQ(writes, (std::vector<int>{kColumnFrom, kColumnTo, kColumnType}));
   ASSERT_FALSE(host.events.empty());
   EXPECT_EQ(host.events.back().text,
             "Wy\xb3\xb9"

@@ -7,13 +7,15 @@
 #include <string>
 #include <vector>
 
-#include "editor/action_event.h"
 #include "host/standin_client.h"
+#include "shell/action_event.h"
 #include "shell/call_ids.h"
 #include "shell/element_ids.h"
 #include "shell/page_records.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/plugin_library.h"
+
+using namespace qmx;
 
 namespace {
 
@@ -39,8 +41,8 @@ class EditorTest : public ::testing::Test {
     ASSERT_TRUE(plugin.loaded());
     ASSERT_TRUE(standin.ok()) << standin.missing();
     standin.reset();
-    useStoredRules("nie wiem\r\n/(\\d+) z\xb3/i\r\nkot\r\n", "nie wiem\xb9\r\n$1 PLN\r\npies\r\n",
-                   "0\r\n1\r\n2\r\n");
+    host.setRuleColumns("nie wiem\r\n/(\\d+) z\xb3/i\r\nkot\r\n",
+                        "nie wiem\xb9\r\n$1 PLN\r\npies\r\n", "0\r\n1\r\n2\r\n");
     host.onHostCall = [this](const IMessageArgs& record) -> intptr_t {
       if (record.id != HOST_GET_ACTION_VALUE && record.id != HOST_SET_ACTION_VALUE &&
           record.id != HOST_SET_ACTION_STATUS) {
@@ -72,12 +74,6 @@ class EditorTest : public ::testing::Test {
     standin.reset();
   }
 
-  void useStoredRules(const std::string& from, const std::string& to, const std::string& type) {
-    host.textColumns[COLUMN_FROM] = from;
-    host.textColumns[COLUMN_TO] = to;
-    host.textColumns[COLUMN_TYPE] = type;
-  }
-
   static ActionEvent event(int32_t id, int32_t code) {
     ActionEvent e{};
     e.size = sizeof(ActionEvent);
@@ -96,23 +92,23 @@ class EditorTest : public ::testing::Test {
   }
 
   HWND makeList() {
-    ActionEvent e = event(ELEMENT_RULE_LIST, EVENT_CREATE_WINDOW);
+    ActionEvent e = event(kElementRuleList, EVENT_CREATE_WINDOW);
     e.hwndParent = settings;
     send(e);
     return e.hwnd;
   }
 
   void setFields(const std::string& from, const std::string& to, const std::string& type) {
-    fields[ELEMENT_FROM_FIELD] = from;
-    fields[ELEMENT_TO_FIELD] = to;
-    fields[ELEMENT_TYPE_CHOICE] = type;
+    fields[kElementFromField] = from;
+    fields[kElementToField] = to;
+    fields[kElementTypeChoice] = type;
   }
 
   // The rule base as CALL_END writes it.
   std::vector<std::string> storedColumns() {
     plugin.call(CALL_END);
-    return {host.textColumns[COLUMN_FROM], host.textColumns[COLUMN_TO],
-            host.textColumns[COLUMN_TYPE]};
+    return {host.textColumns[kColumnFrom], host.textColumns[kColumnTo],
+            host.textColumns[kColumnType]};
   }
 
   PluginLibrary plugin;
@@ -128,7 +124,7 @@ const std::vector<ListRow> kThreeRules = {{"nie wiem", "nie wiem\xb9", kWord},
                                           {"kot", "pies", ""}};
 
 TEST_F(EditorTest, create_event_makes_the_list_and_moves_the_placement) {
-  ActionEvent e = event(ELEMENT_RULE_LIST, EVENT_CREATE_WINDOW);
+  ActionEvent e = event(kElementRuleList, EVENT_CREATE_WINDOW);
   e.hwndParent = settings;
   e.pos1 = 5;
   e.pos2 = 7;
@@ -163,7 +159,7 @@ TEST_F(EditorTest, create_event_makes_the_list_and_moves_the_placement) {
 
 TEST_F(EditorTest, failed_creation_still_moves_the_placement_and_keeps_no_list) {
   standin.failNextWindowCreations(1);
-  ActionEvent e = event(ELEMENT_RULE_LIST, EVENT_CREATE_WINDOW);
+  ActionEvent e = event(kElementRuleList, EVENT_CREATE_WINDOW);
   e.hwndParent = settings;
   e.hwnd = reinterpret_cast<HWND>(0x1234);
   EXPECT_EQ(send(e), 0);
@@ -172,12 +168,12 @@ TEST_F(EditorTest, failed_creation_still_moves_the_placement_and_keeps_no_list) 
   EXPECT_EQ(e.pos2, 200);
   // Without a list Add is refused, as on Windows where the search answers 0.
   setFields("nowe", "x", "0");
-  press(ELEMENT_ADD_BUTTON);
+  press(kElementAddButton);
   EXPECT_EQ(storedColumns()[0], "nie wiem\r\n/(\\d+) z\xb3/i\r\nkot\r\n");
 }
 
 TEST_F(EditorTest, window_events_shorter_than_their_fields_are_ignored) {
-  ActionEvent create = event(ELEMENT_RULE_LIST, EVENT_CREATE_WINDOW);
+  ActionEvent create = event(kElementRuleList, EVENT_CREATE_WINDOW);
   create.hwndParent = settings;
   create.size = kMinCreateWindowEventSize - 1;
   EXPECT_EQ(send(create), 0);
@@ -186,7 +182,7 @@ TEST_F(EditorTest, window_events_shorter_than_their_fields_are_ignored) {
   EXPECT_EQ(standin.lastCreatedWindow(), settings);
 
   HWND list = makeList();
-  ActionEvent destroy = event(ELEMENT_RULE_LIST, EVENT_DESTROY_WINDOW);
+  ActionEvent destroy = event(kElementRuleList, EVENT_DESTROY_WINDOW);
   destroy.hwnd = list;
   destroy.size = kMinDestroyWindowEventSize - 1;
   send(destroy);
@@ -205,7 +201,7 @@ TEST_F(EditorTest, null_event_answers_zero_without_reporting) {
 TEST_F(EditorTest, add_appends_a_rule_and_its_row_and_shows_the_list) {
   HWND list = makeList();
   setFields("pies", "kot", "1");
-  EXPECT_EQ(press(ELEMENT_ADD_BUTTON), 0);
+  EXPECT_EQ(press(kElementAddButton), 0);
   std::vector<ListRow> rows = kThreeRules;
   rows.push_back({"pies", "kot", "Perl"});
   EXPECT_EQ(standin.rows(list), rows);
@@ -240,7 +236,7 @@ TEST_F(EditorTest, add_refuses_a_from_already_listed_in_any_letter_case) {
   size_t expectedRows = 3;
   for (const AddCase& c : cases) {
     setFields(c.from, "to", c.type);
-    press(ELEMENT_ADD_BUTTON);
+    press(kElementAddButton);
     if (c.added) ++expectedRows;
     EXPECT_EQ(standin.rows(list).size(), expectedRows) << c.why;
   }
@@ -252,7 +248,7 @@ TEST_F(EditorTest, add_refuses_a_from_already_listed_in_any_letter_case) {
 TEST_F(EditorTest, add_with_unanswered_fields_adds_empty_texts) {
   HWND list = makeList();
   fields.clear();
-  press(ELEMENT_ADD_BUTTON);
+  press(kElementAddButton);
   ASSERT_EQ(standin.rows(list).size(), 4u);
   EXPECT_EQ(standin.rows(list).back(), (ListRow{"", "", kWord}));
 }
@@ -262,7 +258,7 @@ TEST_F(EditorTest, delete_removes_every_selected_row_and_its_rule_after_yes) {
   standin.selectRow(list, 0, true);
   standin.selectRow(list, 1, true);
   standin.setMessageBoxAnswer(IDYES);
-  EXPECT_EQ(press(ELEMENT_DELETE_BUTTON), 0);
+  EXPECT_EQ(press(kElementDeleteButton), 0);
   EXPECT_EQ(standin.messageBoxCount(), 1);
   EXPECT_EQ(standin.lastMessageBoxText(), "Czy na pewno usun\xb9\xe6 zaznaczone?");
   EXPECT_EQ(standin.lastMessageBoxCaption(), "Potwierdzenie");
@@ -282,7 +278,7 @@ TEST_F(EditorTest, delete_keeps_the_order_of_rows_left) {
   HWND list = makeList();
   standin.selectRow(list, 1, true);
   standin.setMessageBoxAnswer(IDYES);
-  press(ELEMENT_DELETE_BUTTON);
+  press(kElementDeleteButton);
   EXPECT_EQ(standin.rows(list), (std::vector<ListRow>{kThreeRules[0], kThreeRules[2]}));
 }
 
@@ -291,7 +287,7 @@ TEST_F(EditorTest, delete_answered_other_than_yes_changes_nothing) {
   standin.selectRow(list, 0, true);
   for (int answer : {IDNO, IDCANCEL, 0}) {
     standin.setMessageBoxAnswer(answer);
-    press(ELEMENT_DELETE_BUTTON);
+    press(kElementDeleteButton);
     EXPECT_EQ(standin.rows(list), kThreeRules) << "answer " << answer;
   }
   EXPECT_EQ(standin.messageBoxCount(), 3);
@@ -301,10 +297,10 @@ TEST_F(EditorTest, delete_answered_other_than_yes_changes_nothing) {
 TEST_F(EditorTest, edit_without_selection_only_sets_the_save_status) {
   makeList();
   changes.clear();
-  EXPECT_EQ(press(ELEMENT_EDIT_BUTTON), 0);
+  EXPECT_EQ(press(kElementEditButton), 0);
   ASSERT_EQ(changes.size(), 1u);
   EXPECT_EQ(changes[0].call, +HOST_SET_ACTION_STATUS);
-  EXPECT_EQ(changes[0].id, ELEMENT_SAVE_BUTTON);
+  EXPECT_EQ(changes[0].id, kElementSaveButton);
   EXPECT_EQ(changes[0].status, 2u);
   EXPECT_EQ(changes[0].statusMask, 0u);
 }
@@ -314,13 +310,13 @@ TEST_F(EditorTest, edit_copies_the_first_selected_rule_into_the_fields) {
   standin.selectRow(list, 1, true);
   standin.selectRow(list, 2, true);
   changes.clear();
-  press(ELEMENT_EDIT_BUTTON);
+  press(kElementEditButton);
   ASSERT_EQ(changes.size(), 4u);
-  EXPECT_EQ(changes[1].id, ELEMENT_FROM_FIELD);
+  EXPECT_EQ(changes[1].id, kElementFromField);
   EXPECT_EQ(changes[1].text, "/(\\d+) z\xb3/i");
-  EXPECT_EQ(changes[2].id, ELEMENT_TO_FIELD);
+  EXPECT_EQ(changes[2].id, kElementToField);
   EXPECT_EQ(changes[2].text, "$1 PLN");
-  EXPECT_EQ(changes[3].id, ELEMENT_TYPE_CHOICE);
+  EXPECT_EQ(changes[3].id, kElementTypeChoice);
   EXPECT_EQ(changes[3].text, "1");
   EXPECT_EQ(standin.rows(list), kThreeRules) << "Edit changes no rule";
 }
@@ -328,12 +324,11 @@ TEST_F(EditorTest, edit_copies_the_first_selected_rule_into_the_fields) {
 TEST_F(EditorTest, save_button_and_other_elements_do_nothing) {
   makeList();
   host.events.clear();
-  const int32_t ignored[] = {ELEMENT_SAVE_BUTTON, ELEMENT_FROM_FIELD, ELEMENT_CASE_SENSITIVE, 0,
-                             123};
+  const int32_t ignored[] = {kElementSaveButton, kElementFromField, kElementCaseSensitive, 0, 123};
   for (int32_t id : ignored) {
     EXPECT_EQ(press(id), 0) << id;
   }
-  ActionEvent wrongCode = event(ELEMENT_ADD_BUTTON, 2);
+  ActionEvent wrongCode = event(kElementAddButton, 2);
   EXPECT_EQ(send(wrongCode), 0);
   EXPECT_TRUE(host.events.empty());
 }
@@ -341,10 +336,10 @@ TEST_F(EditorTest, save_button_and_other_elements_do_nothing) {
 TEST_F(EditorTest, reload_replaces_the_rules_but_not_the_rows) {
   HWND list = makeList();
   setFields("nowe", "x", "0");
-  press(ELEMENT_ADD_BUTTON);
-  useStoredRules("a\r\n", "b\r\n", "0\r\n");
+  press(kElementAddButton);
+  host.setRuleColumns("a\r\n", "b\r\n", "0\r\n");
   host.events.clear();
-  EXPECT_EQ(press(ELEMENT_RELOAD), 0);
+  EXPECT_EQ(press(kElementReload), 0);
   ASSERT_FALSE(host.logLines().empty());
   EXPECT_EQ(host.logLines()[0],
             "Manualne prze\xb3"
@@ -355,16 +350,16 @@ TEST_F(EditorTest, reload_replaces_the_rules_but_not_the_rows) {
 
 TEST_F(EditorTest, rows_past_the_rules_after_a_reload_remove_no_rule) {
   HWND list = makeList();
-  useStoredRules("a\r\n", "b\r\n", "0\r\n");
-  press(ELEMENT_RELOAD);
+  host.setRuleColumns("a\r\n", "b\r\n", "0\r\n");
+  press(kElementReload);
 
   standin.selectRow(list, 2, true);
   changes.clear();
-  press(ELEMENT_EDIT_BUTTON);
+  press(kElementEditButton);
   EXPECT_EQ(changes.size(), 1u) << "Edit looks no further than the last rule";
 
   standin.setMessageBoxAnswer(IDYES);
-  press(ELEMENT_DELETE_BUTTON);
+  press(kElementDeleteButton);
   EXPECT_EQ(standin.rows(list).size(), 2u);
   EXPECT_EQ(storedColumns()[0], "a\r\n");
 }
@@ -374,22 +369,22 @@ TEST_F(EditorTest, page_setup_then_add_delete_edit_reach_the_stored_columns) {
   EXPECT_EQ(plugin.call(CALL_UI_REGISTER), 1);
   HWND list = makeList();
   setFields("teh", "the", "0");
-  press(ELEMENT_ADD_BUTTON);
+  press(kElementAddButton);
   setFields("/\\s+$/", "", "1");
-  press(ELEMENT_ADD_BUTTON);
+  press(kElementAddButton);
   standin.selectRow(list, 0, true);
   standin.selectRow(list, 2, true);
   standin.setMessageBoxAnswer(IDYES);
-  press(ELEMENT_DELETE_BUTTON);
+  press(kElementDeleteButton);
   standin.selectRow(list, 1, true);
   changes.clear();
-  press(ELEMENT_EDIT_BUTTON);
+  press(kElementEditButton);
   ASSERT_EQ(changes.size(), 4u);
   EXPECT_EQ(changes[1].text, "teh");
   EXPECT_EQ(storedColumns(),
             (std::vector<std::string>{"/(\\d+) z\xb3/i\r\nteh\r\n/\\s+$/\r\n",
                                       "$1 PLN\r\nthe\r\n\r\n", "1\r\n0\r\n1\r\n"}));
-  ActionEvent destroy = event(ELEMENT_RULE_LIST, EVENT_DESTROY_WINDOW);
+  ActionEvent destroy = event(kElementRuleList, EVENT_DESTROY_WINDOW);
   destroy.hwnd = list;
   send(destroy);
   EXPECT_FALSE(standin.isWindow(list));

@@ -10,13 +10,15 @@
 #include <string>
 #include <vector>
 
-#include "correction/chat_message.h"
-#include "editor/action_event.h"
+#include "shell/action_event.h"
 #include "shell/call_ids.h"
 #include "shell/calling_convention.h"
+#include "shell/chat_message.h"
 #include "shell/element_ids.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/plugin_library.h"
+
+using namespace qmx;
 
 namespace {
 
@@ -80,7 +82,7 @@ TEST(EntryPoint, unknown_ids_report_no_result_once_a_host_is_kept) {
   for (uint32_t id : {0u, 30014u, 30015u, 99999u, 0xFFFFFFFFu}) {
     host.events.clear();
     EXPECT_EQ(plugin.call(id), 0) << id;
-    ASSERT_EQ(host.operationSequence(), std::vector<int>{HOST_OP_REPORT_NO_RESULT}) << id;
+    ASSERT_EQ(host.operationSequence(), std::vector<int>{kHostOpReportNoResult}) << id;
     EXPECT_EQ(host.events[0].code, 1);
   }
 
@@ -134,7 +136,7 @@ TEST(EntryPoint, record_too_short_for_p1_takes_the_default_path) {
   // With one kept, it reports no result and keeps the first host.
   plugin.call(CALL_INIT, first.address());
   EXPECT_EQ(callShort(plugin, CALL_INIT, second.address(), tooShort), 0);
-  EXPECT_EQ(first.operationSequence(), std::vector<int>{HOST_OP_REPORT_NO_RESULT});
+  EXPECT_EQ(first.operationSequence(), std::vector<int>{kHostOpReportNoResult});
   EXPECT_TRUE(second.events.empty());
 
   // The identity queries need no parameters and still answer.
@@ -209,10 +211,10 @@ const SessionCase kSessions[] = {
     {"end without start", false, 0, false, 0, false, false},
     // Fault: a load that ran out of memory left an empty store, which the
     // end wrote over the stored rules.
-    {"failed load", true, COLUMN_FROM, false, 0, false, false},
-    {"load failing at the last column", true, COLUMN_TYPE, false, 0, false, false},
-    {"failed load, then a reload that works", true, COLUMN_TO, true, 0, false, true},
-    {"reload that fails", true, 0, true, COLUMN_FROM, false, false},
+    {"failed load", true, kColumnFrom, false, 0, false, false},
+    {"load failing at the last column", true, kColumnType, false, 0, false, false},
+    {"failed load, then a reload that works", true, kColumnTo, true, 0, false, true},
+    {"reload that fails", true, 0, true, kColumnFrom, false, false},
     {"a new host object since the load", true, 0, false, 0, true, false},
 };
 
@@ -226,7 +228,7 @@ TEST(EntryPoint, end_writes_the_rules_back_only_over_a_complete_load) {
     PluginLibrary plugin;
     ASSERT_TRUE(plugin.loaded());
     FakeHost host;
-    host.textColumns = {{COLUMN_FROM, "kot\r\n"}, {COLUMN_TO, "pies\r\n"}, {COLUMN_TYPE, "0\r\n"}};
+    host.textColumns = {{kColumnFrom, "kot\r\n"}, {kColumnTo, "pies\r\n"}, {kColumnType, "0\r\n"}};
     host.onHostCall = [](const IMessageArgs& record) -> intptr_t {
       return record.id == HOST_SEND_MESSAGE ? 1 : 0;
     };
@@ -239,7 +241,7 @@ TEST(EntryPoint, end_writes_the_rules_back_only_over_a_complete_load) {
       host.failingTextColumn = c.failingReloadColumn;
       ActionEvent reload{};
       reload.size = sizeof(ActionEvent);
-      reload.ref = ActionRef{ELEMENT_RELOAD, PAGE_ID, -2};
+      reload.ref = ActionRef{kElementReload, PAGE_ID, -2};
       reload.code = 1;
       EXPECT_EQ(plugin.call(CALL_UI_ACTION, reinterpret_cast<intptr_t>(&reload)), 0);
     }
@@ -262,7 +264,7 @@ TEST(EntryPoint, end_writes_the_rules_back_only_over_a_complete_load) {
 
     host.events.clear();
     EXPECT_EQ(plugin.call(CALL_END), 1);
-    EXPECT_EQ(host.eventsAt(HOST_OP_WRITE_CONFIG).size(), c.written ? 3u : 0u);
+    EXPECT_EQ(host.eventsAt(kHostOpWriteConfig).size(), c.written ? 3u : 0u);
     ASSERT_FALSE(host.logLines().empty());
     EXPECT_EQ(host.logLines().back(),
               "Wy\xb3\xb9"

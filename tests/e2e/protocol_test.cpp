@@ -22,6 +22,8 @@
 #include "host/emulated_plugin.h"
 #endif
 
+using namespace qmx;
+
 namespace {
 
 using qmxhost::Address;
@@ -217,27 +219,27 @@ TEST_P(Protocol, editor_adds_deletes_and_edits_through_the_list_view) {
                                       {"/(\\d+) z\xb3/i", "$1 PLN\nnetto", "Perl"},
                                       {"kot", "pies", ""}}));
 
-  host->setFieldValue(ELEMENT_FROM_FIELD, "teh");
-  host->setFieldValue(ELEMENT_TO_FIELD, "the");
-  host->setFieldValue(ELEMENT_TYPE_CHOICE, "0");
-  EXPECT_EQ(host->press(ELEMENT_ADD_BUTTON), 0);
-  host->setFieldValue(ELEMENT_FROM_FIELD, "KOT");
-  host->press(ELEMENT_ADD_BUTTON);
+  host->setFieldValue(kElementFromField, "teh");
+  host->setFieldValue(kElementToField, "the");
+  host->setFieldValue(kElementTypeChoice, "0");
+  EXPECT_EQ(host->press(kElementAddButton), 0);
+  host->setFieldValue(kElementFromField, "KOT");
+  host->press(kElementAddButton);
   EXPECT_EQ(windows.rows(list).size(), 4u) << "a From listed in another case is refused";
 
   windows.selectRow(list, 0, true);
   windows.selectRow(list, 1, true);
   const int boxes = windows.messageBoxCount();
   windows.setMessageBoxAnswer(6);  // IDYES
-  host->press(ELEMENT_DELETE_BUTTON);
+  host->press(kElementDeleteButton);
   EXPECT_EQ(windows.messageBoxCount(), boxes + 1);
   EXPECT_EQ(windows.rows(list), (Rows{{"kot", "pies", ""}, {"teh", "the", "S\xb3owo"}}));
 
   windows.selectRow(list, 1, true);
-  host->press(ELEMENT_EDIT_BUTTON);
-  EXPECT_EQ(host->fieldValue(ELEMENT_FROM_FIELD), "teh");
-  EXPECT_EQ(host->fieldValue(ELEMENT_TO_FIELD), "the");
-  EXPECT_EQ(host->fieldValue(ELEMENT_TYPE_CHOICE), "0");
+  host->press(kElementEditButton);
+  EXPECT_EQ(host->fieldValue(kElementFromField), "teh");
+  EXPECT_EQ(host->fieldValue(kElementToField), "the");
+  EXPECT_EQ(host->fieldValue(kElementTypeChoice), "0");
 
   host->end();
   EXPECT_EQ(store.text("Rewordix/From"), "kot\r\nteh\r\n");

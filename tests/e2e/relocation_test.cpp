@@ -12,6 +12,8 @@
 #include "shell/call_ids.h"
 #include "tests/support/plugin_library.h"
 
+using namespace qmx;
+
 namespace {
 
 std::string copyFile(const std::string& from, const std::string& directory) {

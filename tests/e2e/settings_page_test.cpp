@@ -13,6 +13,8 @@
 #include "tests/support/fake_host.h"
 #include "tests/support/plugin_library.h"
 
+using namespace qmx;
+
 namespace {
 
 using qmxtest::FakeHost;

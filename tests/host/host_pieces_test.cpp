@@ -4,13 +4,15 @@
 
 #include <cstddef>
 
-#include "correction/chat_message.h"
-#include "editor/action_event.h"
 #include "host/config_store.h"
 #include "host/record_offsets.h"
 #include "host/text_codec.h"
+#include "shell/action_event.h"
+#include "shell/chat_message.h"
 #include "shell/page_records.h"
 #include "tests/support/process.h"
+
+using namespace qmx;
 
 namespace {
 

@@ -15,12 +15,15 @@
 #include <string>
 #include <vector>
 
-#include "correction/chat_message.h"
 #include "correction/ext_params.h"
 #include "shell/call_ids.h"
+#include "shell/chat_message.h"
 #include "shell/element_ids.h"
+#include "tests/support/chat_messages.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/plugin_library.h"
+
+using namespace qmx;
 
 namespace {
 
@@ -85,9 +88,7 @@ class HostileInput : public ::testing::Test {
       to += rule.to + "\r\n";
       type += std::to_string(rule.type) + "\r\n";
     }
-    host.textColumns[COLUMN_FROM] = from;
-    host.textColumns[COLUMN_TO] = to;
-    host.textColumns[COLUMN_TYPE] = type;
+    host.setRuleColumns(from, to, type);
     ASSERT_EQ(plugin.call(CALL_START), 1);
   }
 
@@ -103,10 +104,7 @@ class HostileInput : public ::testing::Test {
             ChatMessage* record = nullptr) {
     ChatMessage local{};
     ChatMessage& message = record ? *record : local;
-    message.size = sizeof(ChatMessage);
-    message.body = reinterpret_cast<intptr_t>(body.c_str());
-    message.ext = reinterpret_cast<intptr_t>(ext.c_str());
-    message.flags = flags;
+    message = qmxtest::chatMessage(body, ext, flags);
     Call call{&plugin, &message, {}};
 
     pthread_attr_t attributes;
@@ -151,7 +149,7 @@ const std::vector<Rule> kCatastrophicThenOrdinary = {
 
 TEST_F(HostileInput, catastrophic_patterns_give_up_and_the_later_rules_still_apply) {
   loadRules(kCatastrophicThenOrdinary);
-  host.intColumns[COLUMN_INCOMING] = 1;
+  host.intColumns[kColumnIncoming] = 1;
 
   const std::string letters(k256Kilobytes, 'a');
   // Chat text with single letters "a" and neither "b" nor "x", ending in "a".
@@ -188,7 +186,7 @@ TEST_F(HostileInput, catastrophic_patterns_give_up_and_the_later_rules_still_app
 // guard, and the later rules still apply.
 TEST_F(HostileInput, backtracking_below_the_match_limit_at_every_position_ends) {
   loadRules({{"/(a+)+b/", "X", 1}, {"/(a|aa)*b/", "X", 1}, {"kot", "pies", 0}});
-  host.intColumns[COLUMN_INCOMING] = 1;
+  host.intColumns[kColumnIncoming] = 1;
   struct Case {
     const char* name;
     std::string word;
@@ -256,7 +254,7 @@ TEST_F(HostileInput, ext_texts_full_of_separators) {
   for (const Case& c : cases) {
     copies.clear();
     ChatMessage record{};
-    const Sent sent = send("a kot", c.ext, MSG_OUTGOING | MSG_FLAG_80, &record);
+    const Sent sent = send("a kot", c.ext, MSG_OUTGOING | kMsgFlag80, &record);
     ASSERT_TRUE(sent.ran) << c.name;
     if (c.corrected) {
       EXPECT_EQ(sent.answer, 2) << c.name;
@@ -266,7 +264,7 @@ TEST_F(HostileInput, ext_texts_full_of_separators) {
     } else {
       EXPECT_EQ(sent.answer, 0) << c.name;
       EXPECT_TRUE(copies.empty()) << c.name;
-      EXPECT_EQ(+record.flags, MSG_OUTGOING | MSG_FLAG_80) << c.name << ": left untouched";
+      EXPECT_EQ(+record.flags, MSG_OUTGOING | kMsgFlag80) << c.name << ": left untouched";
     }
   }
 }
@@ -288,9 +286,9 @@ TEST_F(HostileInput, ten_thousand_rules_load_apply_and_save_back) {
   EXPECT_EQ(lines.back(),
             "Baza za\xb3"
             "adowana 10000 wpis\xf3w");
-  const std::string from = host.textColumns[COLUMN_FROM];
-  const std::string to = host.textColumns[COLUMN_TO];
-  const std::string type = host.textColumns[COLUMN_TYPE];
+  const std::string from = host.textColumns[kColumnFrom];
+  const std::string to = host.textColumns[kColumnTo];
+  const std::string type = host.textColumns[kColumnType];
 
   // "s1" is a whole word only where it stands alone: not inside "s10".
   const Sent sent = send("s0 p9x s1, s9998 s10 p9999x", "", MSG_OUTGOING);
@@ -302,9 +300,9 @@ TEST_F(HostileInput, ten_thousand_rules_load_apply_and_save_back) {
 
   host.textColumns.clear();
   ASSERT_EQ(plugin.call(CALL_END), 1);
-  EXPECT_TRUE(host.textColumns[COLUMN_FROM] == from);
-  EXPECT_TRUE(host.textColumns[COLUMN_TO] == to);
-  EXPECT_TRUE(host.textColumns[COLUMN_TYPE] == type);
+  EXPECT_TRUE(host.textColumns[kColumnFrom] == from);
+  EXPECT_TRUE(host.textColumns[kColumnTo] == to);
+  EXPECT_TRUE(host.textColumns[kColumnType] == type);
 }
 
 TEST_F(HostileInput, rule_texts_of_100_kilobytes) {
@@ -332,12 +330,12 @@ TEST_F(HostileInput, rule_texts_of_100_kilobytes) {
   EXPECT_TRUE(copies[0].body == longTemplate + " W z Px") << copies[0].body.size() << " bytes";
 
   // The long texts are written back whole.
-  const std::string from = host.textColumns[COLUMN_FROM];
-  const std::string to = host.textColumns[COLUMN_TO];
+  const std::string from = host.textColumns[kColumnFrom];
+  const std::string to = host.textColumns[kColumnTo];
   host.textColumns.clear();
   ASSERT_EQ(plugin.call(CALL_END), 1);
-  EXPECT_TRUE(host.textColumns[COLUMN_FROM] == from);
-  EXPECT_TRUE(host.textColumns[COLUMN_TO] == to);
+  EXPECT_TRUE(host.textColumns[kColumnFrom] == from);
+  EXPECT_TRUE(host.textColumns[kColumnTo] == to);
 }
 
 // Work no step counter saw, or saw only search by search, held the
@@ -377,7 +375,7 @@ TEST_F(HostileInput, every_rule_finishes_on_every_message) {
       {"nested subroutine calls", {"/(a(?1)?)x/", "X", 1}, std::string(5000, 'a'), ""},
       {"two calls a level", {"/.+(?R)(?R)/s", "X", 1}, std::string(1000, 'a'), ""},
   };
-  host.intColumns[COLUMN_INCOMING] = 1;
+  host.intColumns[kColumnIncoming] = 1;
   for (const BoundedCase& c : cases) {
     SCOPED_TRACE(c.name);
     loadRules({c.rule});

@@ -12,13 +12,15 @@
 #include <string>
 #include <vector>
 
-#include "correction/chat_message.h"
 #include "host/pe/emulated_dll.h"
 #include "shell/call_ids.h"
+#include "shell/chat_message.h"
 #include "shell/element_ids.h"
 #include "shell/host_control.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/plugin_library.h"
+
+using namespace qmx;
 
 namespace {
 
@@ -28,7 +30,7 @@ using Columns = std::map<int, std::string>;
 
 // The rule the host's configuration holds: "kot" becomes "pies", a word rule.
 const Columns kColumns = {
-    {COLUMN_FROM, "kot\r\n"}, {COLUMN_TO, "pies\r\n"}, {COLUMN_TYPE, "0\r\n"}};
+    {kColumnFrom, "kot\r\n"}, {kColumnTo, "pies\r\n"}, {kColumnType, "0\r\n"}};
 
 // Record layouts as the 32-bit DLL sees them.
 constexpr uint32_t kArgsSize = 30;
@@ -58,8 +60,8 @@ struct Delivered {
 class EmulatedHost {
  public:
   EmulatedHost(EmulatedDll& dll, Columns columns) : dll_(dll), columns_(std::move(columns)) {
-    const uint32_t table = dll.allocate(4 * HOST_OP_TABLE_SIZE);
-    for (uint32_t position = 0; position < HOST_OP_TABLE_SIZE; ++position) {
+    const uint32_t table = dll.allocate(4 * kHostOpTableSize);
+    for (uint32_t position = 0; position < kHostOpTableSize; ++position) {
       dll.write32(table + 4 * position, operation(position));
     }
     object_ = dll.allocate(4);
@@ -79,24 +81,24 @@ class EmulatedHost {
   uint32_t operation(uint32_t position) {
     const std::string name = "host operation " + std::to_string(position);
     switch (position) {
-      case HOST_OP_GET_PLUGIN_INSTANCE:
+      case kHostOpGetPluginInstance:
         return dll_.makeCallback(1, name, [this](const uint32_t*) { return dll_.base(); });
-      case HOST_OP_REPORT_NO_RESULT:
+      case kHostOpReportNoResult:
         return dll_.makeCallback(2, name, [this](const uint32_t* args) {
           noResultCodes.push_back(static_cast<int>(args[1]));
           return 0u;
         });
-      case HOST_OP_HOST_CALL:
+      case kHostOpHostCall:
         return dll_.makeCallback(2, name,
                                  [this](const uint32_t* args) { return hostCall(args[1]); });
-      case HOST_OP_READ_CONFIG:
+      case kHostOpReadConfig:
         return dll_.makeCallback(5, name, [this](const uint32_t* args) {
           readConfig(static_cast<int>(args[3]), args[4]);
           return 0u;
         });
-      case HOST_OP_WRITE_CONFIG:
+      case kHostOpWriteConfig:
         return dll_.makeCallback(5, name, [this](const uint32_t* args) {
-          if (dll_.read16(args[4] + kValueType) == CONFIG_TEXT) {
+          if (dll_.read16(args[4] + kValueType) == kConfigText) {
             written[static_cast<int>(args[3])] =
                 dll_.readString(dll_.read32(args[4] + kValueValue));
           }
@@ -126,7 +128,7 @@ class EmulatedHost {
 
   void readConfig(int column, uint32_t value) {
     uint32_t answer = 0;
-    if (dll_.read16(value + kValueType) == CONFIG_TEXT) {
+    if (dll_.read16(value + kValueType) == kConfigText) {
       // Allocated once and kept: the host's texts outlive the call.
       auto found = texts_.find(column);
       if (found == texts_.end()) {
@@ -225,9 +227,9 @@ TEST_F(QuillmaxDll, start_correct_one_message_end) {
   EXPECT_EQ(host.delivered[0].body, "pies");
 
   EXPECT_EQ(call(CALL_END), 1u);
-  EXPECT_EQ(host.written[COLUMN_FROM], kColumns.at(COLUMN_FROM));
-  EXPECT_EQ(host.written[COLUMN_TO], kColumns.at(COLUMN_TO));
-  EXPECT_EQ(host.written[COLUMN_TYPE], kColumns.at(COLUMN_TYPE));
+  EXPECT_EQ(host.written[kColumnFrom], kColumns.at(kColumnFrom));
+  EXPECT_EQ(host.written[kColumnTo], kColumns.at(kColumnTo));
+  EXPECT_EQ(host.written[kColumnType], kColumns.at(kColumnType));
   EXPECT_EQ(call(CALL_DEINIT), 1u);
   EXPECT_NO_THROW(dll->unload());
 
@@ -242,7 +244,7 @@ TEST_F(QuillmaxDll, start_correct_one_message_end) {
 // leaves the stored rules as they were.
 TEST_F(QuillmaxDll, load_out_of_memory_leaves_the_stored_rules_alone) {
   const std::string huge(12u << 20, 'a');
-  EmulatedHost host(*dll, {{COLUMN_FROM, huge + "\r\n"}, {COLUMN_TO, "b\r\n"}});
+  EmulatedHost host(*dll, {{kColumnFrom, huge + "\r\n"}, {kColumnTo, "b\r\n"}});
   ASSERT_EQ(call(CALL_INIT, host.object()), 1u);
   EXPECT_EQ(call(CALL_START), 1u);
   ASSERT_EQ(host.logLines.size(), 4u);
@@ -280,27 +282,27 @@ struct HostRecord {
 const Scenario kScenarios[] = {
     {"word_rule", kColumns, {{"kot i kot", MSG_OUTGOING}, {"nic", MSG_OUTGOING}}},
     {"three_kinds_of_rule",
-     {{COLUMN_FROM, "nie wiem\r\n/(\\d+) z\xb3/i\r\nkot\r\n"},
-      {COLUMN_TO, "nie wiem\xb9\r\n$1 PLN\nnetto\r\npies\r\n"},
-      {COLUMN_TYPE, "0\r\n1\r\n2\r\n"}},
-     {{"nie wiem, to 15 Z\xb3 za kot", MSG_OUTGOING | MSG_FLAG_80}, {"nie wiem", 0}}},
+     {{kColumnFrom, "nie wiem\r\n/(\\d+) z\xb3/i\r\nkot\r\n"},
+      {kColumnTo, "nie wiem\xb9\r\n$1 PLN\nnetto\r\npies\r\n"},
+      {kColumnType, "0\r\n1\r\n2\r\n"}},
+     {{"nie wiem, to 15 Z\xb3 za kot", MSG_OUTGOING | kMsgFlag80}, {"nie wiem", 0}}},
     {"broken_and_undelimited_perl_rules",
-     {{COLUMN_FROM, "/(/\r\npies\r\n/(\\d+) z\xb3/i\r\n"},
-      {COLUMN_TO, "x\r\nkot\r\n$1 PLN\r\n"},
-      {COLUMN_TYPE, "1\r\n1\r\n1\r\n"}},
+     {{kColumnFrom, "/(/\r\npies\r\n/(\\d+) z\xb3/i\r\n"},
+      {kColumnTo, "x\r\nkot\r\n$1 PLN\r\n"},
+      {kColumnType, "1\r\n1\r\n1\r\n"}},
      {{"pies 7 z\xb3", MSG_OUTGOING}}},
     {"no_rules", {}, {{"kot", MSG_OUTGOING}}},
     {"keep_out_in_lookarounds",
-     {{COLUMN_FROM, "/(?=a\\K)/\r\n/(?<=\\K.)/\r\n"},
-      {COLUMN_TO, "x\r\ny\r\n"},
-      {COLUMN_TYPE, "1\r\n1\r\n"}},
+     {{kColumnFrom, "/(?=a\\K)/\r\n/(?<=\\K.)/\r\n"},
+      {kColumnTo, "x\r\ny\r\n"},
+      {kColumnType, "1\r\n1\r\n"}},
      {{"a", MSG_OUTGOING}, {"ab", MSG_OUTGOING}}},
     {"rules_too_long_for_two_byte_links",
-     {{COLUMN_FROM, std::string(5000, 'a') + "\r\n/" + std::string(9000, 'b') + "/\r\n"},
-      {COLUMN_TO, "X\r\nY\r\n"},
-      {COLUMN_TYPE, "0\r\n1\r\n"}},
+     {{kColumnFrom, std::string(5000, 'a') + "\r\n/" + std::string(9000, 'b') + "/\r\n"},
+      {kColumnTo, "X\r\nY\r\n"},
+      {kColumnType, "0\r\n1\r\n"}},
      {{std::string(5000, 'a'), MSG_OUTGOING}, {std::string(9000, 'b'), MSG_OUTGOING}}},
-    {"host_refuses_the_copies", kColumns, {{"kot", MSG_OUTGOING | MSG_FLAG_80}}, true, true},
+    {"host_refuses_the_copies", kColumns, {{"kot", MSG_OUTGOING | kMsgFlag80}}, true, true},
     {"end_without_start", kColumns, {}, false},
 };
 
@@ -352,8 +354,8 @@ class SameAsLinux : public QuillmaxDll, public ::testing::WithParamInterface<Sce
     plugin.call(CALL_END);
     plugin.call(CALL_DEINIT);
     run.log = host.logLines();
-    for (const auto& event : host.eventsAt(HOST_OP_WRITE_CONFIG)) {
-      if (event.valueType == CONFIG_TEXT) run.written[event.column] = event.text;
+    for (const auto& event : host.eventsAt(kHostOpWriteConfig)) {
+      if (event.valueType == kConfigText) run.written[event.column] = event.text;
     }
     return run;
   }

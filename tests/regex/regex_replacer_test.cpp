@@ -9,6 +9,8 @@
 #include <type_traits>
 #include <vector>
 
+using namespace qmx;
+
 namespace {
 
 using namespace std::string_literals;

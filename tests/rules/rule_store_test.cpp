@@ -15,6 +15,8 @@
 #include "shell/host_services.h"
 #include "tests/support/fake_host.h"
 
+using namespace qmx;
+
 namespace {
 
 using qmxtest::FakeHost;
@@ -59,12 +61,6 @@ class RuleStoreTest : public ::testing::Test {
     host.events.clear();
   }
   void TearDown() override { setHostControl(nullptr); }
-
-  void setColumns(const std::string& from, const std::string& to, const std::string& type) {
-    host.textColumns[COLUMN_FROM] = from;
-    host.textColumns[COLUMN_TO] = to;
-    host.textColumns[COLUMN_TYPE] = type;
-  }
 
   void appendRules(const std::vector<Rule>& rules) {
     for (const Rule& rule : rules) {
@@ -182,7 +178,7 @@ const LoadCase kLoadCases[] = {
 TEST_F(RuleStoreTest, load_fills_three_aligned_lists_from_the_columns) {
   for (const LoadCase& c : kLoadCases) {
     SCOPED_TRACE(c.name);
-    setColumns(c.from, c.to, c.type);
+    host.setRuleColumns(c.from, c.to, c.type);
     host.nullTexts = c.nullTexts;
     host.events.clear();
     loadRuleBase();
@@ -193,12 +189,12 @@ TEST_F(RuleStoreTest, load_fills_three_aligned_lists_from_the_columns) {
 }
 
 TEST_F(RuleStoreTest, load_writes_three_log_lines_in_windows_1250) {
-  setColumns("a\r\nb\r\nc\r\n", "x\r\ny\r\nz\r\n", "0\r\n1\r\n0\r\n");
+  host.setRuleColumns("a\r\nb\r\nc\r\n", "x\r\ny\r\nz\r\n", "0\r\n1\r\n0\r\n");
   loadRuleBase();
   const std::vector<std::string> expected = {kLoadingLine, kReadingLine, loadedLine(3)};
   EXPECT_EQ(host.logLines(), expected);
   // The count is formatted, not a fixed text: an empty base says 0.
-  setColumns("", "", "");
+  host.setRuleColumns("", "", "");
   host.events.clear();
   loadRuleBase();
   EXPECT_EQ(host.logLines().back(),
@@ -207,22 +203,22 @@ TEST_F(RuleStoreTest, load_writes_three_log_lines_in_windows_1250) {
 }
 
 TEST_F(RuleStoreTest, load_reads_from_to_and_type_columns_in_that_order) {
-  setColumns("a\r\n", "x\r\n", "1\r\n");
+  host.setRuleColumns("a\r\n", "x\r\n", "1\r\n");
   loadRuleBase();
-  const std::vector<int> sequence = {HOST_OP_HOST_CALL,   HOST_OP_HOST_CALL,   HOST_OP_READ_CONFIG,
-                                     HOST_OP_READ_CONFIG, HOST_OP_READ_CONFIG, HOST_OP_HOST_CALL};
+  const std::vector<int> sequence = {kHostOpHostCall,   kHostOpHostCall,   kHostOpReadConfig,
+                                     kHostOpReadConfig, kHostOpReadConfig, kHostOpHostCall};
   EXPECT_EQ(host.operationSequence(), sequence);
   std::vector<int> columns;
-  for (const HostEvent& read : host.eventsAt(HOST_OP_READ_CONFIG)) {
-    EXPECT_EQ(read.valueType, CONFIG_TEXT);
+  for (const HostEvent& read : host.eventsAt(kHostOpReadConfig)) {
+    EXPECT_EQ(read.valueType, kConfigText);
     columns.push_back(read.column);
   }
-  EXPECT_EQ(columns, (std::vector<int>{COLUMN_FROM, COLUMN_TO, COLUMN_TYPE}));
+  EXPECT_EQ(columns, (std::vector<int>{kColumnFrom, kColumnTo, kColumnType}));
 }
 
 TEST_F(RuleStoreTest, load_empties_the_store_before_reading_the_columns) {
   appendRule("old", "rule", TYPE_WORD);
-  setColumns("a\r\n", "x\r\n", "1\r\n");
+  host.setRuleColumns("a\r\n", "x\r\n", "1\r\n");
   std::vector<size_t> countAtLine;
   host.onLog = [&countAtLine](const std::string&) { countAtLine.push_back(ruleCount()); };
   loadRuleBase();
@@ -234,7 +230,7 @@ TEST_F(RuleStoreTest, load_empties_the_store_before_reading_the_columns) {
 }
 
 TEST_F(RuleStoreTest, loading_twice_gives_the_same_store_as_loading_once) {
-  setColumns("a\r\nb\r\n", "x\r\n", "1\r\n2\r\n");
+  host.setRuleColumns("a\r\nb\r\n", "x\r\n", "1\r\n2\r\n");
   loadRuleBase();
   const std::vector<Rule> once = storedRules();
   host.events.clear();
@@ -244,7 +240,7 @@ TEST_F(RuleStoreTest, loading_twice_gives_the_same_store_as_loading_once) {
 }
 
 TEST_F(RuleStoreTest, reload_discards_changes_made_in_memory) {
-  setColumns("a\r\nb\r\n", "x\r\ny\r\n", "0\r\n1\r\n");
+  host.setRuleColumns("a\r\nb\r\n", "x\r\ny\r\n", "0\r\n1\r\n");
   loadRuleBase();
   const std::vector<Rule> loaded = storedRules();
   appendRule("c", "z", TYPE_PERL);
@@ -252,7 +248,7 @@ TEST_F(RuleStoreTest, reload_discards_changes_made_in_memory) {
   loadRuleBase();
   EXPECT_EQ(storedRules(), loaded);
   // Changes in memory never reach the configuration before a save.
-  EXPECT_TRUE(host.eventsAt(HOST_OP_WRITE_CONFIG).empty());
+  EXPECT_TRUE(host.eventsAt(kHostOpWriteConfig).empty());
 }
 
 struct SaveCase {
@@ -296,14 +292,14 @@ const SaveCase kSaveCases[] = {
 TEST_F(RuleStoreTest, save_writes_each_entry_followed_by_a_separator) {
   for (const SaveCase& c : kSaveCases) {
     SCOPED_TRACE(c.name);
-    setColumns("", "", "");
+    host.setRuleColumns("", "", "");
     loadRuleBase();
     appendRules(c.rules);
     host.events.clear();
     saveRuleBase();
-    EXPECT_EQ(host.textColumns[COLUMN_FROM], c.from);
-    EXPECT_EQ(host.textColumns[COLUMN_TO], c.to);
-    EXPECT_EQ(host.textColumns[COLUMN_TYPE], c.type);
+    EXPECT_EQ(host.textColumns[kColumnFrom], c.from);
+    EXPECT_EQ(host.textColumns[kColumnTo], c.to);
+    EXPECT_EQ(host.textColumns[kColumnType], c.type);
     // Saving leaves what the user typed in memory.
     EXPECT_EQ(storedRules(), c.rules);
   }
@@ -312,15 +308,14 @@ TEST_F(RuleStoreTest, save_writes_each_entry_followed_by_a_separator) {
 TEST_F(RuleStoreTest, save_writes_from_to_and_type_in_order_without_a_log_line) {
   appendRule("a", "x", TYPE_PERL);
   saveRuleBase();
-  const std::vector<int> sequence = {HOST_OP_WRITE_CONFIG, HOST_OP_WRITE_CONFIG,
-                                     HOST_OP_WRITE_CONFIG};
+  const std::vector<int> sequence = {kHostOpWriteConfig, kHostOpWriteConfig, kHostOpWriteConfig};
   EXPECT_EQ(host.operationSequence(), sequence);
   std::vector<int> columns;
-  for (const HostEvent& write : host.eventsAt(HOST_OP_WRITE_CONFIG)) {
-    EXPECT_EQ(write.valueType, CONFIG_TEXT);
+  for (const HostEvent& write : host.eventsAt(kHostOpWriteConfig)) {
+    EXPECT_EQ(write.valueType, kConfigText);
     columns.push_back(write.column);
   }
-  EXPECT_EQ(columns, (std::vector<int>{COLUMN_FROM, COLUMN_TO, COLUMN_TYPE}));
+  EXPECT_EQ(columns, (std::vector<int>{kColumnFrom, kColumnTo, kColumnType}));
 }
 
 TEST_F(RuleStoreTest, three_rules_come_back_identical_after_save_and_load) {
@@ -338,12 +333,12 @@ TEST_F(RuleStoreTest, three_rules_come_back_identical_after_save_and_load) {
 }
 
 TEST_F(RuleStoreTest, unknown_type_is_kept_and_saved_back) {
-  setColumns("a\r\nb\r\n", "x\r\ny\r\n", "2\r\nx\r\n");
+  host.setRuleColumns("a\r\nb\r\n", "x\r\ny\r\n", "2\r\nx\r\n");
   loadRuleBase();
   EXPECT_EQ(ruleTypeNumber(0), 2);
   EXPECT_EQ(ruleTypeNumber(1), 0);
   saveRuleBase();
-  EXPECT_EQ(host.textColumns[COLUMN_TYPE], "2\r\nx\r\n");
+  EXPECT_EQ(host.textColumns[kColumnType], "2\r\nx\r\n");
   EXPECT_EQ(ruleType(0), "2");
 }
 
@@ -355,7 +350,7 @@ TEST_F(RuleStoreTest, storable_texts_survive_save_and_load_unchanged) {
                                "\\",  "\xb3\xf3\xea", " ",   "\t",   "=\x1a=", "\r\ra"};
   for (const std::string& text : texts) {
     SCOPED_TRACE(::testing::PrintToString(text));
-    setColumns("", "", "");
+    host.setRuleColumns("", "", "");
     loadRuleBase();
     const std::vector<Rule> rules = {{"before", "B", "1"}, {text, text, "0"}, {"after", "A", "1"}};
     appendRules(rules);
@@ -381,7 +376,7 @@ const CrLfCase kCrLfCases[] = {
 TEST_F(RuleStoreTest, crlf_in_a_field_keeps_the_rules_aligned_after_save_and_load) {
   for (const CrLfCase& c : kCrLfCases) {
     SCOPED_TRACE(::testing::PrintToString(c.typed));
-    setColumns("", "", "");
+    host.setRuleColumns("", "", "");
     loadRuleBase();
     appendRule("first", c.typed, TYPE_PERL);
     appendRule(c.typed, "second", TYPE_WORD);
@@ -414,7 +409,7 @@ TEST_F(RuleStoreTest, append_stores_the_type_as_decimal_text) {
 }
 
 TEST_F(RuleStoreTest, append_adds_at_the_end_keeping_the_texts_as_typed) {
-  setColumns("a\r\n", "x\r\n", "1\r\n");
+  host.setRuleColumns("a\r\n", "x\r\n", "1\r\n");
   loadRuleBase();
   appendRule("", "", TYPE_WORD);
   appendRule("b\r\nc", "$1 \\", TYPE_PERL);
@@ -443,7 +438,7 @@ const RemoveCase kRemoveCases[] = {
 TEST_F(RuleStoreTest, remove_takes_the_same_index_from_all_three_lists) {
   for (const RemoveCase& c : kRemoveCases) {
     SCOPED_TRACE(c.name);
-    setColumns("", "", "");
+    host.setRuleColumns("", "", "");
     loadRuleBase();
     appendRules(kThreeRules);
     removeRule(c.index);
@@ -458,9 +453,9 @@ TEST_F(RuleStoreTest, removing_every_rule_one_by_one_empties_the_store) {
   while (ruleCount() > 0) removeRule(0);
   EXPECT_TRUE(storedRules().empty());
   saveRuleBase();
-  EXPECT_EQ(host.textColumns[COLUMN_FROM], "");
-  EXPECT_EQ(host.textColumns[COLUMN_TO], "");
-  EXPECT_EQ(host.textColumns[COLUMN_TYPE], "");
+  EXPECT_EQ(host.textColumns[kColumnFrom], "");
+  EXPECT_EQ(host.textColumns[kColumnTo], "");
+  EXPECT_EQ(host.textColumns[kColumnType], "");
 }
 
 TEST_F(RuleStoreTest, reading_past_the_last_rule_throws) {

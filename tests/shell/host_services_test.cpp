@@ -7,6 +7,8 @@
 #include "shell/call_ids.h"
 #include "tests/support/fake_host.h"
 
+using namespace qmx;
+
 namespace {
 
 using qmxtest::FakeHost;
@@ -25,7 +27,7 @@ TEST_F(HostServicesTest, host_call_sends_a_plain_thirty_byte_record) {
   EXPECT_EQ(hostCall(12345, 0x11223344, -5), 12352);
   ASSERT_EQ(host.events.size(), 1u);
   const HostEvent& call = host.events[0];
-  EXPECT_EQ(call.operation, HOST_OP_HOST_CALL);
+  EXPECT_EQ(call.operation, kHostOpHostCall);
   ASSERT_EQ(call.record.size(), sizeof(IMessageArgs));
   EXPECT_EQ(readLe(call.record, 0, 2), static_cast<int64_t>(sizeof(IMessageArgs)));
   EXPECT_EQ(readLe(call.record, 2, 4), 12345);
@@ -66,11 +68,11 @@ TEST_F(HostServicesTest, config_int_read_sends_type_zero_and_returns_the_value) 
   EXPECT_EQ(getConfigInt(889005), -17);
   ASSERT_EQ(host.events.size(), 1u);
   const HostEvent& read = host.events[0];
-  EXPECT_EQ(read.operation, HOST_OP_READ_CONFIG);
+  EXPECT_EQ(read.operation, kHostOpReadConfig);
   EXPECT_EQ(read.reserved1, 0);
   EXPECT_EQ(read.reserved2, 0);
   EXPECT_EQ(read.column, 889005);
-  EXPECT_EQ(read.valueType, CONFIG_INT);
+  EXPECT_EQ(read.valueType, kConfigInt);
   EXPECT_EQ(read.value, 0);
   EXPECT_EQ(read.valueSize, 0);
 }
@@ -80,7 +82,7 @@ TEST_F(HostServicesTest, config_string_read_passes_no_buffer_and_size_minus_one)
   EXPECT_STREQ(getConfigString(889001, nullptr, -1), "kot\r\n");
   const HostEvent& read = host.events.at(0);
   EXPECT_EQ(read.column, 889001);
-  EXPECT_EQ(read.valueType, CONFIG_TEXT);
+  EXPECT_EQ(read.valueType, kConfigText);
   EXPECT_EQ(read.value, 0);
   EXPECT_EQ(read.valueSize, -1);
 }
@@ -93,9 +95,9 @@ TEST_F(HostServicesTest, config_text_read_as_null_address_is_the_empty_text) {
 TEST_F(HostServicesTest, config_string_write_sends_the_text_address_and_size_zero) {
   setConfigString(889007, "0\r\n1\r\n");
   const HostEvent& write = host.events.at(0);
-  EXPECT_EQ(write.operation, HOST_OP_WRITE_CONFIG);
+  EXPECT_EQ(write.operation, kHostOpWriteConfig);
   EXPECT_EQ(write.column, 889007);
-  EXPECT_EQ(write.valueType, CONFIG_TEXT);
+  EXPECT_EQ(write.valueType, kConfigText);
   EXPECT_EQ(write.valueSize, 0);
   EXPECT_EQ(write.text, "0\r\n1\r\n");
   EXPECT_EQ(host.textColumns[889007], "0\r\n1\r\n");
@@ -105,7 +107,7 @@ TEST_F(HostServicesTest, instance_and_no_result_reach_their_positions) {
   EXPECT_EQ(getPluginInstance(), host.instance);
   reportNoResult(1);
   EXPECT_EQ(host.operationSequence(),
-            (std::vector<int>{HOST_OP_GET_PLUGIN_INSTANCE, HOST_OP_REPORT_NO_RESULT}));
+            (std::vector<int>{kHostOpGetPluginInstance, kHostOpReportNoResult}));
   EXPECT_EQ(host.events[1].code, 1);
 }
 

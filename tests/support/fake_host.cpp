@@ -6,13 +6,13 @@
 #include <utility>
 
 #include "shell/call_ids.h"
+#include "shell/element_ids.h"
 
 namespace qmxtest {
-namespace {
 
-FakeHost* hostOf(HostControl* self) {
-  return reinterpret_cast<FakeHostControl*>(self)->owner;
-}
+using namespace qmx;
+
+namespace {
 
 // Records are read with memcpy: their fields are packed and may be misaligned.
 template <typename T>
@@ -22,47 +22,10 @@ T readField(const void* base, size_t offset) {
   return value;
 }
 
-void* QMX_STDCALL getPluginInstanceOp(HostControl* self) {
-  FakeHost* host = hostOf(self);
-  HostEvent event;
-  event.operation = HOST_OP_GET_PLUGIN_INSTANCE;
-  host->events.push_back(event);
-  return host->instance;
-}
-
-intptr_t QMX_STDCALL reportNoResultOp(HostControl* self, int code) {
-  FakeHost* host = hostOf(self);
-  HostEvent event;
-  event.operation = HOST_OP_REPORT_NO_RESULT;
-  event.code = code;
-  host->events.push_back(event);
-  return 0;
-}
-
 // Caps what is copied of a record whose size field would be garbage.
 constexpr size_t kMaxRecordCopy = 4096;
 
-intptr_t QMX_STDCALL hostCallOp(HostControl* self, IMessageArgs* record) {
-  FakeHost* host = hostOf(self);
-  HostEvent event;
-  event.operation = HOST_OP_HOST_CALL;
-  const auto size = readField<uint16_t>(record, offsetof(IMessageArgs, size));
-  size_t copied = size < kMaxRecordCopy ? size : kMaxRecordCopy;
-  if (copied < sizeof(IMessageArgs)) copied = sizeof(IMessageArgs);
-  const auto* bytes = reinterpret_cast<const uint8_t*>(record);
-  event.record.assign(bytes, bytes + copied);
-  event.id = readField<uint32_t>(record, offsetof(IMessageArgs, id));
-  event.p1 = readField<intptr_t>(record, offsetof(IMessageArgs, p1));
-  event.p2 = readField<intptr_t>(record, offsetof(IMessageArgs, p2));
-  if (event.id == HOST_LOG && event.p1 != 0) {
-    event.text = reinterpret_cast<const char*>(event.p1);
-  }
-  host->events.push_back(event);
-  if (event.id == HOST_LOG && host->onLog) host->onLog(event.text);
-  return host->onHostCall ? host->onHostCall(*record) : 0;
-}
-
-void recordConfigCall(FakeHost* host, int operation, int reserved1, int reserved2, int column,
+void recordConfigCall(FakeHost& host, int operation, int reserved1, int reserved2, int column,
                       const ConfigValue* value) {
   HostEvent event;
   event.operation = operation;
@@ -72,75 +35,115 @@ void recordConfigCall(FakeHost* host, int operation, int reserved1, int reserved
   event.valueType = readField<uint16_t>(value, offsetof(ConfigValue, type));
   event.value = readField<intptr_t>(value, offsetof(ConfigValue, value));
   event.valueSize = readField<int32_t>(value, offsetof(ConfigValue, size));
-  if (operation == HOST_OP_WRITE_CONFIG && event.valueType == CONFIG_TEXT && event.value) {
+  if (operation == kHostOpWriteConfig && event.valueType == kConfigText && event.value) {
     event.text = reinterpret_cast<const char*>(event.value);
   }
-  host->events.push_back(event);
+  host.events.push_back(std::move(event));
 }
 
-intptr_t QMX_STDCALL readConfigOp(HostControl* self, int reserved1, int reserved2, int column,
-                                  ConfigValue* value) {
-  FakeHost* host = hostOf(self);
-  recordConfigCall(host, HOST_OP_READ_CONFIG, reserved1, reserved2, column, value);
-  intptr_t answer = 0;
-  if (readField<uint16_t>(value, offsetof(ConfigValue, type)) == CONFIG_TEXT) {
-    if (column == host->failingTextColumn) throw std::bad_alloc();
-    // The map node keeps the text alive and in place until it is written.
-    if (!host->nullTexts) answer = reinterpret_cast<intptr_t>(host->textColumns[column].c_str());
-  } else {
-    auto found = host->intColumns.find(column);
-    answer = found == host->intColumns.end() ? 0 : found->second;
-  }
-  std::memcpy(reinterpret_cast<char*>(value) + offsetof(ConfigValue, value), &answer,
-              sizeof answer);
-  return 0;
-}
-
-intptr_t QMX_STDCALL writeConfigOp(HostControl* self, int reserved1, int reserved2, int column,
-                                   ConfigValue* value) {
-  FakeHost* host = hostOf(self);
-  recordConfigCall(host, HOST_OP_WRITE_CONFIG, reserved1, reserved2, column, value);
-  const HostEvent& event = host->events.back();
-  if (event.valueType == CONFIG_TEXT) {
-    host->textColumns[column] = event.text;
-  } else {
-    host->intColumns[column] = static_cast<int32_t>(event.value);
-  }
-  return 0;
-}
-
-// Positions the plug-in must never call: each records itself, so a test sees
-// which one was reached. A real host would have other operations there.
 template <int Position>
 intptr_t QMX_STDCALL unexpectedOp(HostControl* self) {
-  HostEvent event;
-  event.operation = Position;
-  hostOf(self)->events.push_back(event);
+  static_cast<FakeHost&>(qmxhost::NativeHostTable::operationsOf(self)).unexpected(Position);
   return 0;
+}
+
+bool isHostOperation(size_t position) {
+  return position == kHostOpGetPluginInstance || position == kHostOpReportNoResult ||
+         position == kHostOpHostCall || position == kHostOpReadConfig ||
+         position == kHostOpWriteConfig;
 }
 
 template <size_t... Positions>
-void fillWithTraps(HostOperation* table, std::index_sequence<Positions...>) {
-  ((table[Positions] = reinterpret_cast<HostOperation>(&unexpectedOp<Positions>)), ...);
+void trapOthers(qmxhost::NativeHostTable& table, std::index_sequence<Positions...>) {
+  ((isHostOperation(Positions)
+        ? void()
+        : table.setOperation(Positions, reinterpret_cast<HostOperation>(&unexpectedOp<Positions>))),
+   ...);
 }
 
 }  // namespace
 
 FakeHost::FakeHost() {
-  control.control.operations = table;
-  control.owner = this;
-  fillWithTraps(table, std::make_index_sequence<HOST_OP_TABLE_SIZE>());
-  table[HOST_OP_GET_PLUGIN_INSTANCE] = reinterpret_cast<HostOperation>(&getPluginInstanceOp);
-  table[HOST_OP_REPORT_NO_RESULT] = reinterpret_cast<HostOperation>(&reportNoResultOp);
-  table[HOST_OP_HOST_CALL] = reinterpret_cast<HostOperation>(&hostCallOp);
-  table[HOST_OP_READ_CONFIG] = reinterpret_cast<HostOperation>(&readConfigOp);
-  table[HOST_OP_WRITE_CONFIG] = reinterpret_cast<HostOperation>(&writeConfigOp);
+  // A real host would have other operations there.
+  trapOthers(table, std::make_index_sequence<kHostOpTableSize>());
+}
+
+void FakeHost::unexpected(int position) {
+  HostEvent event;
+  event.operation = position;
+  events.push_back(event);
+}
+
+void* FakeHost::getPluginInstance() {
+  if (recordEvents) {
+    HostEvent event;
+    event.operation = kHostOpGetPluginInstance;
+    events.push_back(event);
+  }
+  return instance;
+}
+
+void FakeHost::reportNoResult(int code) {
+  if (!recordEvents) return;
+  HostEvent event;
+  event.operation = kHostOpReportNoResult;
+  event.code = code;
+  events.push_back(event);
+}
+
+intptr_t FakeHost::hostCall(IMessageArgs* record) {
+  const auto id = readField<uint32_t>(record, offsetof(IMessageArgs, id));
+  const auto p1 = readField<intptr_t>(record, offsetof(IMessageArgs, p1));
+  const bool logLine = id == HOST_LOG && p1 != 0;
+  if (recordEvents) {
+    HostEvent event;
+    event.operation = kHostOpHostCall;
+    const auto size = readField<uint16_t>(record, offsetof(IMessageArgs, size));
+    size_t copied = size < kMaxRecordCopy ? size : kMaxRecordCopy;
+    if (copied < sizeof(IMessageArgs)) copied = sizeof(IMessageArgs);
+    const auto* bytes = reinterpret_cast<const uint8_t*>(record);
+    event.record.assign(bytes, bytes + copied);
+    event.id = id;
+    event.p1 = p1;
+    event.p2 = readField<intptr_t>(record, offsetof(IMessageArgs, p2));
+    if (logLine) event.text = reinterpret_cast<const char*>(p1);
+    events.push_back(std::move(event));
+  }
+  if (logLine && onLog) onLog(reinterpret_cast<const char*>(p1));
+  return onHostCall ? onHostCall(*record) : 0;
+}
+
+void FakeHost::readConfig(int reserved1, int reserved2, int column, ConfigValue* value) {
+  if (recordEvents) recordConfigCall(*this, kHostOpReadConfig, reserved1, reserved2, column, value);
+  intptr_t answer = 0;
+  if (readField<uint16_t>(value, offsetof(ConfigValue, type)) == kConfigText) {
+    if (column == failingTextColumn) throw std::bad_alloc();
+    // The map node keeps the text alive and in place until it is written.
+    if (!nullTexts) answer = reinterpret_cast<intptr_t>(textColumns[column].c_str());
+  } else {
+    auto found = intColumns.find(column);
+    answer = found == intColumns.end() ? 0 : found->second;
+  }
+  std::memcpy(reinterpret_cast<char*>(value) + offsetof(ConfigValue, value), &answer,
+              sizeof answer);
+}
+
+void FakeHost::writeConfig(int reserved1, int reserved2, int column, ConfigValue* value) {
+  const auto type = readField<uint16_t>(value, offsetof(ConfigValue, type));
+  const auto written = readField<intptr_t>(value, offsetof(ConfigValue, value));
+  if (recordEvents)
+    recordConfigCall(*this, kHostOpWriteConfig, reserved1, reserved2, column, value);
+  if (type == kConfigText) {
+    textColumns[column] = written ? reinterpret_cast<const char*>(written) : "";
+  } else {
+    intColumns[column] = static_cast<int32_t>(written);
+  }
 }
 
 std::vector<std::string> FakeHost::logLines() const {
   std::vector<std::string> lines;
   for (const HostEvent& event : events) {
-    if (event.operation == HOST_OP_HOST_CALL && event.id == HOST_LOG) lines.push_back(event.text);
+    if (event.operation == kHostOpHostCall && event.id == HOST_LOG) lines.push_back(event.text);
   }
   return lines;
 }
@@ -148,7 +151,7 @@ std::vector<std::string> FakeHost::logLines() const {
 std::vector<HostEvent> FakeHost::hostCalls() const {
   std::vector<HostEvent> calls;
   for (const HostEvent& event : events) {
-    if (event.operation == HOST_OP_HOST_CALL && event.id != HOST_LOG) calls.push_back(event);
+    if (event.operation == kHostOpHostCall && event.id != HOST_LOG) calls.push_back(event);
   }
   return calls;
 }
@@ -165,6 +168,13 @@ std::vector<int> FakeHost::operationSequence() const {
   std::vector<int> sequence;
   for (const HostEvent& event : events) sequence.push_back(event.operation);
   return sequence;
+}
+
+void FakeHost::setRuleColumns(const std::string& from, const std::string& to,
+                              const std::string& type) {
+  textColumns[kColumnFrom] = from;
+  textColumns[kColumnTo] = to;
+  textColumns[kColumnType] = type;
 }
 
 int64_t readLe(const std::vector<uint8_t>& bytes, size_t offset, size_t width) {

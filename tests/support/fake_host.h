@@ -1,5 +1,5 @@
-// A host for tests: an operation table with the messenger's signatures that
-// records every call the plug-in makes and answers as a test sets.
+// A host for tests, benchmarks and fuzzers: the messenger's operation table,
+// recording every call the plug-in makes and answering as a test sets.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "host/native_host_table.h"
 #include "shell/host_control.h"
 
 namespace qmxtest {
@@ -33,20 +34,15 @@ struct HostEvent {
   int code = 0;
 };
 
-struct FakeHost;
-
-// What the plug-in receives as its HostControl. A plain struct with `control`
-// first, so the operations can find their host from the address they get.
-struct FakeHostControl {
-  HostControl control;
-  FakeHost* owner;
-};
-
-struct FakeHost {
-  FakeHostControl control;
-  HostOperation table[HOST_OP_TABLE_SIZE];
-
+// The messenger's part as a test needs it, behind the one operation table
+// (host/native_host_table.h). The positions the plug-in must never call
+// record themselves too, so a test sees which one was reached.
+struct FakeHost : qmxhost::NativeHostOperations {
+  // Every call the plug-in made, in order, while `recordEvents` is set; a
+  // long benchmark run clears it so that nothing grows and little is done
+  // per call.
   std::vector<HostEvent> events;
+  bool recordEvents = true;
   void* instance = reinterpret_cast<void*>(0x10000000);
   std::map<int, int32_t> intColumns;
   std::map<int, std::string> textColumns;
@@ -58,7 +54,7 @@ struct FakeHost {
   int failingTextColumn = 0;
   // Answers hostCall; the default answers 0. The record is the plug-in's,
   // valid only during the call.
-  std::function<intptr_t(const IMessageArgs& record)> onHostCall;
+  std::function<intptr_t(const qmx::IMessageArgs& record)> onHostCall;
   // Run while a HOST_LOG call is in progress, for tests that look at the
   // plug-in's state at a given log line.
   std::function<void(const std::string& line)> onLog;
@@ -68,8 +64,8 @@ struct FakeHost {
   FakeHost& operator=(const FakeHost&) = delete;
 
   // The address to pass as p1 of CALL_INIT.
-  intptr_t address() { return reinterpret_cast<intptr_t>(&control.control); }
-  HostControl* hostControl() { return &control.control; }
+  intptr_t address() { return table.address(); }
+  qmx::HostControl* hostControl() { return table.control(); }
 
   // The lines sent to the log, in order.
   std::vector<std::string> logLines() const;
@@ -79,6 +75,19 @@ struct FakeHost {
   std::vector<HostEvent> eventsAt(int operation) const;
   // Positions of every event, in order (a compact picture of a call).
   std::vector<int> operationSequence() const;
+
+  // The three stored rule columns the plug-in loads at start.
+  void setRuleColumns(const std::string& from, const std::string& to, const std::string& type);
+
+  void* getPluginInstance() override;
+  void reportNoResult(int code) override;
+  intptr_t hostCall(qmx::IMessageArgs* record) override;
+  void readConfig(int reserved1, int reserved2, int column, qmx::ConfigValue* value) override;
+  void writeConfig(int reserved1, int reserved2, int column, qmx::ConfigValue* value) override;
+  // Records a call at a position the plug-in must never call.
+  void unexpected(int position);
+
+  qmxhost::NativeHostTable table{*this};
 };
 
 // Reads a little-endian integer of `width` bytes at `offset` in a record.

@@ -8,6 +8,8 @@
 #include "shell/action_ref.h"
 #include "shell/record_layout.h"
 
+namespace qmx {
+
 enum EventCode : int32_t {
   EVENT_ACTIVATE = 1,          // a button was pressed
   EVENT_CREATE_WINDOW = 220,   // the host asks for a custom element's window
@@ -45,3 +47,5 @@ QMX_ASSERT_OFFSET_32(ActionEvent, height, 64);
 constexpr size_t kMinEventSize = offsetof(ActionEvent, code) + sizeof(int32_t);
 constexpr size_t kMinCreateWindowEventSize = offsetof(ActionEvent, height) + sizeof(int32_t);
 constexpr size_t kMinDestroyWindowEventSize = offsetof(ActionEvent, hwndParent) + sizeof(HWND);
+
+}  // namespace qmx

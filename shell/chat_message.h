@@ -7,10 +7,12 @@
 #include "shell/host_records.h"
 #include "shell/record_layout.h"
 
+namespace qmx {
+
 // Flag bits the plug-in reads or writes in ChatMessage::flags.
 enum MessageFlag : uint32_t {
   MSG_OUTGOING = 0x02,  // set on messages that are not incoming
-  MSG_FLAG_80 = 0x80,   // cleared on a received message once its copy is sent
+  kMsgFlag80 = 0x80,    // cleared on a received message once its copy is sent
 };
 
 #pragma pack(push, 1)
@@ -55,5 +57,4 @@ QMX_ASSERT_OFFSET_32(ChatMessage, carried54, 54);
 // values but for the message number in p1.
 using Call101Args = IMessageArgs;
 
-// The Call101Args announcing `messageNumber`: 30, -1, 0, -1, 0, 0, number, 0.
-Call101Args makeCall101Args(intptr_t messageNumber);
+}  // namespace qmx

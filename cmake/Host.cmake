@@ -29,6 +29,7 @@ add_library(quillmax_hostsim STATIC
   host/native_plugin.cpp
   host/record_offsets.cpp
   host/rule_diagnostics.cpp
+  host/store_file.cpp
   host/text_codec.cpp)
 target_include_directories(quillmax_hostsim PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(quillmax_hostsim

@@ -14,8 +14,11 @@ namespace {
 // As the kernel's own limit on links followed while resolving one path.
 constexpr int kMaxLinks = 40;
 
-std::string reason() {
-  return std::strerror(errno);
+// Throws StoreError "PATH: WHAT REASON TAIL", the reason read from errno
+// before anything (building the message) can change it.
+[[noreturn]] void fail(const std::string& path, const char* what, const char* tail = "") {
+  const std::string why = std::strerror(errno);
+  throw StoreError(path + ": " + what + why + tail);
 }
 
 // "dir/" of "dir/name"; empty for a bare name, which lives in the current
@@ -40,7 +43,7 @@ std::string readLink(const std::string& link) {
   std::vector<char> buffer(256);
   for (;;) {
     const ssize_t length = readlink(link.c_str(), buffer.data(), buffer.size());
-    if (length < 0) throw StoreError(link + ": cannot read the symbolic link: " + reason());
+    if (length < 0) fail(link, "cannot read the symbolic link: ");
     if (static_cast<size_t>(length) < buffer.size()) {
       return std::string(buffer.data(), static_cast<size_t>(length));
     }
@@ -50,7 +53,7 @@ std::string readLink(const std::string& link) {
 
 // A save that failed before the rename: the old store is still whole.
 [[noreturn]] void failWriting(const std::string& path) {
-  throw StoreError(path + ": cannot be written: " + reason() + "; the store is unchanged");
+  fail(path, "cannot be written: ", "; the store is unchanged");
 }
 
 void writeAll(int fd, const std::string& content, const std::string& path) {
@@ -74,9 +77,7 @@ class TemporaryFile {
     // mkstemp opens with O_EXCL under a name never used before: a file or
     // link planted in the directory is never opened, let alone followed.
     fd_ = mkostemp(&name_[0], O_CLOEXEC);
-    if (fd_ < 0) {
-      throw StoreError(beside + ": cannot create a temporary file beside it: " + reason());
-    }
+    if (fd_ < 0) fail(beside, "cannot create a temporary file beside it: ");
   }
   ~TemporaryFile() {
     if (fd_ >= 0) ::close(fd_);
@@ -140,7 +141,7 @@ std::string resolveStoreFile(const std::string& path) {
     struct stat status;
     if (lstat(target.c_str(), &status) != 0) {
       if (errno == ENOENT) return target;
-      throw StoreError(path + ": " + reason());
+      fail(path, "");
     }
     if (!S_ISLNK(status.st_mode)) return target;
     if (hops == kMaxLinks) throw StoreError(path + ": too many levels of symbolic links");
@@ -160,18 +161,18 @@ std::optional<std::string> readStoreFile(const std::string& path) {
   const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
     if (errno == ENOENT) return std::nullopt;
-    throw StoreError(path + ": cannot be read: " + reason());
+    fail(path, "cannot be read: ");
   }
   std::string content;
   try {
     struct stat status;
-    if (fstat(fd, &status) != 0) throw StoreError(path + ": cannot be read: " + reason());
+    if (fstat(fd, &status) != 0) fail(path, "cannot be read: ");
     refuseUnlessRegular(path, status.st_mode);
     char buffer[65536];
     for (;;) {
       const ssize_t got = read(fd, buffer, sizeof buffer);
       if (got < 0 && errno == EINTR) continue;
-      if (got < 0) throw StoreError(path + ": cannot be read: " + reason());
+      if (got < 0) fail(path, "cannot be read: ");
       if (got == 0) break;
       content.append(buffer, static_cast<size_t>(got));
     }
@@ -189,7 +190,7 @@ void replaceFileAtomically(const std::string& path, const std::string& content) 
   takeOverAttributes(path, temporary.fd());
   if (fsync(temporary.fd()) != 0 || !temporary.close()) failWriting(path);
   if (std::rename(temporary.name().c_str(), path.c_str()) != 0) {
-    throw StoreError(path + ": cannot be replaced: " + reason() + "; the store is unchanged");
+    fail(path, "cannot be replaced: ", "; the store is unchanged");
   }
   temporary.keep();
   syncDirectory(path);

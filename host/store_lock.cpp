@@ -17,7 +17,8 @@ StoreLock::StoreLock(const std::string& store) {
   // create a file wherever it points.
   fd_ = open(name.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (fd_ < 0) {
-    throw StoreError(store + ": cannot open the lock file " + name + ": " + std::strerror(errno));
+    const std::string why = std::strerror(errno);
+    throw StoreError(store + ": cannot open the lock file " + name + ": " + why);
   }
   while (flock(fd_, LOCK_EX) != 0) {
     if (errno == EINTR) continue;

@@ -86,7 +86,8 @@ ProcessResult hostWithOutput(const std::vector<std::string>& args, Output output
 std::vector<std::string> entriesOf(const std::string& directory) {
   std::vector<std::string> names;
   DIR* listing = opendir(directory.c_str());
-  while (const dirent* entry = listing ? readdir(listing) : nullptr) {
+  // readdir64: in the 32-bit build plain readdir fails on 64-bit directory offsets.
+  while (const dirent64* entry = listing ? readdir64(listing) : nullptr) {
     const std::string name = entry->d_name;
     if (name != "." && name != "..") names.push_back(name);
   }

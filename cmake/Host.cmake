@@ -21,7 +21,9 @@ target_link_libraries(quillmax_standin_client PUBLIC ${CMAKE_DL_LIBS} PRIVATE qu
 
 add_library(quillmax_hostsim STATIC
   host/cli.cpp
+  host/cli_arguments.cpp
   host/cli_commands.cpp
+  host/cli_correct.cpp
   host/cli_session.cpp
   host/config_store.cpp
   host/default_store.cpp
@@ -29,6 +31,8 @@ add_library(quillmax_hostsim STATIC
   host/native_plugin.cpp
   host/record_offsets.cpp
   host/rule_diagnostics.cpp
+  host/store_file.cpp
+  host/store_lock.cpp
   host/text_codec.cpp)
 target_include_directories(quillmax_hostsim PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(quillmax_hostsim

@@ -1,5 +1,6 @@
 #include "host/cli.h"
 
+#include <algorithm>
 #include <istream>
 #include <ostream>
 
@@ -31,17 +32,19 @@ const char kUsage[] =
     "                    change an option\n"
     "\n"
     "options:\n"
-    "  --store FILE      the configuration store (JSON; created when missing). Without it\n"
-    "                    a built-in store of Polish rules is used and nothing is saved.\n"
+    "  --store FILE      the configuration store (JSON). A missing one is empty, and a\n"
+    "                    command that changes it creates it. Without it a built-in store\n"
+    "                    of Polish rules is used and nothing is saved.\n"
     "  --plugin PATH     the plug-in to load (default: Quillmax.so beside this program)\n"
     "  --dll PATH        run the Windows DLL itself (Quillmax.dll) under CPU emulation\n"
     "  --log             show the plug-in's log lines on standard error\n"
     "  --raw             pass message bytes unchanged (Windows-1250), without UTF-8\n"
     "                    conversion\n"
     "\n"
-    "'quillmax-host COMMAND --help' tells more of each command.\n"
-    "Exit status: 0 success, 1 an action refused or a check failed, 2 a usage error or\n"
-    "unreadable input.\n";
+    "Options go before the command; 'quillmax-host COMMAND --help' tells more of each.\n"
+    "Exit status: 0 success; 1 an action refused, a check failed, or the plug-in failed\n"
+    "(a message left uncorrected, a fault); 2 a usage error, unreadable input or store,\n"
+    "or a store or output that could not be written.\n";
 
 GlobalOptions parseGlobalOptions(const std::vector<std::string>& args, size_t& next,
                                  const std::string& defaultPlugin, bool& help) {
@@ -49,6 +52,10 @@ GlobalOptions parseGlobalOptions(const std::vector<std::string>& args, size_t& n
   options.pluginPath = defaultPlugin;
   while (next < args.size()) {
     const std::string& arg = args[next];
+    if (arg == "--") {
+      ++next;
+      break;
+    }
     if (arg == "--help" || arg == "-h") {
       help = true;
       ++next;
@@ -74,54 +81,63 @@ GlobalOptions parseGlobalOptions(const std::vector<std::string>& args, size_t& n
   return options;
 }
 
+int runCommand(CommandContext& context, const std::string& command, const Arguments& args) {
+  if (command == "correct") return runCorrect(context, args);
+  if (command == "rules") return runRules(context, args);
+  if (command == "check") return runCheck(context, args);
+  if (command == "page") return runPage(context, args);
+  if (command == "set") return runSet(context, args);
+  if (command == "help") {
+    context.out << kUsage;
+    return kExitOk;
+  }
+  throw UsageError("unknown command '" + command + "'; see 'quillmax-host --help'");
+}
+
 }  // namespace
 
 int runCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
            std::ostream& err, const std::string& defaultPlugin) {
+  // What was delivered before a failure goes out before the error, so that
+  // the two read in order on a terminal.
+  const auto fail = [&out, &err](const std::string& message, int status) {
+    out.flush();
+    err << "quillmax-host: " << message << "\n";
+    return status;
+  };
   try {
     size_t next = 0;
     bool help = false;
     const GlobalOptions options = parseGlobalOptions(args, next, defaultPlugin, help);
-    if (next >= args.size()) {
-      if (help) {
-        out << kUsage;
-        return kExitOk;
-      }
+    if (next >= args.size() && !help) {
       throw UsageError("no command given; see 'quillmax-host --help'");
     }
-    const std::string command = args[next];
-    const std::vector<std::string> rest(args.begin() + static_cast<long>(next) + 1, args.end());
+    const std::string command = help ? "help" : args[next];
+    const Arguments rest(args.begin() + static_cast<long>(std::min(next + 1, args.size())),
+                         args.end());
     CommandContext context{options, in, out, err};
-    if (command == "correct") return runCorrect(context, rest);
-    if (command == "rules") return runRules(context, rest);
-    if (command == "check") return runCheck(context, rest);
-    if (command == "page") return runPage(context, rest);
-    if (command == "set") return runSet(context, rest);
-    if (command == "help") {
-      out << kUsage;
-      return kExitOk;
-    }
-    throw UsageError("unknown command '" + command + "'; see 'quillmax-host --help'");
+    const int status = runCommand(context, command, rest);
+    out.flush();
+    requireWritten(out);
+    return status;
+  } catch (const OutputError& error) {
+    return fail(error.what(), kExitUsage);
+  } catch (const PluginFailure& error) {
+    return fail(error.what(), kExitRefused);
   } catch (const UsageError& error) {
-    err << "quillmax-host: " << error.what() << "\n";
-    return kExitUsage;
+    return fail(error.what(), kExitUsage);
   } catch (const StoreError& error) {
-    err << "quillmax-host: " << error.what() << "\n";
-    return kExitUsage;
+    return fail(error.what(), kExitUsage);
   } catch (const PluginLoadError& error) {
-    err << "quillmax-host: " << error.what() << "\n";
-    return kExitUsage;
+    return fail(error.what(), kExitUsage);
 #if defined(QUILLMAX_HAVE_PE)
   } catch (const qmxpe::EmulationError& error) {
-    err << "quillmax-host: the DLL faulted: " << error.what() << "\n";
-    return kExitRefused;
+    return fail(std::string("the DLL faulted: ") + error.what(), kExitRefused);
 #endif
   } catch (const ProtocolError& error) {
-    err << "quillmax-host: the plug-in misbehaved: " << error.what() << "\n";
-    return kExitRefused;
+    return fail(std::string("the plug-in misbehaved: ") + error.what(), kExitRefused);
   } catch (const std::exception& error) {
-    err << "quillmax-host: " << error.what() << "\n";
-    return kExitUsage;
+    return fail(error.what(), kExitUsage);
   }
 }
 

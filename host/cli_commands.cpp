@@ -1,15 +1,13 @@
 #include "host/cli_commands.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <istream>
 #include <ostream>
 #include <set>
 
 #include "correction/rule_check.h"
-#include "correction/rule_loop.h"
+#include "host/cli_arguments.h"
 #include "host/rule_diagnostics.h"
-#include "host/text_codec.h"
 #include "platform/win32_standin.h"
 #include "shell/columns.h"
 #include "shell/element_ids.h"
@@ -20,18 +18,6 @@ namespace qmxhost {
 using namespace qmx;
 
 namespace {
-
-const char kCorrectUsage[] =
-    "usage: quillmax-host correct [--incoming] [--null] [--trace] [--rule FROM TO TYPE]...\n"
-    "                             [MESSAGE...]\n"
-    "Passes each MESSAGE, or else each line of standard input, through the plug-in as an\n"
-    "outgoing message and prints the text the messenger delivers, one per line.\n"
-    "  --incoming   as incoming messages: corrected only when 'set incoming on'\n"
-    "  --null       messages and results end in a NUL byte instead of a line feed\n"
-    "  --trace      show on standard error each rule that changed a message\n"
-    "  --rule FROM TO TYPE\n"
-    "               one more rule for this run only (TYPE: word, perl, or a type number);\n"
-    "               it never reaches the store\n";
 
 const char kRulesUsage[] =
     "usage: quillmax-host rules list\n"
@@ -57,35 +43,6 @@ const char kSetUsage[] =
     "'incoming': correct incoming messages too. 'case-sensitive': word rules match\n"
     "letter case exactly.\n";
 
-bool wantsHelp(const Arguments& args) {
-  return std::find(args.begin(), args.end(), "--help") != args.end() ||
-         std::find(args.begin(), args.end(), "-h") != args.end();
-}
-
-// Texts from the terminal for the plug-in, and back; `what` names the text
-// in the error.
-std::string toPlugin(const std::string& utf8, const std::string& what) {
-  try {
-    return utf8ToCp1250(utf8);
-  } catch (const TextCodecError& error) {
-    throw UsageError(what + ": " + error.what());
-  }
-}
-
-std::string fromPlugin(const std::string& cp1250, const std::string& what) {
-  try {
-    return cp1250ToUtf8(cp1250);
-  } catch (const TextCodecError& error) {
-    throw UsageError(what + ": " + error.what());
-  }
-}
-
-std::string storedType(const std::string& type) {
-  if (type == "word") return "0";
-  if (type == "perl") return "1";
-  return type;
-}
-
 // "Słowo" and "Perl" in the list's type column; empty for a rule of neither kind.
 std::string kindOfTypeCell(const std::string& cell) {
   if (cell == "S\xb3owo") return "word";
@@ -93,128 +50,7 @@ std::string kindOfTypeCell(const std::string& cell) {
   return "other";
 }
 
-std::vector<std::string> readMessages(std::istream& in, bool nullTerminated) {
-  std::vector<std::string> messages;
-  std::string message;
-  while (std::getline(in, message, nullTerminated ? '\0' : '\n')) messages.push_back(message);
-  return messages;
-}
-
-// --- correct -----------------------------------------------------------------
-
-struct CorrectOptions {
-  bool incoming = false;
-  bool nullTerminated = false;
-  bool trace = false;
-  std::vector<std::vector<std::string>> rules;  // FROM, TO, TYPE, as typed
-  std::vector<std::string> messages;
-  bool messagesGiven = false;
-};
-
-CorrectOptions parseCorrect(const Arguments& args) {
-  CorrectOptions options;
-  bool optionsEnded = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (!optionsEnded && arg == "--") {
-      optionsEnded = true;
-    } else if (!optionsEnded && arg == "--incoming") {
-      options.incoming = true;
-    } else if (!optionsEnded && arg == "--null") {
-      options.nullTerminated = true;
-    } else if (!optionsEnded && arg == "--trace") {
-      options.trace = true;
-    } else if (!optionsEnded && arg == "--rule") {
-      if (i + 3 >= args.size()) throw UsageError("--rule needs FROM, TO and TYPE");
-      options.rules.push_back({args[i + 1], args[i + 2], args[i + 3]});
-      i += 3;
-    } else if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
-      throw UsageError("correct: unknown option " + arg);
-    } else {
-      options.messages.push_back(arg);
-      options.messagesGiven = true;
-    }
-  }
-  return options;
-}
-
-void addRunOnlyRules(ConfigStore& store, const CorrectOptions& options) {
-  RuleStore rules = rulesOf(store);
-  for (size_t i = 0; i < options.rules.size(); ++i) {
-    const auto& rule = options.rules[i];
-    const std::string what = "--rule " + std::to_string(i + 1);
-    rules.From.push_back(toPlugin(rule[0], what + " FROM"));
-    rules.To.push_back(toPlugin(rule[1], what + " TO"));
-    rules.Type.push_back(toPlugin(storedType(rule[2]), what + " TYPE"));
-  }
-  store.setText(columnName(kColumnFrom), joinColumn(rules.From));
-  store.setText(columnName(kColumnTo), joinColumn(rules.To));
-  store.setText(columnName(kColumnType), joinColumn(rules.Type));
-}
-
-void restoreColumn(ConfigStore& store, const ConfigStore& original, const char* name) {
-  if (auto text = original.text(name)) {
-    store.setText(name, *text);
-  } else {
-    store.erase(name);
-  }
-}
-
-}  // namespace
-
-int runCorrect(CommandContext& context, const Arguments& args) {
-  if (wantsHelp(args)) {
-    context.out << kCorrectUsage;
-    return kExitOk;
-  }
-  const CorrectOptions options = parseCorrect(args);
-  const bool raw = context.options.raw;
-  ConfigStore store = openStore(context.options);
-  const ConfigStore original = store;
-  if (!options.rules.empty()) addRunOnlyRules(store, options);
-  const RuleStore rules = rulesOf(store);
-  const bool caseSensitive = caseSensitiveIn(store);
-
-  std::vector<std::string> messages =
-      options.messagesGiven ? options.messages : readMessages(context.in, options.nullTerminated);
-  for (size_t i = 0; i < messages.size(); ++i) {
-    if (!raw) messages[i] = toPlugin(messages[i], "message " + std::to_string(i + 1));
-  }
-
-  Session session(context.options, store, context.err);
-  for (size_t i = 0; i < messages.size(); ++i) {
-    const std::string what = "message " + std::to_string(i + 1);
-    const Delivery delivery = session.host().deliver(messages[i], options.incoming);
-    if (options.trace && delivery.replaced) {
-      std::string replayed = messages[i];
-      applyRules(
-          rules, replayed, [&] { return caseSensitive; },
-          [&](size_t rule, const std::string& before, const std::string& after) {
-            if (after == before) return;
-            context.err << what << ": rule " << rule + 1 << ": \"" << displayText(before)
-                        << "\" -> \"" << displayText(after) << "\"\n";
-          });
-      if (replayed != delivery.text) {
-        context.err << what << ": the replayed rules give \"" << displayText(replayed)
-                    << "\", not what the plug-in delivered\n";
-      }
-    }
-    context.out << (raw ? delivery.text : fromPlugin(delivery.text, what))
-                << (options.nullTerminated ? '\0' : '\n');
-  }
-  session.end();
-  if (!options.rules.empty()) {
-    restoreColumn(store, original, columnName(kColumnFrom));
-    restoreColumn(store, original, columnName(kColumnTo));
-    restoreColumn(store, original, columnName(kColumnType));
-  }
-  keepStore(context.options, store, false, context.err);
-  return kExitOk;
-}
-
 // --- rules -------------------------------------------------------------------
-
-namespace {
 
 size_t ruleNumber(const std::string& text, size_t ruleCount) {
   size_t used = 0;
@@ -234,8 +70,8 @@ size_t ruleNumber(const std::string& text, size_t ruleCount) {
 
 int rulesList(CommandContext& context, const Arguments& args) {
   if (args.size() != 1) throw UsageError("rules list takes no arguments");
-  ConfigStore store = openStore(context.options);
-  Session session(context.options, store, context.err);
+  StoreAccess access(context.options, StoreUse::Read);
+  Session session(context.options, access.store(), context.err);
   session.host().openSettings();
   const auto rows = session.plugin().windows().rows(session.host().ruleList());
   for (size_t i = 0; i < rows.size(); ++i) {
@@ -244,45 +80,41 @@ int rulesList(CommandContext& context, const Arguments& args) {
                 << '\t' << kindOfTypeCell(cells.at(2)) << '\n';
   }
   session.end();
-  keepStore(context.options, store, false, context.err);
   return kExitOk;
 }
 
 int rulesAdd(CommandContext& context, const Arguments& args) {
   if (args.size() < 3 || args.size() > 4) throw UsageError("usage: rules add FROM TO [word|perl]");
-  const std::string type = args.size() == 4 ? args[3] : "word";
-  if (type != "word" && type != "perl") {
-    throw UsageError("rules add: the type is word or perl, not '" + type + "'");
-  }
-  const std::string from = toPlugin(args[1], "the rule's FROM");
-  const std::string to = toPlugin(args[2], "the rule's TO");
-  ConfigStore store = openStore(context.options);
-  Session session(context.options, store, context.err);
+  const std::string type = storedRuleType(args.size() == 4 ? args[3] : "word", "rules add");
+  const std::string from = pluginText(args[1], "the rule's FROM");
+  const std::string to = pluginText(args[2], "the rule's TO");
+  StoreAccess access(context.options, StoreUse::Change);
+  Session session(context.options, access.store(), context.err);
   HostSimulator& host = session.host();
   host.openSettings();
   WindowSystem& windows = session.plugin().windows();
   const size_t before = windows.rows(host.ruleList()).size();
   host.setFieldValue(kElementFromField, from);
   host.setFieldValue(kElementToField, to);
-  host.setFieldValue(kElementTypeChoice, storedType(type));
+  host.setFieldValue(kElementTypeChoice, type);
   host.press(kElementAddButton);
   const size_t after = windows.rows(host.ruleList()).size();
   session.end();
   if (after == before) {
     context.err << "quillmax-host: refused: a rule with the From \"" << args[1]
                 << "\" is already listed (letter case aside)\n";
-    keepStore(context.options, store, false, context.err);
     return kExitRefused;
   }
+  // Only once the rule is safely in the store.
+  access.save(context.err);
   context.out << "added rule " << after << '\n';
-  keepStore(context.options, store, true, context.err);
   return kExitOk;
 }
 
 int rulesDelete(CommandContext& context, const Arguments& args) {
   if (args.size() < 2) throw UsageError("usage: rules delete N...");
-  ConfigStore store = openStore(context.options);
-  Session session(context.options, store, context.err);
+  StoreAccess access(context.options, StoreUse::Change);
+  Session session(context.options, access.store(), context.err);
   HostSimulator& host = session.host();
   host.openSettings();
   WindowSystem& windows = session.plugin().windows();
@@ -295,15 +127,15 @@ int rulesDelete(CommandContext& context, const Arguments& args) {
   host.press(kElementDeleteButton);
   const size_t left = windows.rows(host.ruleList()).size();
   session.end();
+  access.save(context.err);
   context.out << "deleted " << count - left << (count - left == 1 ? " rule\n" : " rules\n");
-  keepStore(context.options, store, true, context.err);
   return kExitOk;
 }
 
 int rulesEdit(CommandContext& context, const Arguments& args) {
   if (args.size() != 2) throw UsageError("usage: rules edit N");
-  ConfigStore store = openStore(context.options);
-  Session session(context.options, store, context.err);
+  StoreAccess access(context.options, StoreUse::Read);
+  Session session(context.options, access.store(), context.err);
   HostSimulator& host = session.host();
   host.openSettings();
   WindowSystem& windows = session.plugin().windows();
@@ -314,33 +146,38 @@ int rulesEdit(CommandContext& context, const Arguments& args) {
               << "To: " << displayText(host.fieldValue(kElementToField)) << '\n'
               << "Type: " << displayText(host.fieldValue(kElementTypeChoice)) << '\n';
   session.end();
-  keepStore(context.options, store, false, context.err);
   return kExitOk;
 }
 
 }  // namespace
 
 int runRules(CommandContext& context, const Arguments& args) {
-  if (args.empty() || wantsHelp(args)) {
+  ArgumentScanner scan(args, "rules");
+  if (scan.onlyHelp()) {
     context.out << kRulesUsage;
-    return args.empty() ? kExitUsage : kExitOk;
+    return kExitOk;
   }
-  if (args[0] == "list") return rulesList(context, args);
-  if (args[0] == "add") return rulesAdd(context, args);
-  if (args[0] == "delete") return rulesDelete(context, args);
-  if (args[0] == "edit") return rulesEdit(context, args);
-  throw UsageError("unknown rules command '" + args[0] + "'");
+  // Everything after the subcommand is its operands: a rule may read "-h".
+  const Arguments operands = scan.operands();
+  if (operands.empty()) throw UsageError("rules: say list, add, delete or edit");
+  if (operands[0] == "list") return rulesList(context, operands);
+  if (operands[0] == "add") return rulesAdd(context, operands);
+  if (operands[0] == "delete") return rulesDelete(context, operands);
+  if (operands[0] == "edit") return rulesEdit(context, operands);
+  throw UsageError("unknown rules command '" + operands[0] + "'");
 }
 
 // --- check -------------------------------------------------------------------
 
 int runCheck(CommandContext& context, const Arguments& args) {
-  if (wantsHelp(args)) {
+  ArgumentScanner scan(args, "check");
+  if (scan.onlyHelp()) {
     context.out << kCheckUsage;
     return kExitOk;
   }
-  if (!args.empty()) throw UsageError("check takes no arguments");
-  const ConfigStore store = openStore(context.options);
+  if (!scan.operands().empty()) throw UsageError("check takes no arguments");
+  StoreAccess access(context.options, StoreUse::Read);
+  const ConfigStore& store = access.store();
   const RuleStore rules = rulesOf(store);
   const auto findings = checkRules(rules, caseSensitiveIn(store));
   for (const RuleFinding& finding : findings) {
@@ -407,13 +244,14 @@ std::string describeCaption(const std::string& cp1250) {
 }  // namespace
 
 int runPage(CommandContext& context, const Arguments& args) {
-  if (wantsHelp(args)) {
+  ArgumentScanner scan(args, "page");
+  if (scan.onlyHelp()) {
     context.out << kPageUsage;
     return kExitOk;
   }
-  if (!args.empty()) throw UsageError("page takes no arguments");
-  ConfigStore store = openStore(context.options);
-  Session session(context.options, store, context.err);
+  if (!scan.operands().empty()) throw UsageError("page takes no arguments");
+  StoreAccess access(context.options, StoreUse::Read);
+  Session session(context.options, access.store(), context.err);
   const HostSimulator& host = session.host();
   std::ostream& out = context.out;
   out << "columns:\n";
@@ -435,27 +273,30 @@ int runPage(CommandContext& context, const Arguments& args) {
     if (element.status == kGroupStart || element.status == kPageStatus) ++depth;
   }
   session.end();
-  keepStore(context.options, store, false, context.err);
   return kExitOk;
 }
 
 // --- set ---------------------------------------------------------------------
 
 int runSet(CommandContext& context, const Arguments& args) {
-  if (wantsHelp(args)) {
+  ArgumentScanner scan(args, "set");
+  if (scan.onlyHelp()) {
     context.out << kSetUsage;
     return kExitOk;
   }
-  if (args.size() != 2) throw UsageError("usage: set incoming|case-sensitive on|off");
+  const Arguments operands = scan.operands();
+  if (operands.size() != 2) throw UsageError("usage: set incoming|case-sensitive on|off");
   const char* column = nullptr;
-  if (args[0] == "incoming") column = columnName(kColumnIncoming);
-  if (args[0] == "case-sensitive") column = columnName(kColumnCaseSensitive);
-  if (!column) throw UsageError("set: unknown option '" + args[0] + "'");
-  if (args[1] != "on" && args[1] != "off") throw UsageError("set: the value is on or off");
-  ConfigStore store = openStore(context.options);
-  store.setInteger(column, args[1] == "on" ? 1 : 0);
-  keepStore(context.options, store, true, context.err);
-  context.out << args[0] << ": " << args[1] << '\n';
+  if (operands[0] == "incoming") column = columnName(kColumnIncoming);
+  if (operands[0] == "case-sensitive") column = columnName(kColumnCaseSensitive);
+  if (!column) throw UsageError("set: unknown option '" + operands[0] + "'");
+  if (operands[1] != "on" && operands[1] != "off") {
+    throw UsageError("set: the value is on or off");
+  }
+  StoreAccess access(context.options, StoreUse::Change);
+  access.store().setInteger(column, operands[1] == "on" ? 1 : 0);
+  access.save(context.err);
+  context.out << operands[0] << ": " << operands[1] << '\n';
   return kExitOk;
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "host/cli_arguments.h"
 #include "host/cli_session.h"
 
 namespace qmxhost {
@@ -17,8 +18,6 @@ struct CommandContext {
   std::ostream& out;
   std::ostream& err;
 };
-
-using Arguments = std::vector<std::string>;
 
 int runCorrect(CommandContext& context, const Arguments& args);
 int runRules(CommandContext& context, const Arguments& args);

@@ -1,10 +1,13 @@
 #include "host/cli_session.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ostream>
 
 #include "host/default_store.h"
 #include "host/native_plugin.h"
+#include "host/store_file.h"
 #if defined(QUILLMAX_HAVE_PE)
 #include "host/emulated_plugin.h"
 #endif
@@ -12,16 +15,27 @@
 
 namespace qmxhost {
 
-ConfigStore openStore(const GlobalOptions& options) {
-  if (options.storePath) return ConfigStore::loadFile(*options.storePath);
-  return ConfigStore::parse(kDefaultStoreJson, "the embedded default store");
+StoreAccess::StoreAccess(const GlobalOptions& options, StoreUse use) {
+  if (!options.storePath) {
+    store_ = ConfigStore::parse(kDefaultStoreJson, "the embedded default store");
+    return;
+  }
+  if (use == StoreUse::Read) {
+    store_ = ConfigStore::loadFile(*options.storePath);
+    return;
+  }
+  // Through links to the file itself, so that every name of one store
+  // shares its lock, and the save replaces the file, not the link.
+  file_ = resolveStoreFile(*options.storePath);
+  requireRegularFileOrNothing(*file_);
+  lock_.emplace(*file_);
+  store_ = ConfigStore::loadFile(*file_);
 }
 
-void keepStore(const GlobalOptions& options, const ConfigStore& store, bool changed,
-               std::ostream& err) {
-  if (options.storePath) {
-    store.saveFile(*options.storePath);
-  } else if (changed) {
+void StoreAccess::save(std::ostream& err) {
+  if (file_) {
+    store_.saveFile(*file_);
+  } else {
     err << "quillmax-host: no --store given: the change is not saved\n";
   }
 }
@@ -43,6 +57,35 @@ std::string displayText(const std::string& cp1250) {
     }
     return shown;
   }
+}
+
+namespace {
+
+std::string convertNamed(std::string (*convert)(const std::string&), const std::string& text,
+                         const std::string& what) {
+  try {
+    return convert(text);
+  } catch (const TextCodecError& error) {
+    throw UsageError(what + ": " + error.what());
+  }
+}
+
+}  // namespace
+
+std::string pluginText(const std::string& utf8, const std::string& what) {
+  return convertNamed(utf8ToCp1250, utf8, what);
+}
+
+std::string terminalText(const std::string& cp1250, const std::string& what) {
+  return convertNamed(cp1250ToUtf8, cp1250, what);
+}
+
+void requireWritten(std::ostream& out) {
+  if (out) return;
+  // The stream keeps no error code; errno still holds the failed write's.
+  const int error = errno;
+  throw OutputError(std::string("cannot write standard output") +
+                    (error ? std::string(": ") + std::strerror(error) : std::string()));
 }
 
 std::unique_ptr<PluginBoundary> loadPlugin(const GlobalOptions& options) {

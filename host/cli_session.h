@@ -11,16 +11,34 @@
 #include "host/config_store.h"
 #include "host/host_simulator.h"
 #include "host/plugin_boundary.h"
+#include "host/store_lock.h"
 
 namespace qmxhost {
 
 // Exit statuses of quillmax-host.
 constexpr int kExitOk = 0;
+// An action the plug-in refused, a check that found faults, or a plug-in
+// that failed: a message it left uncorrected, a fault, a protocol breach.
 constexpr int kExitRefused = 1;
+// A command that could not be carried out: a usage error, unreadable
+// input or store, a store or an output that could not be written.
 constexpr int kExitUsage = 2;
 
 // A command line quillmax-host cannot act on; exit status 2.
 class UsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Standard output could not be written; exit status 2.
+class OutputError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// The plug-in failed at its task (say, left an eligible message alone);
+// exit status 1.
+class PluginFailure : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
@@ -33,14 +51,34 @@ struct GlobalOptions {
   bool raw = false;                    // message bytes pass unchanged, without UTF-8 conversion
 };
 
+// What a command does with the store.
+enum class StoreUse {
+  // Reads it without a lock and never writes it, not even to create a
+  // missing one: the store is only ever replaced whole, so a reader sees
+  // either the old or the new one, and a read-only directory is no
+  // obstacle.
+  Read,
+  // Holds the store's exclusive lock from reading to writing back.
+  Change,
+};
+
 // The store a run uses: the file named by --store (missing: empty), or the
 // embedded default.
-ConfigStore openStore(const GlobalOptions& options);
+class StoreAccess {
+ public:
+  // Throws StoreError.
+  StoreAccess(const GlobalOptions& options, StoreUse use);
 
-// Writes the store back when it came from a file; says on `err` that
-// nothing is saved otherwise (when `changed`).
-void keepStore(const GlobalOptions& options, const ConfigStore& store, bool changed,
-               std::ostream& err);
+  ConfigStore& store() { return store_; }
+  // Writes the changed store back (StoreUse::Change only); without --store
+  // says on `err` that nothing is saved. Throws StoreError.
+  void save(std::ostream& err);
+
+ private:
+  std::optional<std::string> file_;  // the store's file, symbolic links resolved
+  std::optional<StoreLock> lock_;
+  ConfigStore store_;
+};
 
 // The plug-in the options name: the Linux library, or with --dll the
 // Windows DLL under CPU emulation. Throws PluginLoadError or UsageError.
@@ -68,5 +106,15 @@ class Session {
 // The plug-in's Windows-1250 text for the terminal; bytes with no
 // character are shown as \xNN so a log line is never lost.
 std::string displayText(const std::string& cp1250);
+
+// A text from the terminal (UTF-8) for the plug-in. Throws UsageError
+// naming `what` for a character with no Windows-1250 form.
+std::string pluginText(const std::string& utf8, const std::string& what);
+// The plug-in's text for the terminal. Throws UsageError naming `what` for
+// a byte Windows-1250 leaves without a character.
+std::string terminalText(const std::string& cp1250, const std::string& what);
+
+// Throws OutputError when a write to `out` has failed.
+void requireWritten(std::ostream& out);
 
 }  // namespace qmxhost

@@ -1,11 +1,8 @@
 #include "host/config_store.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <fstream>
 #include <limits>
 #include <nlohmann/json.hpp>
-#include <sstream>
+#include <set>
 
 #include "host/text_codec.h"
 
@@ -27,25 +24,37 @@ std::string placeOf(const std::string& text, size_t offset) {
   return "line " + std::to_string(line) + ", column " + std::to_string(column);
 }
 
+// The rule, counted from 1, that holds the byte at `offset` of a column's
+// text: the plug-in keeps one rule a line, lines ending in CR LF.
+size_t ruleAt(const std::string& text, size_t offset) {
+  size_t rule = 1;
+  for (size_t at = text.find("\r\n"); at < offset; at = text.find("\r\n", at + 2)) ++rule;
+  return rule;
+}
+
 }  // namespace
 
 ConfigStore ConfigStore::loadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    std::FILE* probe = std::fopen(path.c_str(), "rb");
-    if (!probe && errno == ENOENT) return ConfigStore();
-    if (probe) std::fclose(probe);
-    throw StoreError(path + ": cannot be read");
-  }
-  std::stringstream content;
-  content << in.rdbuf();
-  return parse(content.str(), path);
+  const std::optional<std::string> content = readStoreFile(path);
+  return content ? parse(*content, path) : ConfigStore();
 }
 
 ConfigStore ConfigStore::parse(const std::string& json, const std::string& origin) {
+  // The library keeps the last of two equal keys; a store whose column is
+  // named twice is refused instead, since either value may be the one the
+  // user meant.
+  auto refuseRepeatedColumns = [&origin, seen = std::set<std::string>()](
+                                   int depth, nlohmann::json::parse_event_t event,
+                                   nlohmann::json& parsed) mutable {
+    if (depth == 1 && event == nlohmann::json::parse_event_t::key &&
+        !seen.insert(parsed.get<std::string>()).second) {
+      throw StoreError(origin + ": column \"" + parsed.get<std::string>() + "\" is named twice");
+    }
+    return true;
+  };
   nlohmann::json document;
   try {
-    document = nlohmann::json::parse(json);
+    document = nlohmann::json::parse(json, refuseRepeatedColumns);
   } catch (const nlohmann::json::parse_error& error) {
     const size_t offset = error.byte > 0 ? error.byte - 1 : 0;
     throw StoreError(origin + ": malformed JSON at " + placeOf(json, offset));
@@ -56,18 +65,29 @@ ConfigStore ConfigStore::parse(const std::string& json, const std::string& origi
   ConfigStore store;
   for (const auto& [name, value] : document.items()) {
     if (value.is_number_integer()) {
-      const auto number = value.get<int64_t>();
-      if (number < std::numeric_limits<int32_t>::min() ||
-          number > std::numeric_limits<int32_t>::max()) {
+      // Read as unsigned, 18446744073709551615 would wrap to -1.
+      const bool inRange =
+          value.is_number_unsigned()
+              ? value.get<uint64_t>() <= uint64_t{std::numeric_limits<int32_t>::max()}
+              : value.get<int64_t>() >= std::numeric_limits<int32_t>::min() &&
+                    value.get<int64_t>() <= std::numeric_limits<int32_t>::max();
+      if (!inRange) {
         throw StoreError(origin + ": column \"" + name + "\" is out of the 32-bit range");
       }
-      store.columns_[name] = static_cast<int32_t>(number);
+      store.columns_[name] = static_cast<int32_t>(value.get<int64_t>());
     } else if (value.is_string()) {
+      std::string text;
       try {
-        store.columns_[name] = utf8ToCp1250(value.get<std::string>());
+        text = utf8ToCp1250(value.get<std::string>());
       } catch (const TextCodecError& error) {
         throw StoreError(origin + ": column \"" + name + "\": " + error.what());
       }
+      const size_t nul = text.find('\0');
+      if (nul != std::string::npos) {
+        throw StoreError(origin + ": column \"" + name + "\": rule " +
+                         std::to_string(ruleAt(text, nul)) + " holds a NUL byte");
+      }
+      store.columns_[name] = std::move(text);
     } else {
       throw StoreError(origin + ": column \"" + name + "\" must be an integer or a string");
     }
@@ -94,20 +114,7 @@ void ConfigStore::saveFile(const std::string& path) const {
   } catch (const TextCodecError& error) {
     throw StoreError(path + ": " + error.what());
   }
-  const std::string temporary = path + ".tmp";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out << json;
-    out.flush();
-    if (!out) {
-      std::remove(temporary.c_str());
-      throw StoreError(path + ": cannot be written");
-    }
-  }
-  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-    std::remove(temporary.c_str());
-    throw StoreError(path + ": cannot be replaced");
-  }
+  replaceFileAtomically(resolveStoreFile(path), json);
 }
 
 std::optional<int32_t> ConfigStore::integer(const std::string& name) const {

@@ -5,18 +5,12 @@
 #include <cstdint>
 #include <map>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <variant>
 
-namespace qmxhost {
+#include "host/store_file.h"
 
-// A store file that cannot be read or written; what() names the file and,
-// for a malformed file, the place.
-class StoreError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
+namespace qmxhost {
 
 class ConfigStore {
  public:
@@ -27,11 +21,16 @@ class ConfigStore {
   // A missing file is an empty store. Throws StoreError for anything else
   // that cannot be read, naming the file and the line and column.
   static ConfigStore loadFile(const std::string& path);
-  // Parses JSON text; `origin` names it in errors.
+  // Parses JSON text; `origin` names it in errors. Refuses, besides
+  // malformed JSON, a column named twice, an integer outside 32 bits, and a
+  // text holding a NUL byte (the plug-in would read its texts only up to
+  // it, and save the rest of the rules away), naming the column and the
+  // rule.
   static ConfigStore parse(const std::string& json, const std::string& origin);
 
-  // Writes the store as JSON, texts in UTF-8, replacing the file only once
-  // the new one is complete. Throws StoreError.
+  // Writes the store as JSON, texts in UTF-8, through symbolic links to
+  // the file they name, replacing it atomically (see
+  // replaceFileAtomically). Throws StoreError.
   void saveFile(const std::string& path) const;
   std::string toJson() const;
 

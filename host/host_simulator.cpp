@@ -139,10 +139,9 @@ int64_t HostSimulator::hostCall(Address record) {
       return 0;
     }
     case HOST_SEND_MESSAGE: {
-      received_.push_back({plugin_.readString(readAddress(p1 + offsets_.messageBody)),
-                           plugin_.readString(readAddress(p1 + offsets_.messageExt)),
-                           static_cast<uint32_t>(readInt(p1 + offsets_.messageFlags, 4))});
-      handed_.push_back(received_.back());
+      handed_.push_back({plugin_.readString(readAddress(p1 + offsets_.messageBody)),
+                         plugin_.readString(readAddress(p1 + offsets_.messageExt)),
+                         static_cast<uint32_t>(readInt(p1 + offsets_.messageFlags, 4))});
       return ++messageNumbers_;
     }
     case HOST_CALL_101: {
@@ -211,19 +210,30 @@ int64_t HostSimulator::sendMessage(const std::string& body, const std::string& e
   return answer;
 }
 
+bool HostSimulator::incomingCorrected() const {
+  const DeclaredColumn* option = columnById(kColumnIncoming);
+  return option && store_.integer(option->name).value_or(0) != 0;
+}
+
 Delivery HostSimulator::deliver(const std::string& body, bool incoming) {
-  received_.clear();
+  log_.clear();
+  handed_.clear();
+  announcements_.clear();
+  // The original carries no correction mark (its extension text is empty),
+  // so the option alone decides.
+  const bool eligible = !incoming || incomingCorrected();
   const uint32_t flags = incoming ? 0u : static_cast<uint32_t>(MSG_OUTGOING);
-  if (sendMessage(body, "", flags) != kAnswerReplaced) return {body, false};
-  if (received_.empty()) return {"", true};  // dropped, and no copy was handed over
+  if (sendMessage(body, "", flags) != kAnswerReplaced) return {body, false, eligible};
+  if (handed_.empty()) {
+    throw ProtocolError("the plug-in dropped the message without handing over a copy");
+  }
   // The copy goes through the plug-in in its turn, only now that the call
   // that produced it has returned.
-  const HandedMessage copy = received_.front();
-  received_.clear();
+  const HandedMessage copy = handed_.front();
   if (sendMessage(copy.body, copy.ext, copy.flags) == kAnswerReplaced) {
     throw ProtocolError("the plug-in corrected its own corrected copy again");
   }
-  return {copy.body, true};
+  return {copy.body, true, eligible};
 }
 
 // --- the settings page -------------------------------------------------------

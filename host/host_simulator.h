@@ -51,6 +51,10 @@ struct HandedMessage {
 struct Delivery {
   std::string text;  // Windows-1250
   bool replaced;     // the plug-in dropped the message and sent a corrected copy
+  // The plug-in was to correct it: outgoing, or incoming with the store's
+  // option on. Eligible and not replaced means the plug-in gave no result
+  // (out of memory, a fault) and the message went out uncorrected.
+  bool eligible;
 };
 
 class HostSimulator : private HostOperations {
@@ -69,7 +73,8 @@ class HostSimulator : private HostOperations {
   // Sends a message through CALL_MESSAGE and, when the plug-in replaces it,
   // passes the copy it received back through CALL_MESSAGE, after the first
   // call has returned, as the messenger does. Returns what is delivered.
-  // Throws ProtocolError when the copy is corrected again.
+  // Throws ProtocolError when the copy is corrected again, or when the
+  // plug-in drops the message without handing over a copy.
   Delivery deliver(const std::string& body, bool incoming);
 
   // The settings page: makes the messenger's settings window and asks the
@@ -85,13 +90,15 @@ class HostSimulator : private HostOperations {
   // The text the plug-in last set on an element (empty when none).
   std::string fieldValue(int32_t element) const;
 
-  // Log lines as the plug-in wrote them (Windows-1250), and a listener
-  // called as each arrives.
+  // Log lines as the plug-in wrote them (Windows-1250) since the latest
+  // delivery began (before any, since the start), and a listener called as
+  // each arrives. Kept per delivery so that a long run holds no history.
   const std::vector<std::string>& log() const { return log_; }
   std::function<void(const std::string&)> onLog;
 
-  // Every message the plug-in handed over (call 100), and the records of
-  // call 101 that announced them, byte for byte, in order.
+  // The messages the plug-in handed over (call 100) during the latest
+  // delivery, and the records of call 101 that announced them, byte for
+  // byte, in order.
   const std::vector<HandedMessage>& handedMessages() const { return handed_; }
   const std::vector<std::vector<uint8_t>>& announcements() const { return announcements_; }
 
@@ -114,6 +121,8 @@ class HostSimulator : private HostOperations {
   void writeInt(Address at, int64_t value, size_t width);
   Address placeText(const std::string& text);
   const DeclaredColumn* columnById(int column) const;
+  // The store's option to correct incoming messages, as the plug-in reads it.
+  bool incomingCorrected() const;
   int64_t sendMessage(const std::string& body, const std::string& ext, uint32_t flags);
   // An ActionEvent for `element` in the plug-in's memory; the caller
   // releases it.
@@ -128,7 +137,6 @@ class HostSimulator : private HostOperations {
   std::vector<DeclaredColumn> columns_;
   std::vector<PageElement> elements_;
   int32_t iconId_ = 0;
-  std::vector<HandedMessage> received_;  // during one delivery
   std::vector<HandedMessage> handed_;
   std::vector<std::vector<uint8_t>> announcements_;
   int64_t messageNumbers_ = 0;

@@ -1,12 +1,16 @@
 // quillmax-host: runs the Quillmax plug-in the way the messenger does.
+#include <fcntl.h>
 #include <limits.h>
+#include <signal.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "host/cli.h"
+#include "host/cli_session.h"
 
 namespace {
 
@@ -19,12 +23,33 @@ std::string pluginBesideProgram() {
   return self.substr(0, self.rfind('/') + 1) + "Quillmax.so";
 }
 
+// A standard stream the caller closed (`>&-`) leaves its number free, and
+// the next file opened would take it: output meant for the terminal would
+// land in the store's temporary file. Each closed one is given /dev/null.
+// Returns whether standard output was closed.
+bool occupyClosedStandardStreams() {
+  bool outputClosed = false;
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (fcntl(fd, F_GETFD) >= 0 || errno != EBADF) continue;
+    // open() takes the lowest free number: this one, the lower ones being
+    // open. Without /dev/null there is nothing better to do.
+    open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+    outputClosed = outputClosed || fd == 1;
+  }
+  return outputClosed;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (occupyClosedStandardStreams()) {
+    std::cerr << "quillmax-host: standard output is closed\n";
+    return qmxhost::kExitUsage;
+  }
+  // Under a file-size limit (ulimit -f) a save then fails with an error the
+  // program reports, the old store intact, instead of killing it halfway.
+  signal(SIGXFSZ, SIG_IGN);
   std::ios::sync_with_stdio(false);
   const std::vector<std::string> args(argv + 1, argv + argc);
-  const int status = qmxhost::runCli(args, std::cin, std::cout, std::cerr, pluginBesideProgram());
-  std::cout.flush();
-  return status;
+  return qmxhost::runCli(args, std::cin, std::cout, std::cerr, pluginBesideProgram());
 }

@@ -2,6 +2,17 @@
 // a store file, and an exit status.
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <future>
 #include <string>
 #include <vector>
 
@@ -16,9 +27,73 @@ using qmxtest::TempDir;
 using qmxtest::writeFile;
 
 const char kHost[] = QUILLMAX_HOST_PATH;
+const char kNoResultPlugin[] = NO_RESULT_PLUGIN_PATH;
+// Set in the 32-bit build, whose programs run under it.
+const char kEmulator[] = QUILLMAX_TEST_EMULATOR;
 
 ProcessResult host(const std::vector<std::string>& args, const std::string& input = "") {
   return runProgram(kHost, args, input);
+}
+
+// Starts quillmax-host on the given descriptors (-1: closed), for what
+// runProgram's pipes cannot show: a full or closed standard output, and
+// results read while standard input is still open.
+pid_t startHost(const std::vector<std::string>& args, int in, int out, int err) {
+  std::vector<std::string> command;
+  if (kEmulator[0] != '\0') command.push_back(kEmulator);
+  command.push_back(kHost);
+  command.insert(command.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& part : command) argv.push_back(&part[0]);
+  argv.push_back(nullptr);
+  const pid_t child = fork();
+  if (child == 0) {
+    const int fds[] = {in, out, err};
+    for (int fd = 0; fd < 3; ++fd) {
+      if (fds[fd] < 0) {
+        close(fd);
+      } else {
+        dup2(fds[fd], fd);
+      }
+    }
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  return child;
+}
+
+int exitStatus(pid_t child) {
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+enum class Output { Pipe, Full, Closed };
+
+ProcessResult hostWithOutput(const std::vector<std::string>& args, Output output) {
+  if (output == Output::Pipe) return host(args);
+  TempDir dir;
+  const int err = open(dir.file("err").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+  const int full = open("/dev/full", O_WRONLY | O_CLOEXEC);
+  ProcessResult result;
+  result.status = exitStatus(startHost(args, -1, output == Output::Full ? full : -1, err));
+  close(full);
+  close(err);
+  result.err = readFile(dir.file("err"));
+  return result;
+}
+
+std::vector<std::string> entriesOf(const std::string& directory) {
+  std::vector<std::string> names;
+  DIR* listing = opendir(directory.c_str());
+  // readdir64: in the 32-bit build plain readdir fails on 64-bit directory offsets.
+  while (const dirent64* entry = listing ? readdir64(listing) : nullptr) {
+    const std::string name = entry->d_name;
+    if (name != "." && name != "..") names.push_back(name);
+  }
+  if (listing) closedir(listing);
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 size_t lineCount(const std::string& text) {
@@ -184,34 +259,146 @@ TEST(QuillmaxHost, changes_without_a_store_say_nothing_is_saved) {
   }
 }
 
-TEST(QuillmaxHost, missing_store_is_empty_and_created_at_the_end) {
-  TempDir dir;
-  const std::string store = dir.file("new.json");
-  const ProcessResult result = host({"--store", store, "correct", "moze"});
-  EXPECT_EQ(result.out, "moze\n") << "an empty store holds no rules";
-  EXPECT_NE(readFile(store).find("\"Rewordix/From\": \"\""), std::string::npos) << readFile(store);
-}
+// --- the store ----------------------------------------------------------------
 
-TEST(QuillmaxHost, malformed_store_is_an_error_and_left_untouched) {
+TEST(QuillmaxHost, unreadable_store_is_an_error_and_left_untouched) {
   TempDir dir;
   struct Case {
-    const char* content;
+    const char* content;  // null: the store is a directory
     const char* mentions;
   };
   const Case cases[] = {
+      {nullptr, "is a directory"},
       {"{\n  \"Rewordix/From\": \"a\"\n  x", "line 3, column 3"},
       {"[1, 2]", "JSON object"},
       {"{\"Rewordix/Przychodzace\": true}", "Rewordix/Przychodzace"},
       {"{\"Rewordix/From\": \"日本\"}", "Windows-1250"},
+      // The plug-in would read the column only up to the NUL, and its next
+      // save would drop the rules after it.
+      {R"({"Rewordix/From": "a\r\nb\u0000c\r\nd\r\n", "Rewordix/To": "1\r\n2\r\n3\r\n"})",
+       "column \"Rewordix/From\": rule 2 holds a NUL byte"},
+      {R"({"Rewordix/Przychodzace": 18446744073709551615})", "out of the 32-bit range"},
+      {R"({"Rewordix/From": "a\r\n", "Rewordix/From": "b\r\n"})",
+       "\"Rewordix/From\" is named twice"},
   };
   for (const Case& c : cases) {
-    const std::string store = dir.file("bad.json");
-    writeFile(store, c.content);
+    const std::string store = dir.file(c.content ? "bad.json" : "directory.json");
+    if (c.content) {
+      writeFile(store, c.content);
+    } else {
+      mkdir(store.c_str(), 0755);
+    }
     const ProcessResult result = host({"--store", store, "rules", "add", "a", "b"});
-    EXPECT_EQ(result.status, 2) << c.content;
+    EXPECT_EQ(result.status, 2) << c.mentions;
     expectOneErrorLine(result, c.mentions);
     EXPECT_NE(result.err.find(store), std::string::npos) << "the error names the file";
-    EXPECT_EQ(readFile(store), c.content);
+    EXPECT_EQ(readFile(store), c.content ? c.content : "") << c.mentions;
+  }
+  EXPECT_EQ(entriesOf(dir.path()),
+            (std::vector<std::string>{"bad.json", "bad.json.lock", "directory.json"}))
+      << "no temporary file remains, and no lock beside what is not a file";
+}
+
+// What the user set up around the store survives a save, a link planted
+// under the old fixed temporary name is never followed, and a failed save
+// leaves the old store whole.
+TEST(QuillmaxHost, saving_keeps_the_files_set_up_and_fails_whole) {
+  struct Case {
+    const char* name;
+    mode_t mode;
+    bool linked;   // store.json is a link to target.json
+    bool limited;  // a file-size limit fails the write, as a full disk does
+  };
+  const Case cases[] = {
+      {"a private store stays private", 0600, false, false},
+      {"a linked store is saved in its target", 0640, true, false},
+      {"a save that cannot be written changes nothing and claims nothing", 0644, false, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    const std::string target = dir.file(c.linked ? "target.json" : "store.json");
+    const std::string rules = std::string(c.limited ? 8192 : 1, 'x');
+    writeFile(target, R"({"Rewordix/From": ")" + rules + R"(\r\n", "Rewordix/To": "y\r\n"})");
+    chmod(target.c_str(), c.mode);
+    if (c.linked) symlink("target.json", dir.file("store.json").c_str());
+    writeFile(dir.file("victim"), "kept");
+    symlink("victim", dir.file("store.json.tmp").c_str());
+    const std::vector<std::string> before = entriesOf(dir.path());
+    rlimit unlimited{};
+    getrlimit(RLIMIT_FSIZE, &unlimited);
+    if (c.limited) {
+      // Ignored, the signal leaves the failed write to the program (and to
+      // valgrind, whose own small files stay under the limit).
+      signal(SIGXFSZ, SIG_IGN);
+      const rlimit limit{4096, unlimited.rlim_max};
+      setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    const ProcessResult result =
+        host({"--store", dir.file("store.json"), "rules", "add", "new", "x"});
+    setrlimit(RLIMIT_FSIZE, &unlimited);
+
+    EXPECT_EQ(result.status, c.limited ? 2 : 0) << result.err;
+    if (c.limited) expectOneErrorLine(result, "the store is unchanged");
+    EXPECT_EQ(result.out, c.limited ? "" : "added rule 2\n") << "success only after the save";
+    EXPECT_EQ(readFile(target).find("new") != std::string::npos, !c.limited);
+    struct stat status {};
+    EXPECT_EQ(stat(target.c_str(), &status) == 0 ? status.st_mode & 07777 : 0, c.mode);
+    lstat(dir.file("store.json").c_str(), &status);
+    EXPECT_EQ(S_ISLNK(status.st_mode), c.linked) << "the link was replaced by a file";
+    EXPECT_EQ(readFile(dir.file("victim")), "kept");
+    std::vector<std::string> after = entriesOf(dir.path());
+    after.erase(std::remove(after.begin(), after.end(), "target.json.lock"), after.end());
+    after.erase(std::remove(after.begin(), after.end(), "store.json.lock"), after.end());
+    EXPECT_EQ(after, before) << "a temporary file was left behind";
+  }
+}
+
+TEST(QuillmaxHost, read_only_commands_never_write_the_store_or_beside_it) {
+  const char kStore[] = R"({"Rewordix/From": "kot\r\n", "Rewordix/To": "pies\r\n"})";
+  TempDir dir;
+  const std::string existing = dir.file("store.json");
+  writeFile(existing, kStore);
+  for (const std::vector<std::string>& command : {std::vector<std::string>{"correct", "kot"},
+                                                  {"rules", "list"},
+                                                  {"rules", "edit", "1"},
+                                                  {"check"},
+                                                  {"page"}}) {
+    for (const std::string& store : {existing, dir.file("missing.json")}) {
+      if (command.back() == "1" && store != existing) continue;  // editing needs a rule
+      std::vector<std::string> args = {"--store", store};
+      args.insert(args.end(), command.begin(), command.end());
+      const ProcessResult result = host(args);
+      EXPECT_EQ(result.status, 0) << command[0] << " " << store << ": " << result.err;
+    }
+  }
+  EXPECT_EQ(entriesOf(dir.path()), std::vector<std::string>{"store.json"});
+  EXPECT_EQ(readFile(existing), kStore);
+}
+
+// Overlapping runs take turns: every addition a writer reports is in the
+// store at the end.
+TEST(QuillmaxHost, overlapping_writers_lose_no_rule) {
+  constexpr int kWriters = 6;
+  TempDir dir;
+  const std::string store = dir.file("store.json");
+  std::vector<std::future<ProcessResult>> runs;
+  for (int i = 0; i < kWriters; ++i) {
+    runs.push_back(std::async(std::launch::async, [&store, i] {
+      return host({"--store", store, "rules", "add", "w" + std::to_string(i), "x"});
+    }));
+  }
+  std::vector<std::string> reported;
+  for (auto& run : runs) {
+    const ProcessResult result = run.get();
+    EXPECT_EQ(result.status, 0) << result.err;
+    reported.push_back(result.out);
+  }
+  const std::string list = host({"--store", store, "rules", "list"}).out;
+  for (int i = 0; i < kWriters; ++i) {
+    EXPECT_NE(list.find("\tw" + std::to_string(i) + "\t"), std::string::npos) << list;
+    const std::string added = "added rule " + std::to_string(i + 1) + "\n";
+    EXPECT_EQ(std::count(reported.begin(), reported.end(), added), 1) << added;
   }
 }
 
@@ -254,30 +441,61 @@ TEST(QuillmaxHost, page_lists_columns_then_elements_in_groups) {
   }
 }
 
+// --- arguments ----------------------------------------------------------------
+
 TEST(QuillmaxHost, usage_errors_exit_2_with_one_line) {
-  const std::vector<std::vector<std::string>> cases = {
-      {},
-      {"frobnicate"},
-      {"--store"},
-      {"--bogus", "correct"},
-      {"correct", "--rule", "a", "b"},
-      {"correct", "--bogus"},
-      {"rules", "add", "only-from"},
-      {"rules", "add", "a", "b", "regex"},
-      {"rules", "list", "extra"},
-      {"set", "incoming", "maybe"},
-      {"set", "colour", "on"},
-      {"check", "extra"},
+  struct Case {
+    std::vector<std::string> args;
+    const char* mentions;
+    std::string input = "";
   };
-  for (const auto& args : cases) {
-    const ProcessResult result = host(args);
-    EXPECT_EQ(result.status, 2) << (args.empty() ? "(no arguments)" : args[0]);
-    EXPECT_EQ(lineCount(result.err), 1u) << result.err;
+  const Case cases[] = {
+      {{}, "no command"},
+      {{"frobnicate"}, "unknown command"},
+      {{"--store"}, "needs a value"},
+      {{"--bogus", "correct"}, "unknown option --bogus"},
+      {{"correct", "--rule", "a", "b"}, "FROM, TO and TYPE"},
+      {{"correct", "--rule", "a", "b", "Perl", "a"}, "word or perl, not 'Perl'"},
+      {{"correct", "--rule", "a", "b", "7", "a"}, "word or perl, not '7'"},
+      {{"correct", "--bogus"}, "unknown option --bogus"},
+      {{"correct", "--raw", "x"}, "--raw goes before the command"},
+      {{"correct"}, "line 2 of standard input holds a NUL byte", std::string("ok\nabc\0def\n", 11)},
+      {{"rules"}, "list, add, delete or edit"},
+      {{"rules", "add", "only-from"}, "rules add FROM TO"},
+      {{"rules", "add", "a", "b", "regex"}, "not 'regex'"},
+      {{"rules", "list", "extra"}, "no arguments"},
+      {{"set", "incoming", "maybe"}, "on or off"},
+      {{"set", "colour", "on"}, "colour"},
+      {{"check", "extra"}, "no arguments"},
+  };
+  for (const Case& c : cases) {
+    const ProcessResult result = host(c.args, c.input);
+    EXPECT_EQ(result.status, 2) << c.mentions;
+    expectOneErrorLine(result, c.mentions);
+    EXPECT_EQ(result.err.back(), '\n') << result.err;
+  }
+}
+
+// As getopt reads them: a message or a rule may start with '-'.
+TEST(QuillmaxHost, options_end_at_the_first_operand_or_double_dash) {
+  TempDir dir;
+  const std::string store = dir.file("store.json");
+  const CorrectCase cases[] = {
+      {{"correct", "--", "-h"}, "", "-h\n"},
+      {{"correct", "kot", "--trace", "-h"}, "", "kot\n--trace\n-h\n"},
+      {{"--store", store, "rules", "add", "-h", "hyphen"}, "", "added rule 1\n"},
+      {{"--store", store, "correct", "a -h"}, "", "a hyphen\n"},
+  };
+  for (const CorrectCase& c : cases) {
+    const ProcessResult result = host(c.args, c.input);
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, c.expected);
   }
 }
 
 TEST(QuillmaxHost, help_is_offered_for_the_program_and_each_command) {
   for (const std::vector<std::string>& args : {std::vector<std::string>{"--help"},
+                                               {"--help", "correct", "x"},
                                                {"correct", "--help"},
                                                {"rules", "--help"},
                                                {"check", "--help"},
@@ -287,6 +505,69 @@ TEST(QuillmaxHost, help_is_offered_for_the_program_and_each_command) {
     EXPECT_EQ(result.status, 0) << args[0];
     EXPECT_EQ(result.out.rfind("usage: quillmax-host", 0), 0u) << result.out;
   }
+}
+
+// --- exit statuses ------------------------------------------------------------
+
+// A message that goes out uncorrected, or a result that never reaches the
+// reader, is never reported as success.
+TEST(QuillmaxHost, plugin_failures_and_lost_output_are_errors) {
+  struct Case {
+    std::vector<std::string> args;
+    Output output;
+    int status;
+    const char* out;
+    const char* mentions;  // null: nothing on standard error
+  };
+  const Case cases[] = {
+      {{"--plugin", kNoResultPlugin, "correct", "a", "b"},
+       Output::Pipe,
+       1,
+       "",
+       "message 1: the plug-in gave no result, so it would go out uncorrected; the plug-in's "
+       "last log line: \"out of memory\""},
+      {{"--plugin", kNoResultPlugin, "correct", "--incoming", "a"},
+       Output::Pipe,
+       0,
+       "a\n",
+       nullptr},
+      {{"correct", "moze"}, Output::Full, 2, "", "cannot write standard output"},
+      {{"rules", "list"}, Output::Full, 2, "", "cannot write standard output"},
+      {{"correct", "moze"}, Output::Closed, 2, "", "standard output is closed"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args[c.args.size() - 2] + " " + c.args.back());
+    const ProcessResult result = hostWithOutput(c.args, c.output);
+    EXPECT_EQ(result.status, c.status) << result.err;
+    EXPECT_EQ(result.out, c.out);
+    if (c.mentions) {
+      expectOneErrorLine(result, c.mentions);
+    } else {
+      EXPECT_EQ(result.err, "");
+    }
+  }
+}
+
+// A reader waiting for each result (a co-process) gets it before it sends
+// the next message.
+TEST(QuillmaxHost, each_result_is_printed_before_the_next_message_is_read) {
+  // Close-on-exec: a write end left open in the host would keep its input
+  // from ever ending.
+  int toHost[2], fromHost[2];
+  ASSERT_EQ(pipe2(toHost, O_CLOEXEC), 0);
+  ASSERT_EQ(pipe2(fromHost, O_CLOEXEC), 0);
+  const pid_t child = startHost({"correct"}, toHost[0], fromHost[1], 2);
+  close(toHost[0]);
+  close(fromHost[1]);
+  ASSERT_EQ(write(toHost[1], "moze\n", 5), 5);
+  std::string out(16, '\0');
+  pollfd ready{fromHost[0], POLLIN, 0};
+  // A hang guard only, generous enough for valgrind.
+  const ssize_t got = poll(&ready, 1, 120000) == 1 ? read(fromHost[0], &out[0], out.size()) : 0;
+  EXPECT_EQ(out.substr(0, static_cast<size_t>(std::max<ssize_t>(got, 0))), "może\n");
+  close(toHost[1]);
+  close(fromHost[0]);
+  EXPECT_EQ(exitStatus(child), 0);
 }
 
 TEST(QuillmaxHost, plugin_that_cannot_be_loaded_is_one_clear_error) {

@@ -44,7 +44,8 @@ const char kUsage[] =
     "Options go before the command; 'quillmax-host COMMAND --help' tells more of each.\n"
     "Exit status: 0 success; 1 an action refused, a check failed, or the plug-in failed\n"
     "(a message left uncorrected, a fault); 2 a usage error, unreadable input or store,\n"
-    "or a store or output that could not be written.\n";
+    "or a store or output that could not be written; 3 (--dll) a limit of the emulator\n"
+    "running the DLL, not a fault of the DLL.\n";
 
 GlobalOptions parseGlobalOptions(const std::vector<std::string>& args, size_t& next,
                                  const std::string& defaultPlugin, bool& help) {
@@ -131,6 +132,8 @@ int runCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
   } catch (const PluginLoadError& error) {
     return fail(error.what(), kExitUsage);
 #if defined(QUILLMAX_HAVE_PE)
+  } catch (const HostLimitReached& error) {
+    return fail(error.what(), kExitHostLimit);
   } catch (const qmxpe::EmulationError& error) {
     return fail(std::string("the DLL faulted: ") + error.what(), kExitRefused);
 #endif

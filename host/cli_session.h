@@ -23,6 +23,9 @@ constexpr int kExitRefused = 1;
 // A command that could not be carried out: a usage error, unreadable
 // input or store, a store or an output that could not be written.
 constexpr int kExitUsage = 2;
+// --dll only: a limit of the emulator running the DLL was reached (its heap,
+// or the instructions one call may run); not a fault of the DLL.
+constexpr int kExitHostLimit = 3;
 
 // A command line quillmax-host cannot act on; exit status 2.
 class UsageError : public std::runtime_error {

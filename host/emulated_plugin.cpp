@@ -1,6 +1,8 @@
 #include "host/emulated_plugin.h"
 
 #include <cstring>
+#include <new>
+#include <string>
 
 #include "host/native_plugin.h"
 #include "host/pe/emulated_dll.h"
@@ -40,9 +42,12 @@ class EmulatedWindows : public WindowSystem {
 
 }  // namespace
 
-EmulatedPlugin::EmulatedPlugin(const std::string& path) {
+EmulatedPlugin::EmulatedPlugin(const std::string& path, const EmulatorLimits& limits)
+    : limits_(limits) {
   try {
-    dll_ = qmxpe::EmulatedDll::load(path);
+    qmxpe::LoadOptions options;
+    options.heapSize = limits_.heapSize;
+    dll_ = qmxpe::EmulatedDll::load(path, options);
   } catch (const qmxpe::EmulationError&) {
     throw;
   } catch (const std::exception& error) {
@@ -56,8 +61,19 @@ EmulatedPlugin::EmulatedPlugin(const std::string& path) {
 
 EmulatedPlugin::~EmulatedPlugin() = default;
 
+std::string EmulatedPlugin::tooLargeForHeap(size_t size) const {
+  return "the emulator's heap of " + std::to_string(limits_.heapSize >> 20) +
+         " MB has no room for " + std::to_string(size) + " bytes the host passes to the DLL";
+}
+
 Address EmulatedPlugin::allocate(size_t size) {
-  const uint32_t address = dll_->allocate(static_cast<uint32_t>(size ? size : 1));
+  if (size >= limits_.heapSize) throw HostLimitReached(tooLargeForHeap(size));
+  uint32_t address = 0;
+  try {
+    address = dll_->allocate(static_cast<uint32_t>(size ? size : 1));
+  } catch (const std::bad_alloc&) {
+    throw HostLimitReached(tooLargeForHeap(size));
+  }
   const std::vector<uint8_t> zeros(size, 0);
   if (size) dll_->write(address, zeros.data(), size);
   return address;
@@ -81,8 +97,31 @@ std::string EmulatedPlugin::readString(Address address) {
 }
 
 int64_t EmulatedPlugin::call(Address record) {
+  // A call's work grows with what it works on: the message and the rule
+  // base, both in the DLL's heap by now.
+  const uint64_t limit =
+      limits_.instructionFloor + limits_.instructionsPerHeldByte * dll_->heapBytesInUse();
+  dll_->setInstructionLimit(limit);
+  const size_t refusals = dll_->heapRefusals();
+  uint32_t answer = 0;
+  try {
+    answer = dll_->callStdcall(proc_, {narrow(record)});
+  } catch (const qmxpe::EmulationError& error) {
+    if (error.kind() != qmxpe::FaultKind::kInstructionLimit) throw;
+    throw HostLimitReached("the emulator stopped the DLL after " + std::to_string(limit) +
+                           " instructions, its limit for this call (an endless loop, or more "
+                           "work than emulation allows; Quillmax.so has no such limit): " +
+                           error.what());
+  }
+  // The DLL copes with a failed allocation as it would in the messenger,
+  // but there it would have had the memory: what it did is not what it does.
+  if (dll_->heapRefusals() != refusals) {
+    throw HostLimitReached("the emulator's heap of " + std::to_string(limits_.heapSize >> 20) +
+                           " MB was full when the DLL asked for memory; what the DLL did "
+                           "without it is not shown");
+  }
   // The DLL answers a 32-bit intptr_t.
-  return static_cast<int32_t>(dll_->callStdcall(proc_, {narrow(record)}));
+  return static_cast<int32_t>(answer);
 }
 
 Address EmulatedPlugin::hostControl(HostOperations* operations) {

@@ -3,6 +3,7 @@
 // addresses in the emulated memory.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -14,12 +15,24 @@ class EmulatedDll;
 
 namespace qmxhost {
 
+// The emulator's own limits. By default far beyond what the messenger's one
+// thread would grant a plug-in and still within what emulation finishes in
+// minutes: the heap's size, and the instructions one call may run for each
+// byte the DLL holds in its heap (its rule base and the call's texts),
+// above a floor for small calls.
+struct EmulatorLimits {
+  uint32_t heapSize = 1024u << 20;
+  uint64_t instructionFloor = 300'000'000;
+  uint64_t instructionsPerHeldByte = 20'000;
+};
+
 class EmulatedPlugin : public PluginBoundary {
  public:
   // Loads the DLL at `path` and finds _IMessageProc@4. Throws
   // PluginLoadError; a fault inside the DLL is reported as
-  // qmxpe::EmulationError.
-  explicit EmulatedPlugin(const std::string& path);
+  // qmxpe::EmulationError, and a limit of the emulator (its heap full, its
+  // instruction budget for a call spent) as HostLimitReached.
+  explicit EmulatedPlugin(const std::string& path, const EmulatorLimits& limits = {});
   ~EmulatedPlugin() override;
   EmulatedPlugin(const EmulatedPlugin&) = delete;
   EmulatedPlugin& operator=(const EmulatedPlugin&) = delete;
@@ -37,6 +50,9 @@ class EmulatedPlugin : public PluginBoundary {
   qmxpe::EmulatedDll& dll() { return *dll_; }
 
  private:
+  std::string tooLargeForHeap(size_t size) const;
+
+  EmulatorLimits limits_;
   std::unique_ptr<qmxpe::EmulatedDll> dll_;
   uint32_t proc_ = 0;
   uint32_t control_ = 0;  // the HostControl object, once built

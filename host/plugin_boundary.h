@@ -5,12 +5,21 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace qmxhost {
 
 using Address = uint64_t;
+
+// A limit of the host running the plug-in was reached (the emulator's heap
+// or instruction budget): the plug-in itself did nothing wrong, and would
+// have gone on in the messenger.
+class HostLimitReached : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
 
 // The five operations of the host's control object, as the plug-in calls
 // them; the simulator implements them.

@@ -1,5 +1,6 @@
 #include "host/pe/emulated_dll.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <new>
 #include <stdexcept>
@@ -245,7 +246,19 @@ uint32_t EmulatedDll::read32(uint32_t address) const {
 }
 
 std::string EmulatedDll::readString(uint32_t address) const {
-  return emulator_->readString(address);
+  return emulator_->readString(address, std::max<size_t>(heap_->size(), size_t{1} << 20));
+}
+
+uint32_t EmulatedDll::heapSize() const {
+  return heap_->size();
+}
+
+uint32_t EmulatedDll::heapBytesInUse() const {
+  return heap_->bytesInUse();
+}
+
+size_t EmulatedDll::heapRefusals() const {
+  return heap_->refusals();
 }
 
 uint32_t EmulatedDll::callStdcall(uint32_t address, const std::vector<uint32_t>& args,

@@ -105,8 +105,14 @@ class EmulatedDll {
   uint16_t read16(uint32_t address) const;
   uint32_t read32(uint32_t address) const;
   // The NUL-terminated text at `address`; throws when it is not terminated
-  // within 1 MiB.
+  // within the heap's size (the DLL's texts live in its heap or its image).
   std::string readString(uint32_t address) const;
+
+  // The heap behind malloc and allocate(): its size, the bytes in live
+  // blocks, and how many allocations it could not serve so far.
+  uint32_t heapSize() const;
+  uint32_t heapBytesInUse() const;
+  size_t heapRefusals() const;
 
   // --- Calls ---
 

@@ -23,6 +23,7 @@ std::optional<uint32_t> HeapAllocator::roundUp(uint32_t size) {
 std::optional<uint32_t> HeapAllocator::allocate(uint32_t size) {
   const std::optional<uint32_t> rounded = roundUp(size);
   if (!rounded) {
+    ++refusals_;
     return std::nullopt;
   }
   for (auto it = free_.begin(); it != free_.end(); ++it) {
@@ -38,6 +39,7 @@ std::optional<uint32_t> HeapAllocator::allocate(uint32_t size) {
     used_.emplace(address, *rounded);
     return address;
   }
+  ++refusals_;
   return std::nullopt;
 }
 

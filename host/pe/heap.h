@@ -41,6 +41,8 @@ class HeapAllocator {
   uint32_t size() const { return size_; }
   // Bytes in live blocks and their number.
   uint32_t bytesInUse() const;
+  // How many allocations found no free range large enough.
+  size_t refusals() const { return refusals_; }
   size_t liveBlocks() const { return used_.size(); }
   // Number of separate free ranges: 1 for an empty heap whose frees have all
   // been merged back.
@@ -54,6 +56,7 @@ class HeapAllocator {
   uint32_t size_;
   std::map<uint32_t, uint32_t> free_;  // start -> size; never two adjacent ranges
   std::map<uint32_t, uint32_t> used_;  // start -> rounded size
+  size_t refusals_ = 0;
 };
 
 }  // namespace qmxpe

@@ -219,7 +219,7 @@ std::string trailingWordPass(const std::string& text, const std::string& from,
 }  // namespace
 
 bool isPlainLiteral(const std::string& from) {
-  return !from.empty() && from.find_first_of("\\^$.[]|()?*+{}") == std::string::npos;
+  return !from.empty() && from.find_first_of(kPatternCharacters) == std::string::npos;
 }
 
 bool containsLiteral(const std::string& text, const std::string& from, bool caseSensitive) {

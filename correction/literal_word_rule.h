@@ -8,9 +8,11 @@
 
 namespace qmx {
 
-// True when `from` is not empty and holds none of the characters that mean
-// something in a pattern (\ ^ $ . [ ] | ( ) ? * + { }), so that as pattern
-// text it matches exactly itself.
+// The characters that can mean something in a pattern; a From without
+// them matches exactly itself as pattern text.
+constexpr char kPatternCharacters[] = "\\^$.[]|()?*+{}";
+
+// True when `from` is not empty and holds none of kPatternCharacters.
 bool isPlainLiteral(const std::string& from);
 
 // True when `from` occurs in `text`; without `caseSensitive` the letters

@@ -30,8 +30,12 @@ const char kRulesUsage[] =
 
 const char kCheckUsage[] =
     "usage: quillmax-host check\n"
-    "Lists each rule whose pattern never compiles, with the pattern library's reason;\n"
-    "for a word rule, each of its three patterns that fails. Exits 1 when there is any.\n";
+    "Judges the stored rules as the plug-in runs them, one line a finding: a pattern\n"
+    "that never compiles (for a word rule, each of its three), more groups than a\n"
+    "match can report, and what is almost always a mistake: an empty From, a Perl\n"
+    "From without its closing delimiter or that can match the empty text, a word\n"
+    "From holding pattern characters, a word To holding \"$\" and a digit or \"&\".\n"
+    "Exits 1 when there is any finding.\n";
 
 const char kPageUsage[] =
     "usage: quillmax-host page\n"
@@ -107,6 +111,16 @@ int rulesAdd(CommandContext& context, const Arguments& args) {
   }
   // Only once the rule is safely in the store.
   access.save(context.err);
+  // The plug-in's editor takes any rule; what check would say of this one
+  // is said now, while the user still has it in mind.
+  const RuleStore rules = rulesOf(access.store());
+  const size_t added = after - 1;
+  for (const RuleFinding& finding :
+       checkRule(added, ruleKind(rules.Type.at(added)), rules.From.at(added), rules.To.at(added),
+                 caseSensitiveIn(access.store()))) {
+    context.err << "quillmax-host: warning: " << describeFinding(finding, rules.From.at(added))
+                << '\n';
+  }
   context.out << "added rule " << after << '\n';
   return kExitOk;
 }
@@ -181,14 +195,11 @@ int runCheck(CommandContext& context, const Arguments& args) {
   const RuleStore rules = rulesOf(store);
   const auto findings = checkRules(rules, caseSensitiveIn(store));
   for (const RuleFinding& finding : findings) {
-    context.out << "rule " << finding.rule + 1 << ": " << displayText(rules.From[finding.rule]);
-    if (finding.pass > 0) context.out << ": pass " << finding.pass;
-    context.out << ": " << finding.reason;
-    if (finding.offset >= 0) context.out << " at offset " << finding.offset;
-    context.out << '\n';
+    context.out << describeFinding(finding, rules.From[finding.rule]) << '\n';
   }
   if (!findings.empty()) return kExitRefused;
-  context.out << rules.From.size() << " rules: every pattern compiles\n";
+  context.out << rules.From.size() << (rules.From.size() == 1 ? " rule" : " rules")
+              << ": no faults, no warnings\n";
   return kExitOk;
 }
 

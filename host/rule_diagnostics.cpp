@@ -1,5 +1,6 @@
 #include "host/rule_diagnostics.h"
 
+#include "host/cli_session.h"
 #include "shell/columns.h"
 
 namespace qmxhost {
@@ -14,6 +15,20 @@ RuleStore rulesOf(const ConfigStore& store) {
 
 bool caseSensitiveIn(const ConfigStore& store) {
   return store.integer(columnName(kColumnCaseSensitive)).value_or(0) != 0;
+}
+
+// A longer From is shown by its start: a finding stays a line to take in
+// at a glance, whatever the rule's size.
+constexpr size_t kShownFromBytes = 60;
+
+std::string describeFinding(const RuleFinding& finding, const std::string& from) {
+  std::string line = "rule " + std::to_string(finding.rule + 1);
+  if (!from.empty()) line += ": " + displayText(from.substr(0, kShownFromBytes));
+  if (from.size() > kShownFromBytes) line += "...";
+  if (finding.pass > 0) line += ": pass " + std::to_string(finding.pass);
+  line += ": " + displayText(finding.reason);
+  if (finding.offset >= 0) line += " at offset " + std::to_string(finding.offset);
+  return line;
 }
 
 }  // namespace qmxhost

@@ -1,9 +1,13 @@
-// What the plug-in cannot say through its entry point: which rules PCRE
-// refuses, and which rule changed a message. quillmax-host runs the
-// plug-in's own rule loop (correction/rule_loop.h, correction/rule_check.h)
-// over the rules and the option as the store holds them.
+// What the plug-in cannot say through its entry point: which rules never
+// work or work against their look, and which rule changed a message.
+// quillmax-host runs the plug-in's own rule loop (correction/rule_loop.h,
+// correction/rule_check.h) over the rules and the option as the store holds
+// them.
 #pragma once
 
+#include <string>
+
+#include "correction/rule_check.h"
 #include "host/config_store.h"
 #include "rules/rule_columns.h"
 
@@ -14,5 +18,9 @@ qmx::RuleStore rulesOf(const ConfigStore& store);
 
 // The case option as the store holds it.
 bool caseSensitiveIn(const ConfigStore& store);
+
+// `finding` as one line for the terminal: the rule's number, the start of
+// its From `from`, the pass, the reason.
+std::string describeFinding(const qmx::RuleFinding& finding, const std::string& from);
 
 }  // namespace qmxhost

@@ -187,6 +187,29 @@ bool RegexReplacer::prepare() {
   return true;
 }
 
+int RegexReplacer::groupCount() const {
+  int count = 0;
+  pcre_fullinfo(compiled_, nullptr, PCRE_INFO_CAPTURECOUNT, &count);
+  return count;
+}
+
+bool RegexReplacer::mayMatchEmpty() const {
+  if (options_ & PCRE_NOTEMPTY) return false;
+  // Studying gives the length every match consumes at least. It is a lower
+  // bound, so 0 (which PCRE reports as none) covers every pattern that can
+  // match nothing, and a length above 0 proves that none can. The answer
+  // errs only towards yes, where PCRE gives up on a tighter bound: (*ACCEPT),
+  // a recursion, a back reference into its own group, a pattern too complex
+  // to study. Trying the pattern on sample texts instead could never cover
+  // every context a lookaround or an anchor may need.
+  const char* error = nullptr;
+  pcre_extra* study = pcre_study(compiled_, 0, &error);
+  int least = -1;
+  if (study) pcre_fullinfo(compiled_, study, PCRE_INFO_MINLENGTH, &least);
+  pcre_free_study(study);
+  return least <= 0;
+}
+
 void RegexReplacer::setSubject(const std::string& text) {
   subject_ = text;
   startOffset_ = 0;

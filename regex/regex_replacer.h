@@ -40,6 +40,10 @@ class RegexReplacer {
   // Integers in the offset vector handed to pcre_exec: room for the whole
   // match and 332 groups.
   static constexpr int kOffsetCount = 1000;
+  // Groups a match can report besides the whole match: PCRE fills pairs in
+  // the first two thirds of the vector only. A match in which a higher group
+  // takes part is reported as 0 (see search).
+  static constexpr int kReportedGroups = kOffsetCount / 3 - 1;
 
   RegexReplacer() = default;
   // Releases every compiled pattern the object holds.
@@ -150,6 +154,13 @@ class RegexReplacer {
   const std::vector<std::string>& captures() const { return captures_; }
   // Number of distinct patterns this object holds compiled.
   size_t cacheSize() const { return cache_.size(); }
+
+  // What PCRE tells of the current pattern, once prepare() succeeded.
+  // The capturing groups the expression holds.
+  int groupCount() const;
+  // False only when every match of the current pattern and options consumes
+  // at least one byte (a match whose start \K moved to its end consumed it).
+  bool mayMatchEmpty() const;
 
  private:
   // The cache key text alone leaves out option bits above 127, two of which

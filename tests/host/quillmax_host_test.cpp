@@ -402,21 +402,104 @@ TEST(QuillmaxHost, overlapping_writers_lose_no_rule) {
   }
 }
 
-TEST(QuillmaxHost, check_reports_every_refused_pattern_and_exits_1) {
+// --- check ----------------------------------------------------------------------
+
+std::string jsonText(const std::string& text) {
+  std::string out;
+  for (char c : text) out += c == '\\' || c == '"' ? std::string{'\\', c} : std::string{c};
+  return out;
+}
+
+std::string repeat(const std::string& piece, size_t times) {
+  std::string out;
+  for (size_t i = 0; i < times; ++i) out += piece;
+  return out;
+}
+
+// Each rule in a store after a sound one, judged by check; then, where it
+// fits on a command line, added by rules add, which warns with the same
+// lines and still adds it.
+TEST(QuillmaxHost, check_judges_rules_as_the_plugin_runs_them) {
+  const std::string literal = repeat("b", 900000);  // PCRE's word patterns would be too large
+  const std::string groups333 = "/" + repeat("()", 333) + "x/";
+  const std::string empty =
+      ": the pattern can match the empty text, and wherever it does, "
+      "To goes in without replacing anything\n";
+  const std::string patternCharacters =
+      ": a word rule's From is a pattern (a backslash before one makes it plain)\n";
+  struct Case {
+    std::string from, to;
+    const char* type;      // as stored: 0 word, 1 Perl, 2 neither
+    std::string findings;  // check's output; empty: none
+  };
+  const Case cases[] = {
+      {repeat("a", 4090), "x", "0", ""},
+      {literal, "x", "0", ""},
+      {literal + ".", "x", "0",
+       "rule 2: " + repeat("b", 60) + "...: From holds pattern characters \".\"" +
+           patternCharacters + "rule 2: " + repeat("b", 60) +
+           "...: pass 1: regular expression is too large at offset 1800039\n"},
+      {"/(/", "x", "1", "rule 2: /(/: missing ) at offset 1\n"},
+      {"/" + repeat("()", 332) + "x/", "y", "1", ""},
+      {groups333, "y", "1",
+       "rule 2: " + groups333.substr(0, 60) +
+           "...: 333 groups; a match using group 333 or above ends the rule\n"},
+      {"teh", "the", "1",
+       "rule 2: teh: no closing delimiter: the first character, \"t\", never occurs again, so "
+       "the expression is empty\nrule 2: teh" +
+           empty},
+      {"", "X", "0",
+       "rule 2: empty From: To goes in between separators that meet, before a leading one, "
+       "after a trailing one, and into an empty message\n"},
+      {"", "X", "1", "rule 2: empty From: the expression is empty\nrule 2" + empty},
+      {"/x*/", "y", "1", "rule 2: /x*/" + empty},
+      {"/(?=a)/", "y", "1", "rule 2: /(?=a)/" + empty},
+      {"/x*/E", "y", "1", ""},
+      {"/(a)\\1/", "y", "1", ""},
+      {"k.t?", "y", "0",
+       "rule 2: k.t?: From holds pattern characters \".\" \"?\"" + patternCharacters},
+      {"k\\.t", "y", "0", ""},
+      {"kot(", "y", "0",
+       "rule 2: kot(: From holds pattern characters \"(\"" + patternCharacters +
+           "rule 2: kot(: pass 1: missing ) at offset 45\n"
+           "rule 2: kot(: pass 2: missing ) at offset 23\n"
+           "rule 2: kot(: pass 3: missing ) at offset 23\n"},
+      {"kot", "$2 $& $2", "0",
+       "rule 2: kot: To holds \"$2\" \"$&\": To is a template, in which these stand for parts "
+       "of the match (the separators around the word, or the word with them)\n"},
+      {"kot", "5$ $x $", "0", ""},
+      {"/(kot)/", "$1$2", "1", ""},
+      {"[x", "y", "2", ""},
+  };
   TempDir dir;
-  const std::string store = dir.file("rules.json");
-  writeFile(store, R"({"Rewordix/From": "/(/\r\nkot\r\nkot(\r\n[x\r\n",
-                       "Rewordix/Type": "1\r\n0\r\n0\r\n2\r\n"})");
-  const ProcessResult result = host({"--store", store, "check"});
-  EXPECT_EQ(result.status, 1);
-  EXPECT_EQ(result.out,
-            "rule 1: /(/: missing ) at offset 1\n"
-            "rule 3: kot(: pass 1: missing ) at offset 45\n"
-            "rule 3: kot(: pass 2: missing ) at offset 23\n"
-            "rule 3: kot(: pass 3: missing ) at offset 23\n");
-  const ProcessResult clean = host({"check"});
-  EXPECT_EQ(clean.status, 0);
-  EXPECT_EQ(clean.out, "16 rules: every pattern compiles\n");
+  const std::string store = dir.file("store.json");
+  // A sound rule first, so that findings must name the rule they are about.
+  const std::string soundRule = "{\"Rewordix/From\": \"ok\\r\\n\", \"Rewordix/To\": \"x\\r\\n\"}";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.from.substr(0, 20) + " -> " + c.to + " type " + c.type);
+    writeFile(store, "{\"Rewordix/From\": \"ok\\r\\n" + jsonText(c.from) +
+                         "\\r\\n\", \"Rewordix/To\": \"x\\r\\n" + jsonText(c.to) +
+                         "\\r\\n\", \"Rewordix/Type\": \"0\\r\\n" + c.type + "\\r\\n\"}");
+    const ProcessResult checked = host({"--store", store, "check"});
+    EXPECT_EQ(checked.status, c.findings.empty() ? 0 : 1) << checked.err;
+    EXPECT_EQ(checked.out, c.findings.empty() ? "2 rules: no faults, no warnings\n" : c.findings);
+
+    if (c.type[0] == '2' || c.from.size() > 100000) continue;  // no add, or beyond an argument
+    writeFile(store, soundRule);
+    const ProcessResult add =
+        host({"--store", store, "rules", "add", c.from, c.to, c.type[0] == '0' ? "word" : "perl"});
+    EXPECT_EQ(add.status, 0) << add.err;
+    EXPECT_EQ(add.out, "added rule 2\n");
+    std::string warnings;
+    for (size_t at = 0; at < c.findings.size(); at = c.findings.find('\n', at) + 1) {
+      warnings +=
+          "quillmax-host: warning: " + c.findings.substr(at, c.findings.find('\n', at) + 1 - at);
+    }
+    EXPECT_EQ(add.err, warnings);
+  }
+  const ProcessResult defaults = host({"check"});
+  EXPECT_EQ(defaults.status, 0);
+  EXPECT_EQ(defaults.out, "16 rules: no faults, no warnings\n");
 }
 
 TEST(QuillmaxHost, page_lists_columns_then_elements_in_groups) {

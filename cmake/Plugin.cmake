@@ -8,6 +8,8 @@ set(QUILLMAX_PLUGIN_SOURCES
   rules/rule_store.cpp
   correction/rule_application.cpp
   correction/literal_word_rule.cpp
+  correction/literal_automaton.cpp
+  correction/literal_presence.cpp
   correction/correct_message.cpp
   shell/page_services.cpp
   shell/settings_page.cpp

@@ -4,6 +4,7 @@ set(QUILLMAX_PLUGIN_SOURCES
   shell/entry_point.cpp
   shell/host_services.cpp
   regex/regex_replacer.cpp
+  regex/required_literals.cpp
   correction/ext_params.cpp
   rules/rule_store.cpp
   correction/rule_application.cpp

@@ -11,6 +11,7 @@ set(QUILLMAX_PLUGIN_SOURCES
   correction/literal_word_rule.cpp
   correction/literal_automaton.cpp
   correction/literal_presence.cpp
+  correction/rule_prefilter.cpp
   correction/correct_message.cpp
   shell/page_services.cpp
   shell/settings_page.cpp

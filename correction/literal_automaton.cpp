@@ -44,17 +44,14 @@ LiteralAutomaton::LiteralAutomaton(const std::vector<SearchLiteral>& literals) {
   for (int b = 0; b < 256; ++b)
     classOf_[b] = classOfFolded[foldAscii(static_cast<unsigned char>(b))];
 
-  lengths_.reserve(count);
-  verify_.reserve(count);
-  bytesBegin_.reserve(count);
+  literals_.reserve(count);
   std::vector<std::string> symbols(count);
   for (size_t i = 0; i < count; ++i) {
     const std::string& bytes = literals[i].bytes;
-    lengths_.push_back(static_cast<uint32_t>(bytes.size()));
     longest_ = std::max(longest_, bytes.size());
     const bool verify = !literals[i].caseless && hasAsciiLetter(bytes);
-    verify_.push_back(verify);
-    bytesBegin_.push_back(static_cast<uint32_t>(bytes_.size()));
+    literals_.push_back(
+        {static_cast<uint32_t>(bytes.size()), static_cast<uint32_t>(bytes_.size()), verify});
     if (verify) bytes_ += bytes;
     symbols[i].resize(bytes.size());
     std::transform(bytes.begin(), bytes.end(), symbols[i].begin(),
@@ -91,26 +88,18 @@ LiteralAutomaton::LiteralAutomaton(const std::vector<SearchLiteral>& literals) {
   const size_t states = parent.size();
 
   // Edges grouped by parent; within a parent, creation order is class order.
-  edgeBegin_.assign(states + 1, 0);
-  for (size_t v = 1; v < states; ++v) ++edgeBegin_[parent[v] + 1];
-  std::partial_sum(edgeBegin_.begin(), edgeBegin_.end(), edgeBegin_.begin());
+  states_.assign(states + 1, State{0, kRoot, kNone, kNone});
+  for (size_t v = 1; v < states; ++v) ++states_[parent[v] + 1].firstEdge;
+  for (size_t v = 1; v <= states; ++v) states_[v].firstEdge += states_[v - 1].firstEdge;
   edgeSymbol_.resize(states - 1);
   edgeTarget_.resize(states - 1);
   {
-    std::vector<uint32_t> fill(edgeBegin_.begin(), edgeBegin_.end() - 1);
+    std::vector<uint32_t> fill(states);
+    for (size_t v = 0; v < states; ++v) fill[v] = states_[v].firstEdge;
     for (size_t v = 1; v < states; ++v) {
       const uint32_t e = fill[parent[v]]++;
       edgeSymbol_[e] = symbolOf[v];
       edgeTarget_[e] = static_cast<uint32_t>(v);
-    }
-  }
-  denseRow_.assign(states, kNone);
-  for (uint32_t v = 0; v < states; ++v) {
-    if (v != kRoot && edgeBegin_[v + 1] - edgeBegin_[v] < kDenseEdges) continue;
-    denseRow_[v] = static_cast<uint32_t>(dense_.size() / classCount_);
-    dense_.resize(dense_.size() + classCount_, kRoot);
-    for (uint32_t e = edgeBegin_[v]; e < edgeBegin_[v + 1]; ++e) {
-      dense_[static_cast<size_t>(denseRow_[v]) * classCount_ + edgeSymbol_[e]] = edgeTarget_[e];
     }
   }
 
@@ -123,36 +112,44 @@ LiteralAutomaton::LiteralAutomaton(const std::vector<SearchLiteral>& literals) {
     for (size_t id = 0; id < count; ++id) outputs_[fill[endState[id]]++] = static_cast<Id>(id);
   }
 
-  // Failure links in breadth-first order: a state's link is the longest
-  // proper suffix of its string that is also in the trie.
-  fail_.assign(states, kRoot);
-  reportFrom_.assign(states, kNone);
+  // Breadth-first, so that everything a state's links lead to (shorter
+  // strings) is complete before it: the failure link, the longest proper
+  // suffix of the state's string that is also in the trie, and the dense
+  // row, whose missing edges are the steps from the failure link.
   nextReport_.assign(states, kNone);
   std::vector<uint32_t> queue = {kRoot};
   for (size_t head = 0; head < queue.size(); ++head) {
     const uint32_t u = queue[head];
-    for (uint32_t e = edgeBegin_[u]; e < edgeBegin_[u + 1]; ++e) {
-      const uint32_t v = edgeTarget_[e];
-      const uint8_t symbol = edgeSymbol_[e];
+    State& state = states_[u];
+    if (u != kRoot) {
+      const uint32_t fail = state.fail;
+      nextReport_[u] = states_[fail].report;
+      state.report = outputBegin_[u] != outputBegin_[u + 1] ? u : nextReport_[u];
+    }
+    const uint32_t edgeCount = states_[u + 1].firstEdge - state.firstEdge;
+    if (u == kRoot || edgeCount >= kDenseEdges) {
+      const uint32_t row = static_cast<uint32_t>(dense_.size());
+      dense_.resize(dense_.size() + classCount_, kRoot);
       if (u != kRoot) {
-        uint32_t f = fail_[u];
-        uint32_t target = edge(f, symbol);
-        while (target == kNone && f != kRoot) {
-          f = fail_[f];
-          target = edge(f, symbol);
+        for (size_t symbol = 0; symbol < classCount_; ++symbol) {
+          dense_[row + symbol] = step(state.fail, static_cast<uint8_t>(symbol));
         }
-        fail_[v] = target == kNone ? kRoot : target;
       }
-      nextReport_[v] = reportFrom_[fail_[v]];
-      reportFrom_[v] = outputBegin_[v] != outputBegin_[v + 1] ? v : nextReport_[v];
+      for (uint32_t e = state.firstEdge; e < states_[u + 1].firstEdge; ++e) {
+        dense_[row + edgeSymbol_[e]] = edgeTarget_[e];
+      }
+      states_[u].denseRow = row;
+    }
+    for (uint32_t e = states_[u].firstEdge; e < states_[u + 1].firstEdge; ++e) {
+      const uint32_t v = edgeTarget_[e];
+      states_[v].fail = u == kRoot ? kRoot : step(states_[u].fail, edgeSymbol_[e]);
       queue.push_back(v);
     }
   }
 }
 
 size_t LiteralAutomaton::memoryBytes() const {
-  return heapBytes(fail_) + heapBytes(edgeBegin_) + heapBytes(denseRow_) + heapBytes(reportFrom_) +
+  return heapBytes(states_) + heapBytes(edgeSymbol_) + heapBytes(edgeTarget_) + heapBytes(dense_) +
          heapBytes(nextReport_) + heapBytes(outputBegin_) + heapBytes(outputs_) +
-         heapBytes(edgeSymbol_) + heapBytes(edgeTarget_) + heapBytes(dense_) + heapBytes(lengths_) +
-         heapBytes(verify_) + heapBytes(bytesBegin_) + bytes_.capacity();
+         heapBytes(literals_) + bytes_.capacity();
 }

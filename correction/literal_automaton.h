@@ -5,7 +5,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -29,8 +28,8 @@ class LiteralAutomaton {
   // Duplicates are allowed; each keeps its own id.
   explicit LiteralAutomaton(const std::vector<SearchLiteral>& literals);
 
-  size_t literalCount() const { return lengths_.size(); }
-  size_t literalLength(Id id) const { return lengths_[id]; }
+  size_t literalCount() const { return literals_.size(); }
+  size_t literalLength(Id id) const { return literals_[id].length; }
   // The longest literal's length; 0 without literals.
   size_t longestLiteral() const { return longest_; }
   // Heap bytes held by the automaton.
@@ -46,10 +45,30 @@ class LiteralAutomaton {
   static constexpr uint32_t kNone = UINT32_MAX;
   static constexpr uint32_t kRoot = 0;
 
-  // The state reached from `state` on the byte class `symbol` through a trie
-  // edge, or kNone.
-  uint32_t edge(uint32_t state, uint8_t symbol) const;
-  bool matchesExactly(Id id, const char* end) const;
+  // One record per state, so that a step reads one cache line. A state
+  // with many edges has a dense row: the state reached on each byte class,
+  // failure links already followed, so a step from it never falls back. A
+  // state without one keeps a few trie edges, sorted by class, at
+  // firstEdge up to the next state's firstEdge.
+  struct State {
+    uint32_t firstEdge;
+    uint32_t fail;
+    uint32_t denseRow;  // offset into dense_, or kNone
+    // The first state on the suffix chain (the state itself included) that
+    // ends a literal, or kNone.
+    uint32_t report;
+  };
+  struct Literal {
+    uint32_t length;
+    uint32_t bytesBegin;  // into bytes_, for those checked byte for byte
+    bool verify;          // exact, with letters: the folded match is checked
+  };
+
+  // The state reached from `state` (which has no dense row) on the byte
+  // class `symbol` through a trie edge, or kNone.
+  uint32_t sparseEdge(uint32_t state, uint8_t symbol) const;
+  uint32_t step(uint32_t state, uint8_t symbol) const;
+  bool matchesExactly(const Literal& literal, const char* end) const;
 
   // Bytes fold to classes: one class per distinct byte the literals hold
   // (after folding A-Z), class 0 for every byte no literal holds, which can
@@ -57,67 +76,58 @@ class LiteralAutomaton {
   uint8_t classOf_[256] = {};
   size_t classCount_ = 1;
 
-  // Per state. Edges of a state are contiguous and sorted by class; a state
-  // with many edges also has a dense row of classCount_ entries (0 = no
-  // edge: the root is nobody's child).
-  std::vector<uint32_t> fail_;
-  std::vector<uint32_t> edgeBegin_;  // one more entry than states
-  std::vector<uint32_t> denseRow_;   // kNone: no dense row
-  // The first state on the suffix chain (the state itself included) that
-  // ends a literal, or kNone; and the next such state after it.
-  std::vector<uint32_t> reportFrom_;
-  std::vector<uint32_t> nextReport_;
-  std::vector<uint32_t> outputBegin_;  // one more entry than states
-  std::vector<Id> outputs_;
-
+  std::vector<State> states_;  // one more, closing the last state's edges
   std::vector<uint8_t> edgeSymbol_;
   std::vector<uint32_t> edgeTarget_;
   std::vector<uint32_t> dense_;
-
-  // Per literal; an exact literal with letters is checked byte for byte
-  // where the folded automaton finds it.
-  std::vector<uint32_t> lengths_;
-  std::vector<uint8_t> verify_;
-  std::vector<uint32_t> bytesBegin_;
+  // For reporting states: the next reporting state on the suffix chain,
+  // and the literals that end here (outputBegin_[s] up to [s + 1]).
+  std::vector<uint32_t> nextReport_;
+  std::vector<uint32_t> outputBegin_;
+  std::vector<Id> outputs_;
+  std::vector<Literal> literals_;
   std::string bytes_;
   size_t longest_ = 0;
 };
 
-inline uint32_t LiteralAutomaton::edge(uint32_t state, uint8_t symbol) const {
-  const uint32_t row = denseRow_[state];
-  if (row != kNone) {
-    const uint32_t target = dense_[static_cast<size_t>(row) * classCount_ + symbol];
-    return target == kRoot ? kNone : target;
-  }
-  for (uint32_t e = edgeBegin_[state]; e < edgeBegin_[state + 1]; ++e) {
-    if (edgeSymbol_[e] == symbol) return edgeTarget_[e];
-    if (edgeSymbol_[e] > symbol) break;
+inline uint32_t LiteralAutomaton::sparseEdge(uint32_t state, uint8_t symbol) const {
+  for (uint32_t e = states_[state].firstEdge; e < states_[state + 1].firstEdge; ++e) {
+    if (edgeSymbol_[e] >= symbol) return edgeSymbol_[e] == symbol ? edgeTarget_[e] : kNone;
   }
   return kNone;
 }
 
-inline bool LiteralAutomaton::matchesExactly(Id id, const char* end) const {
-  if (!verify_[id]) return true;
-  const uint32_t length = lengths_[id];
-  return std::memcmp(end - length, bytes_.data() + bytesBegin_[id], length) == 0;
+inline uint32_t LiteralAutomaton::step(uint32_t state, uint8_t symbol) const {
+  // The root has a dense row, so the loop ends.
+  for (;;) {
+    const State& at = states_[state];
+    if (at.denseRow != kNone) return dense_[at.denseRow + symbol];
+    const uint32_t next = sparseEdge(state, symbol);
+    if (next != kNone) return next;
+    state = at.fail;
+  }
+}
+
+inline bool LiteralAutomaton::matchesExactly(const Literal& literal, const char* end) const {
+  if (!literal.verify) return true;
+  const char* text = end - literal.length;
+  const char* bytes = bytes_.data() + literal.bytesBegin;
+  for (uint32_t i = 0; i < literal.length; ++i) {
+    if (text[i] != bytes[i]) return false;
+  }
+  return true;
 }
 
 template <typename Found>
 void LiteralAutomaton::scan(const char* text, size_t size, Found found) const {
-  if (fail_.empty()) return;
+  if (states_.empty()) return;
   uint32_t state = kRoot;
   for (size_t i = 0; i < size; ++i) {
-    const uint8_t symbol = classOf_[static_cast<unsigned char>(text[i])];
-    uint32_t next = edge(state, symbol);
-    while (next == kNone && state != kRoot) {
-      state = fail_[state];
-      next = edge(state, symbol);
-    }
-    state = next == kNone ? kRoot : next;
-    for (uint32_t at = reportFrom_[state]; at != kNone; at = nextReport_[at]) {
+    state = step(state, classOf_[static_cast<unsigned char>(text[i])]);
+    for (uint32_t at = states_[state].report; at != kNone; at = nextReport_[at]) {
       for (uint32_t o = outputBegin_[at]; o < outputBegin_[at + 1]; ++o) {
         const Id id = outputs_[o];
-        if (matchesExactly(id, text + i + 1)) found(id, i + 1);
+        if (matchesExactly(literals_[id], text + i + 1)) found(id, i + 1);
       }
     }
   }

@@ -44,12 +44,14 @@ struct Base {
   std::unique_ptr<RulePrefilter> prefilter;
 };
 
-const Base& autocorrectBase(size_t wordRules) {
-  static std::map<size_t, std::unique_ptr<Base>> bases;
-  std::unique_ptr<Base>& base = bases[wordRules];
+// Made once per name: building the larger ones takes a while.
+template <typename MakeRules>
+const Base& cachedBase(const std::string& name, MakeRules makeRules) {
+  static std::map<std::string, std::unique_ptr<Base>> bases;
+  std::unique_ptr<Base>& base = bases[name];
   if (!base) {
     base = std::make_unique<Base>();
-    base->rules = qmxbench::makeAutocorrectBase(wordRules);
+    base->rules = makeRules();
     for (const Rule& rule : base->rules) {
       base->store.From.push_back(rule.from);
       base->store.To.push_back(rule.to);
@@ -58,6 +60,17 @@ const Base& autocorrectBase(size_t wordRules) {
     base->prefilter = std::make_unique<RulePrefilter>(base->store);
   }
   return *base;
+}
+
+const Base& autocorrectBase(size_t wordRules) {
+  return cachedBase("autocorrect" + std::to_string(wordRules),
+                    [wordRules] { return qmxbench::makeAutocorrectBase(wordRules); });
+}
+
+// The rule bases of the message benchmarks beside these.
+const Base& messageBase(size_t rules) {
+  return cachedBase("message" + std::to_string(rules),
+                    [rules] { return qmxbench::makeRuleBase(rules); });
 }
 
 std::vector<std::string> chatLines(const Base& base, size_t bytes) {
@@ -121,17 +134,28 @@ std::string prefilteredRules(const std::string& message, const Base& base,
   return text;
 }
 
-void benchPrefilteredLoop(benchmark::State& state, size_t wordRules, size_t bytes) {
-  const Base& base = autocorrectBase(wordRules);
-  const std::vector<std::string> lines = chatLines(base, bytes);
+void timePrefilteredLoop(benchmark::State& state, const Base& base,
+                         const std::vector<std::string>& lines) {
   BenchHost host;
   setHostControl(&host.control);
   LiteralPresence presence(base.prefilter->automaton());
   size_t line = 0;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(prefilteredRules(lines[line++ % kLines], base, presence));
+    benchmark::DoNotOptimize(prefilteredRules(lines[line++ % lines.size()], base, presence));
   }
   setHostControl(nullptr);
+}
+
+void benchPrefilteredLoop(benchmark::State& state, size_t wordRules, size_t bytes) {
+  const Base& base = autocorrectBase(wordRules);
+  timePrefilteredLoop(state, base, chatLines(base, bytes));
+}
+
+// The same as correctMessage/<mix>/rules:R/bytes:B measures today.
+void benchPrefilteredMessages(benchmark::State& state, size_t rules, size_t bytes,
+                              qmxbench::Mix mix) {
+  const Base& base = messageBase(rules);
+  timePrefilteredLoop(state, base, {qmxbench::makeMessage(bytes, base.rules, mix)});
 }
 
 // What a rule the prefilter rules out costs beyond its three case reads.
@@ -241,6 +265,22 @@ const bool registered = [] {
           ->Unit(benchmark::kMicrosecond)
           ->MinTime(kMinTime);
     }
+  }
+  const struct {
+    const char* mix;
+    qmxbench::Mix value;
+    size_t rules, bytes;
+  } messageCases[] = {{"typical", qmxbench::Mix::Typical, 100, 4096},
+                      {"typical", qmxbench::Mix::Typical, 1000, 200},
+                      {"all", qmxbench::Mix::AllPresent, 10, 200},
+                      {"all", qmxbench::Mix::AllPresent, 100, 4096},
+                      {"all", qmxbench::Mix::AllPresent, 1000, 65536}};
+  for (const auto& c : messageCases) {
+    RegisterBenchmark(
+        caseName((std::string("prefilteredLoop/") + c.mix).c_str(), c.rules, c.bytes).c_str(),
+        benchPrefilteredMessages, c.rules, c.bytes, c.value)
+        ->Unit(benchmark::kMillisecond)
+        ->MinTime(kMinTime);
   }
   RegisterBenchmark("prefilter/caseReads", benchCaseReads)->MinTime(kMinTime);
   for (size_t bytes : kScanSizes) {

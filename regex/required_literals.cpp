@@ -2,19 +2,15 @@
 
 #include <pcre.h>
 
-#include <algorithm>
 #include <cstring>
+#include <utility>
+
+#include "regex/match_facts.h"
 
 namespace qmx {
 
 namespace {
 
-using Strings = std::vector<std::string>;
-
-// Sets of strings stay small: past these sizes a set is dropped, which only
-// loses precision.
-constexpr size_t kMaxExactStrings = 16;
-constexpr size_t kMaxAlternatives = 64;
 // PCRE refuses deeper nesting itself; the bound keeps recursion shallow.
 constexpr int kMaxDepth = 250;
 constexpr unsigned kMaxRepeat = 65535;
@@ -26,175 +22,11 @@ constexpr uint32_t kModelledOptions = PCRE_CASELESS | PCRE_MULTILINE | PCRE_DOTA
                                       PCRE_DOLLAR_ENDONLY | PCRE_EXTRA | PCRE_UNGREEDY |
                                       PCRE_NOTBOL | PCRE_NOTEOL | PCRE_NOTEMPTY;
 
+// A class listing more bytes than this is taken as one unknown byte.
+constexpr size_t kMaxClassMembers = 16;
+
 // Thrown, and caught at the top, on anything not modelled.
 struct Unmodelled {};
-
-// What is known of the strings a piece of pattern matches.
-struct Info {
-  bool emptyable = false;
-  // Every match is exactly one of these ("" included when it can be empty).
-  std::optional<Strings> exact;
-  // Every match contains one of these (none of them empty).
-  std::optional<Strings> required;
-  // An assertion: quantifying it is not modelled.
-  bool zeroWidth = false;
-};
-
-Info exactly(Strings strings) {
-  Info info;
-  info.emptyable = std::find(strings.begin(), strings.end(), "") != strings.end();
-  info.exact = std::move(strings);
-  return info;
-}
-
-Info assertion() {
-  Info info = exactly({""});
-  info.zeroWidth = true;
-  return info;
-}
-
-// One byte of unknown value, or more (classes, ".", \d, \R...).
-Info consumesSomething() {
-  return Info();
-}
-
-void normalise(Strings& strings) {
-  std::sort(strings.begin(), strings.end());
-  strings.erase(std::unique(strings.begin(), strings.end()), strings.end());
-}
-
-size_t shortest(const Strings& strings) {
-  size_t length = SIZE_MAX;
-  for (const std::string& s : strings) length = std::min(length, s.size());
-  return length;
-}
-
-// The more selective of two valid sets: the longer shortest string, then
-// fewer strings.
-const std::optional<Strings>& better(const std::optional<Strings>& a,
-                                     const std::optional<Strings>& b) {
-  if (!a) return b;
-  if (!b) return a;
-  const size_t la = shortest(*a);
-  const size_t lb = shortest(*b);
-  if (la != lb) return la > lb ? a : b;
-  return a->size() <= b->size() ? a : b;
-}
-
-std::optional<Strings> asRequired(const std::optional<Strings>& exact) {
-  if (!exact || exact->empty() || shortest(*exact) == 0) return std::nullopt;
-  return exact;
-}
-
-std::optional<Strings> requiredOf(const Info& info) {
-  return better(asRequired(info.exact), info.required);
-}
-
-std::optional<Strings> unite(const std::optional<Strings>& a, const std::optional<Strings>& b,
-                             size_t limit) {
-  if (!a || !b) return std::nullopt;
-  Strings all = *a;
-  all.insert(all.end(), b->begin(), b->end());
-  normalise(all);
-  if (all.size() > limit) return std::nullopt;
-  return all;
-}
-
-Info alternative(const Info& a, const Info& b) {
-  Info info;
-  info.emptyable = a.emptyable || b.emptyable;
-  info.exact = unite(a.exact, b.exact, kMaxExactStrings);
-  info.required = unite(requiredOf(a), requiredOf(b), kMaxAlternatives);
-  return info;
-}
-
-Info repeated(const Info& atom, unsigned min, unsigned max) {
-  if (atom.zeroWidth) throw Unmodelled();
-  if (max == 0) return exactly({""});
-  if (min == 0) {
-    Info info;
-    info.emptyable = true;
-    if (max == 1 && atom.exact) {
-      Strings strings = *atom.exact;
-      strings.push_back("");
-      normalise(strings);
-      info.exact = std::move(strings);
-    }
-    return info;
-  }
-  Info info;
-  info.emptyable = atom.emptyable;
-  if (min == 1 && max == 1) info.exact = atom.exact;
-  info.required = requiredOf(atom);
-  return info;
-}
-
-// A sequence of pieces: runs of pieces whose strings are known exactly are
-// joined into longer strings; every piece must match, so any one run or
-// piece's own required set is required of the whole.
-class Sequence {
- public:
-  void append(const Info& piece) {
-    emptyable_ = emptyable_ && piece.emptyable;
-    if (piece.exact && join(*piece.exact)) return;
-    flushRun();
-    if (piece.exact) {
-      run_ = *piece.exact;
-    } else {
-      allExact_ = false;
-      best_ = better(best_, piece.required);
-    }
-  }
-
-  Info finish() {
-    Info info;
-    info.emptyable = emptyable_;
-    if (allExact_) info.exact = run_;
-    flushRun();
-    info.required = best_;
-    return info;
-  }
-
- private:
-  // Joins `next` to the run; false when the run would grow too large.
-  bool join(const Strings& next) {
-    if (next.size() == 1) {
-      // In place: a long literal grows byte by byte.
-      for (std::string& s : run_) s += next[0];
-      tail_ += next[0];
-      return true;
-    }
-    if (run_.size() * next.size() > kMaxExactStrings) return false;
-    flushTail();
-    Strings joined;
-    for (const std::string& a : run_) {
-      for (const std::string& b : next) joined.push_back(a + b);
-    }
-    normalise(joined);
-    run_ = std::move(joined);
-    return true;
-  }
-
-  // The single string joined since the run last branched is required too,
-  // and may be more selective than the run ("( ?)zl": "zl", not " zl"|"zl").
-  void flushTail() {
-    if (!tail_.empty()) best_ = better(best_, Strings{tail_});
-    tail_.clear();
-  }
-
-  void flushRun() {
-    flushTail();
-    best_ = better(best_, asRequired(run_));
-    allExact_ = false;
-    run_ = {""};
-  }
-
-  Strings run_ = {""};
-  std::string tail_;
-  bool allExact_ = true;
-  bool emptyable_ = true;
-  std::optional<Strings> best_;
-};
 
 bool isAlnum(char c) {
   return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
@@ -228,43 +60,65 @@ bool isClassEscape(char letter) {
   return std::strchr("dDwWsShHvV", letter) != nullptr;
 }
 
+// The bytes of a class escape whose members the built-in tables fix and
+// few enough to list; empty for the others.
+std::string classEscapeBytes(char letter) {
+  switch (letter) {
+    case 'd':
+      return "0123456789";
+    case 's':
+      return "\t\n\v\f\r ";
+    default:
+      return std::string();
+  }
+}
+
+Strings singleBytes(const std::string& bytes) {
+  Strings strings;
+  for (char c : bytes) strings.push_back(std::string(1, c));
+  return strings;
+}
+
 class Parser {
  public:
   Parser(const char* text, bool caseless) : at_(text), caseless_(caseless) {}
 
-  Info pattern() {
-    Info info = alternation(0);
+  MatchFacts pattern() {
+    MatchFacts facts = alternation(0);
     if (*at_ != '\0') throw Unmodelled();  // an unmatched ")"
-    return info;
+    return facts;
   }
 
  private:
-  Info alternation(int depth) {
+  MatchFacts alternation(int depth) {
     if (depth > kMaxDepth) throw Unmodelled();
-    Info info = sequence(depth);
+    MatchFacts facts = sequence(depth);
     while (*at_ == '|') {
       ++at_;
-      info = alternative(info, sequence(depth));
+      facts = eitherOf(facts, sequence(depth));
     }
-    return info;
+    return facts;
   }
 
-  Info sequence(int depth) {
-    Sequence pieces;
-    while (*at_ != '\0' && *at_ != '|' && *at_ != ')') pieces.append(quantified(depth));
-    return pieces.finish();
+  MatchFacts sequence(int depth) {
+    MatchFacts facts = matchesExactly({""});
+    while (*at_ != '\0' && *at_ != '|' && *at_ != ')') {
+      facts = followedBy(std::move(facts), quantified(depth));
+    }
+    return facts;
   }
 
-  Info quantified(int depth) {
-    Info info = atom(depth);
+  MatchFacts quantified(int depth) {
+    MatchFacts facts = atom(depth);
     unsigned min = 0;
     unsigned max = 0;
-    if (!quantifier(min, max)) return info;
+    if (!quantifier(min, max)) return facts;
     // A lazy or possessive repeat matches the same strings.
     if (*at_ == '?' || *at_ == '+') ++at_;
     unsigned ignored = 0;
     if (quantifier(ignored, ignored)) throw Unmodelled();
-    return repeated(info, min, max);
+    if (facts.zeroWidth) throw Unmodelled();
+    return repeated(facts, min, max);
   }
 
   bool quantifier(unsigned& min, unsigned& max) {
@@ -317,7 +171,7 @@ class Parser {
     return true;
   }
 
-  Info atom(int depth) {
+  MatchFacts atom(int depth) {
     const char c = *at_++;
     switch (c) {
       case '(':
@@ -325,10 +179,10 @@ class Parser {
       case '[':
         return characterClass();
       case '.':
-        return consumesSomething();
+        return matchesUnknown();
       case '^':
       case '$':
-        return assertion();
+        return matchesAssertion();
       case '\\':
         return escape();
       case '*':
@@ -341,44 +195,73 @@ class Parser {
     }
   }
 
-  Info literal(char c) { return exactly({std::string(1, caseless_ ? foldAscii(c) : c)}); }
+  MatchFacts literal(char c) { return matchesExactly({std::string(1, fold(c))}); }
 
-  Info group(int depth) {
+  char fold(char c) const { return caseless_ ? foldAscii(c) : c; }
+
+  MatchFacts group(int depth) {
     // Plain, non-capturing and atomic groups; every other "(?" and "(*"
     // changes more than the strings matched.
+    size_t number = 0;
     if (*at_ == '?') {
       if (at_[1] != ':' && at_[1] != '>') throw Unmodelled();
       at_ += 2;
     } else if (*at_ == '*') {
       throw Unmodelled();
+    } else {
+      // Capturing groups are numbered by their opening parentheses.
+      number = ++groupsOpened_;
     }
-    Info info = alternation(depth + 1);
+    MatchFacts facts = alternation(depth + 1);
     if (*at_ != ')') throw Unmodelled();
     ++at_;
-    return info;
+    if (number != 0) {
+      if (closedGroups_.size() <= number) closedGroups_.resize(number + 1);
+      closedGroups_[number] = facts.exact.value_or(Strings());
+    }
+    return facts;
   }
 
-  Info escape() {
+  // A backreference matches what its group last matched: one of the
+  // group's own strings, when those are known (an unset group makes it
+  // fail). Otherwise anything, the empty string included.
+  MatchFacts backreference(size_t number) {
+    if (number < closedGroups_.size() && closedGroups_[number] && !closedGroups_[number]->empty()) {
+      return matchesExactly(*closedGroups_[number]);
+    }
+    MatchFacts facts = matchesUnknown();
+    facts.emptyable = true;
+    return facts;
+  }
+
+  MatchFacts escape() {
     const char letter = *at_++;
     if (letter == '\0') throw Unmodelled();
     if (!isAlnum(letter)) return literal(letter);
     if (const char byte = escapedByte(letter)) return literal(byte);
-    if (std::strchr("bBAzZ", letter)) return assertion();
+    if (std::strchr("bBAzZ", letter)) return matchesAssertion();
+    // "\1" to "\9" are always backreferences; with more digits the engine
+    // may read an octal escape.
+    if (letter >= '1' && letter <= '9' && !(*at_ >= '0' && *at_ <= '9')) {
+      return backreference(static_cast<size_t>(letter - '0'));
+    }
     if (letter == 'N' && *at_ == '{') throw Unmodelled();
-    if (isClassEscape(letter) || letter == 'R' || letter == 'N') return consumesSomething();
+    const std::string bytes = classEscapeBytes(letter);
+    if (!bytes.empty()) return matchesExactly(singleBytes(bytes));
+    if (isClassEscape(letter) || letter == 'R' || letter == 'N') return matchesUnknown();
     throw Unmodelled();
   }
 
   // A class of exactly known single bytes is an exact set; ranges, negation
-  // and class escapes match one byte of unknown value.
-  Info characterClass() {
+  // and the other class escapes match one byte of unknown value.
+  MatchFacts characterClass() {
     if (posixItem(at_)) throw Unmodelled();
     bool known = true;
     if (*at_ == '^') {
       known = false;
       ++at_;
     }
-    Strings members;
+    std::string members;
     bool first = true;
     while (first || *at_ != ']') {
       const char c = *at_++;
@@ -390,8 +273,13 @@ class Parser {
         const char letter = *at_++;
         if (letter == '\0') throw Unmodelled();
         if (isClassEscape(letter)) {
-          known = false;
-        } else if (isAlnum(letter)) {
+          const std::string bytes = classEscapeBytes(letter);
+          if (bytes.empty()) known = false;
+          members += bytes;
+          first = false;
+          continue;
+        }
+        if (isAlnum(letter)) {
           // Inside a class "\b" is a backspace.
           member = letter == 'b' ? '\b' : escapedByte(letter);
           if (member == 0) throw Unmodelled();
@@ -399,13 +287,13 @@ class Parser {
           member = letter;
         }
       }
-      members.push_back(std::string(1, caseless_ ? foldAscii(member) : member));
+      members += fold(member);
       first = false;
     }
     ++at_;
-    normalise(members);
-    if (!known || members.size() > kMaxExactStrings) return consumesSomething();
-    return exactly(members);
+    if (!known) return matchesUnknown();
+    MatchFacts facts = matchesExactly(singleBytes(members));
+    return facts.exact->size() > kMaxClassMembers ? matchesUnknown() : facts;
   }
 
   // Whether a "[" followed by `p` opens a POSIX item such as "[:alpha:]" or
@@ -428,6 +316,10 @@ class Parser {
 
   const char* at_;
   const bool caseless_;
+  size_t groupsOpened_ = 0;
+  // By number, the strings each capturing group that has closed matches:
+  // an empty list when they are not known, unset while it is open.
+  std::vector<std::optional<Strings>> closedGroups_;
 };
 
 }  // namespace
@@ -436,14 +328,14 @@ std::optional<std::vector<RequiredLiteral>> requiredLiterals(const std::string& 
                                                              uint32_t options) {
   if (options & ~kModelledOptions) return std::nullopt;
   const bool caseless = (options & PCRE_CASELESS) != 0;
-  Info info;
+  MatchFacts facts;
   try {
-    info = Parser(expression.c_str(), caseless).pattern();
+    facts = Parser(expression.c_str(), caseless).pattern();
   } catch (const Unmodelled&) {
     return std::nullopt;
   }
-  if (info.emptyable) return std::nullopt;
-  const std::optional<Strings> required = requiredOf(info);
+  if (facts.emptyable) return std::nullopt;
+  const std::optional<Strings> required = requiredStrings(facts);
   if (!required) return std::nullopt;
   std::vector<RequiredLiteral> literals;
   for (const std::string& bytes : *required) literals.push_back({bytes, caseless});

@@ -19,14 +19,16 @@ struct RequiredLiteral {
 // For the bare expression `expression` (the pattern text between its
 // delimiters) compiled with the PCRE option bits `options`: a non-empty set
 // of non-empty literals such that every match, from any start offset and
-// with any exec options, contains at least one of them. std::nullopt when
-// no such set is proven: the expression can match the empty string, or
-// uses a construct this model does not cover (backreferences, lookarounds,
-// \K, \G, \Q..\E, option settings such as (?i), named groups, conditionals,
-// recursion, verbs, callouts, comments, numeric escapes, POSIX classes, a
-// "{" that is not a repeat, the extended or UTF-8 options, ...). The
-// expression ends at its first NUL byte, as the engine reads it. An
-// expression the engine would refuse may get any answer.
+// with any exec options, contains at least one of them. Literals, simple
+// classes, \d and \s, ".", groups, alternatives, repeats, assertions that
+// match no text and backreferences to groups whose strings are known are
+// modelled. std::nullopt when no such set is proven: the expression can
+// match the empty string, or uses a construct this model does not cover
+// (lookarounds, \K, \G, \Q..\E, option settings such as (?i), named groups,
+// conditionals, recursion, verbs, callouts, comments, numeric escapes,
+// POSIX classes, a "{" that is not a repeat, the extended or UTF-8
+// options, ...). The expression ends at its first NUL byte, as the engine
+// reads it. An expression the engine would refuse may get any answer.
 std::optional<std::vector<RequiredLiteral>> requiredLiterals(const std::string& expression,
                                                              uint32_t options);
 

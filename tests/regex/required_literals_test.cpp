@@ -22,7 +22,7 @@ const std::vector<std::string> kAtoms = {
     "[\\d]",     "[[:alpha:]]", "[\\b]",     "[a-]",    "\\d",       "\\w",     "\\s",   "\\b",
     "\\B",       "\\A",         "\\z",       "\\Z",     "\\G",       "\\K",     "\\R",   "\\h",
     "\\N",       "\\x41",       "\\101",     "\\cA",    "\\Qa.b\\E", "\\E",     "\\X",   "\\C",
-    "^",         "$",           "\\1",       "\\g{1}",  "\\k<n>",    "(?P=n)",  "(?R)",  "(?1)",
+    "^",         "$",           "\\1",       "\\2",       "\\g{1}",  "\\k<n>",    "(?P=n)",  "(?R)",  "(?1)",
     "(*ACCEPT)", "(*FAIL)",     "(*COMMIT)", "(*SKIP)", "(*PRUNE)",  "(*THEN)", "(?C1)", "(?i)",
     "(?-i)",     "(?x)",        "(?#c)",     "{",       "a{,2}",     "}"};
 const std::vector<std::string> kGroupOpenings = {"(",    "(?:",   "(?>",  "(?=",   "(?!",
@@ -34,7 +34,7 @@ const std::vector<uint32_t> kOptions = {
     PCRE_CASELESS,       PCRE_MULTILINE, PCRE_DOTALL,   PCRE_EXTENDED, PCRE_ANCHORED,
     PCRE_DOLLAR_ENDONLY, PCRE_EXTRA,     PCRE_UNGREEDY, PCRE_NOTEMPTY, PCRE_UTF8};
 const char kSubjectBytes[] =
-    "abABk .-,\n\xb9"
+    "abABk .-,!\n\t\v\xb9\xa0"
     "1";
 
 template <typename T>
@@ -170,11 +170,14 @@ TEST(RequiredLiterals, finds_the_literals_of_common_expressions) {
       {"colou?r", 0, {"color", "colour"}},
       {"\\bnp\\.", 0, {"np."}},
       {"dzi.ki", 0, {"dzi"}},
-      {"(\\d+) ?zl\\b", PCRE_CASELESS, {"zl"}},
-      {"[Kk]ot|pies+", 0, {"Kot", "kot", "pie"}},
+      {"[12] ?zl\\b", PCRE_CASELESS, {"1 zl", "1zl", "2 zl", "2zl"}},
+      {"[Kk]ot|pies+", 0, {"Kot", "kot", "pies"}},
+      {" +([,.!?])", 0, {" !", " ,", " .", " ?"}},
+      {"([!?])\\1+", 0, {"!!", "!?", "?!", "??"}},
+      {"(a)\\1", 0, {"aa"}},
       {"(([.,!?-]+| |\r|\n)m\\.in\\.([.,!?-]+| |\r|\n)|^m\\.in\\.$)", 0, {"m.in."}},
       {"kot(?=a)", 0, {}},
-      {"(a)\\1", 0, {}},
+      {"(a|)\\1", 0, {}},
       {"(?i)kot", 0, {}},
       {"k o t", PCRE_EXTENDED, {}},
       {"x{,2}", 0, {}},

@@ -6,6 +6,7 @@
 # same objects to trace and check rules (quillmax_rule_engine below).
 set(QUILLMAX_RULE_ENGINE_SOURCES
   regex/regex_replacer.cpp
+  regex/compiled_patterns.cpp
   regex/match_facts.cpp
   regex/required_literals.cpp
   rules/rule_columns.cpp

@@ -15,6 +15,7 @@ set(QUILLMAX_RULE_ENGINE_SOURCES
   correction/literal_automaton.cpp
   correction/literal_presence.cpp
   correction/rule_prefilter.cpp
+  correction/prepared_rules.cpp
   correction/word_separators.cpp
   correction/rule_loop.cpp
   correction/rule_check.cpp

@@ -3,6 +3,7 @@
 #include "correction/literal_word_rule.h"
 #include "correction/word_separators.h"
 #include "regex/regex_replacer.h"
+#include "rules/rule_columns.h"
 
 namespace qmx {
 
@@ -23,6 +24,17 @@ bool startsOnlyAtSeparators(const std::string& from) {
 }
 
 }  // namespace
+
+RuleKind ruleKind(const std::string& type) {
+  switch (readTypeNumber(type)) {
+    case TYPE_WORD:
+      return RuleKind::Word;
+    case TYPE_PERL:
+      return RuleKind::Perl;
+    default:
+      return RuleKind::Inert;
+  }
+}
 
 std::string wordRulePattern(int pass, const std::string& from, bool caseSensitive) {
   const std::string separator = kWordSeparatorGroup;
@@ -69,10 +81,21 @@ void applyWordRule(std::string& text, const std::string& from, const std::string
     return;
   }
   RegexReplacer replacer;
+  runWordRulePatterns(text, from, to, passCaseSensitive, replacer, engine);
+}
+
+void applyPerlRule(std::string& text, const std::string& from, const std::string& to) {
+  RegexReplacer replacer;
+  runPerlRule(text, from, to, replacer);
+}
+
+void runWordRulePatterns(std::string& text, const std::string& from, const std::string& to,
+                         const bool caseSensitive[kWordRulePasses], RegexReplacer& replacer,
+                         WordRuleEngine engine) {
   const bool skipRunInsides = engine == WordRuleEngine::Fast && startsOnlyAtSeparators(from);
   const RegexReplacer::StartCandidates separatorStarts = nextSeparatorStart;
   for (int pass = 1; pass <= kWordRulePasses; ++pass) {
-    const std::string pattern = wordRulePattern(pass, from, passCaseSensitive[pass - 1]);
+    const std::string pattern = wordRulePattern(pass, from, caseSensitive[pass - 1]);
     const std::string replacement = wordRuleTemplate(pass, to);
     // Pass 2 is anchored at the start, where PCRE tries one position only.
     text = skipRunInsides && pass != 2
@@ -81,8 +104,8 @@ void applyWordRule(std::string& text, const std::string& from, const std::string
   }
 }
 
-void applyPerlRule(std::string& text, const std::string& from, const std::string& to) {
-  RegexReplacer replacer;
+void runPerlRule(std::string& text, const std::string& from, const std::string& to,
+                 RegexReplacer& replacer) {
   text = replacer.substitute(from, to, text, 0);
 }
 

@@ -23,6 +23,13 @@ constexpr int kWordRulePasses = 3;
 // `caseSensitive` the pattern ignores the case of A-Z.
 std::string wordRulePattern(int pass, const std::string& from, bool caseSensitive);
 
+// True when `from`, put into the word-rule patterns, leaves their structure
+// alone: it holds no parenthesis, bar, class or escape, which could close
+// the group, add a branch or refer to the separator's text, and does not
+// begin with a quantifier, which would make the separator before it
+// optional. Every match of the patterns then holds a match of `from` alone.
+bool leavesWordPatternAlone(const std::string& from);
+
 // The template of word-rule pass `pass`: `to` with the separators the pass
 // keeps around it.
 std::string wordRuleTemplate(int pass, const std::string& to);

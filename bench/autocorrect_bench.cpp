@@ -1,11 +1,13 @@
-// Benchmarks of a realistic autocorrect list (hundreds to thousands of word
-// rules and a few Perl rules over short chat lines): today's road through
-// IMessageProc, and the pieces that let a rule that cannot match cost
-// nothing (the literal automaton, its presence answer kept across rewrites,
-// the required literals of a pattern, the rule prefilter), with the rule
-// loop as it would run with them.
+// Benchmarks of the rule loop's filters: a realistic autocorrect list
+// (hundreds to thousands of word rules and a few Perl rules over chat lines)
+// and the message benchmarks' rule bases, each through IMessageProc on
+// today's road (every rule run in full, setRuleFilters(Off)) and on the
+// filtered one, in the same run; what a rule passed over costs; preparing a
+// rule base; and the pieces (one scan of a message, keeping its answer
+// exact after a rewrite, the required literals of a pattern).
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <map>
 #include <memory>
 #include <string>
@@ -13,9 +15,13 @@
 
 #include "bench/autocorrect_workload.h"
 #include "bench/bench_host.h"
+#include "bench/bench_summary.h"
+#include "bench/workload.h"
+#include "correction/case_option.h"
+#include "correction/correct_message.h"
 #include "correction/literal_presence.h"
-#include "correction/rule_application.h"
-#include "correction/rule_prefilter.h"
+#include "correction/prepared_rules.h"
+#include "correction/rule_loop.h"
 #include "regex/regex_replacer.h"
 #include "regex/required_literals.h"
 #include "rules/rule_columns.h"
@@ -27,189 +33,209 @@
 
 using namespace qmx;
 
+namespace qmxbench {
+
 namespace {
 
-using qmxbench::BenchHost;
-using qmxbench::Rule;
-
 constexpr size_t kWordRuleCounts[] = {500, 2000, 10000};
-constexpr size_t kLineSizes[] = {40, 200};
+constexpr size_t kLineSizes[] = {20, 40, 200};
 constexpr size_t kScanSizes[] = {40, 200, 4096};
 // Different lines in turn, as a chat sends them: one line over and over
 // would measure one path through the rules only.
 constexpr size_t kLines = 64;
 constexpr double kMinTime = 0.3;
 
+// The message benchmarks' cases the issue names, on both roads.
+struct MessageCase {
+  Mix mix;
+  size_t rules;
+  size_t bytes;
+};
+constexpr MessageCase kMessageCases[] = {{Mix::Typical, 100, 4096},
+                                         {Mix::Typical, 1000, 200},
+                                         {Mix::AllPresent, 10, 200},
+                                         {Mix::AllPresent, 100, 4096},
+                                         {Mix::AllPresent, 1000, 65536}};
+
 struct Base {
   std::vector<Rule> rules;
   RuleStore store;
-  std::unique_ptr<RulePrefilter> prefilter;
 };
 
-// Made once per name: building the larger ones takes a while.
-template <typename MakeRules>
-const Base& cachedBase(const std::string& name, MakeRules makeRules) {
-  static std::map<std::string, std::unique_ptr<Base>> bases;
-  std::unique_ptr<Base>& base = bases[name];
+RuleStore storeOf(const std::vector<Rule>& rules) {
+  RuleStore store;
+  for (const Rule& rule : rules) {
+    store.From.push_back(rule.from);
+    store.To.push_back(rule.to);
+    store.Type.push_back(std::to_string(rule.type));
+  }
+  return store;
+}
+
+// Made once per size: the larger lists take a while to make.
+const Base& autocorrectBase(size_t wordRules) {
+  static std::map<size_t, std::unique_ptr<Base>> bases;
+  std::unique_ptr<Base>& base = bases[wordRules];
   if (!base) {
     base = std::make_unique<Base>();
-    base->rules = makeRules();
-    for (const Rule& rule : base->rules) {
-      base->store.From.push_back(rule.from);
-      base->store.To.push_back(rule.to);
-      base->store.Type.push_back(std::to_string(rule.type));
-    }
-    base->prefilter = std::make_unique<RulePrefilter>(base->store);
+    base->rules = makeAutocorrectBase(wordRules);
+    base->store = storeOf(base->rules);
   }
   return *base;
 }
 
-const Base& autocorrectBase(size_t wordRules) {
-  return cachedBase("autocorrect" + std::to_string(wordRules),
-                    [wordRules] { return qmxbench::makeAutocorrectBase(wordRules); });
-}
-
-// The rule bases of the message benchmarks beside these.
-const Base& messageBase(size_t rules) {
-  return cachedBase("message" + std::to_string(rules),
-                    [rules] { return qmxbench::makeRuleBase(rules); });
-}
-
 std::vector<std::string> chatLines(const Base& base, size_t bytes) {
   std::vector<std::string> lines;
-  for (size_t i = 0; i < kLines; ++i) lines.push_back(qmxbench::makeChatLine(bytes, base.rules, i));
+  for (size_t i = 0; i < kLines; ++i) lines.push_back(makeChatLine(bytes, base.rules, i));
   return lines;
 }
 
-std::string caseName(const char* part, size_t wordRules, size_t bytes) {
-  return std::string(part) + "/rules:" + std::to_string(wordRules) +
-         "/bytes:" + std::to_string(bytes);
+const char* roadName(RuleFilters filters) {
+  return filters == RuleFilters::On ? "filtered" : "today";
 }
 
-// --- today's road ---------------------------------------------------------------
+std::string autocorrectName(size_t wordRules, size_t bytes, RuleFilters filters) {
+  return "correctMessage/autocorrect/rules:" + std::to_string(wordRules) +
+         "/bytes:" + std::to_string(bytes) + "/road:" + roadName(filters);
+}
 
-void benchTodaysRoad(benchmark::State& state, size_t wordRules, size_t bytes) {
-  const Base& base = autocorrectBase(wordRules);
-  const std::vector<std::string> lines = chatLines(base, bytes);
+std::string messageName(const MessageCase& c, RuleFilters filters) {
+  return std::string("correctMessage/") + (c.mix == Mix::Typical ? "typical" : "all") +
+         "/rules:" + std::to_string(c.rules) + "/bytes:" + std::to_string(c.bytes) +
+         "/road:" + roadName(filters);
+}
+
+// Messages through IMessageProc, as the other message benchmarks send them,
+// on one road.
+void timeMessages(benchmark::State& state, const std::vector<Rule>& rules,
+                  const std::vector<std::string>& messages, RuleFilters filters) {
   BenchHost host;
-  const qmxbench::RuleColumns columns = qmxbench::storedColumns(base.rules);
+  const RuleColumns columns = storedColumns(rules);
   host.setRuleColumns(columns.from, columns.to, columns.type);
-  qmxbench::startPlugin(&IMessageProc, host);
-  size_t line = 0;
+  startPlugin(&IMessageProc, host);
+  setRuleFilters(filters);
+  size_t next = 0;
   for (auto _ : state) {
-    if (qmxbench::sendMessage(&IMessageProc, lines[line++ % kLines], "", MSG_OUTGOING) != 2) {
+    if (sendMessage(&IMessageProc, messages[next++ % messages.size()], "", MSG_OUTGOING) != 2) {
       state.SkipWithError("the message was not corrected");
       break;
     }
   }
-  qmxbench::sendCall(&IMessageProc, CALL_DEINIT);
+  setRuleFilters(RuleFilters::On);
+  sendCall(&IMessageProc, CALL_DEINIT);
 }
 
-// --- the rule loop with the prefilter ---------------------------------------------
+void benchAutocorrect(benchmark::State& state, size_t wordRules, size_t bytes,
+                      RuleFilters filters) {
+  const Base& base = autocorrectBase(wordRules);
+  timeMessages(state, base.rules, chatLines(base, bytes), filters);
+}
 
-// The loop as the plug-in would run it: the same three case reads through
-// the host per word rule, a rule the prefilter rules out passed over, the
-// presence answer brought up to date after each rule that changed the text.
-// The message's own work around the loop (copy, mark, log, host calls) is
-// not in it.
-std::string prefilteredRules(const std::string& message, const Base& base,
-                             LiteralPresence& presence) {
-  std::string text = message;
-  presence.start(text);
-  for (size_t i = 0; i < base.rules.size(); ++i) {
-    const Rule& rule = base.rules[i];
-    bool caseSensitive[kWordRulePasses] = {};
-    if (rule.type == TYPE_WORD) {
-      for (bool& answer : caseSensitive) answer = getConfigInt(kColumnCaseSensitive) != 0;
-    }
-    if (!base.prefilter->mayChange(i, caseSensitive, presence)) continue;
-    const std::string before = text;
-    if (rule.type == TYPE_WORD) {
-      int pass = 0;
-      applyWordRule(text, rule.from, rule.to, [&] { return caseSensitive[pass++]; });
-    } else {
-      applyPerlRule(text, rule.from, rule.to);
-    }
-    presence.update(before, text);
+void benchMessageCase(benchmark::State& state, MessageCase c, RuleFilters filters) {
+  const std::vector<Rule> rules = makeRuleBase(c.rules);
+  timeMessages(state, rules, {makeMessage(c.bytes, rules, c.mix)}, filters);
+}
+
+// --- what a rule passed over costs --------------------------------------------
+
+// The autocorrect list's word rules over a line none of them finds: every
+// rule asks the case option three times and is passed over. Per rule.
+void benchPassedOver(benchmark::State& state, size_t wordRules) {
+  std::vector<Rule> words;
+  for (const Rule& rule : autocorrectBase(wordRules).rules) {
+    if (rule.type == 0) words.push_back(rule);
   }
-  return text;
-}
-
-void timePrefilteredLoop(benchmark::State& state, const Base& base,
-                         const std::vector<std::string>& lines) {
+  const RuleStore store = storeOf(words);
+  const std::string line = "qqq qqq qqq qqq qqq qqq qqq qqq qqq qqq.";
   BenchHost host;
   setHostControl(host.hostControl());
-  LiteralPresence presence(base.prefilter->automaton());
-  size_t line = 0;
+  RuleLoop loop;
+  std::string text;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(prefilteredRules(lines[line++ % lines.size()], base, presence));
+    text = line;
+    loop.apply(store, text, caseSensitiveOption);
   }
   setHostControl(nullptr);
-}
-
-void benchPrefilteredLoop(benchmark::State& state, size_t wordRules, size_t bytes) {
-  const Base& base = autocorrectBase(wordRules);
-  timePrefilteredLoop(state, base, chatLines(base, bytes));
-}
-
-// The same as correctMessage/<mix>/rules:R/bytes:B measures today.
-void benchPrefilteredMessages(benchmark::State& state, size_t rules, size_t bytes,
-                              qmxbench::Mix mix) {
-  const Base& base = messageBase(rules);
-  timePrefilteredLoop(state, base, {qmxbench::makeMessage(bytes, base.rules, mix)});
-}
-
-// What a rule the prefilter rules out costs beyond its three case reads.
-void benchRuledOut(benchmark::State& state, size_t wordRules) {
-  const Base& base = autocorrectBase(wordRules);
-  LiteralPresence presence(base.prefilter->automaton());
-  presence.start(chatLines(base, 200)[0]);
-  const bool caseSensitive[kWordRulePasses] = {};
-  size_t mayChange = 0;
-  for (auto _ : state) {
-    for (size_t i = 0; i < base.rules.size(); ++i) {
-      mayChange += base.prefilter->mayChange(i, caseSensitive, presence);
-    }
-  }
-  benchmark::DoNotOptimize(mayChange);
-  state.counters["ns_per_rule"] =
-      benchmark::Counter(static_cast<double>(state.iterations() * base.rules.size()),
+  if (text != line) state.SkipWithError("a rule found something");
+  state.counters["time_per_rule"] =
+      benchmark::Counter(static_cast<double>(state.iterations() * words.size()),
                          benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
-// The three case reads of one word rule, through the host.
+// The three case reads of one word rule, through the host, as the loop
+// makes them.
 void benchCaseReads(benchmark::State& state) {
   BenchHost host;
   setHostControl(host.hostControl());
+  const std::function<bool()> caseSensitive = caseSensitiveOption;
   int answers = 0;
   for (auto _ : state) {
-    for (int pass = 0; pass < kWordRulePasses; ++pass) {
-      answers += getConfigInt(kColumnCaseSensitive);
-    }
+    for (int pass = 0; pass < kWordRulePasses; ++pass) answers += caseSensitive();
   }
   benchmark::DoNotOptimize(answers);
   setHostControl(nullptr);
 }
 
-// --- the pieces -----------------------------------------------------------------
+// --- preparing a rule base ------------------------------------------------------
 
-void benchPrefilterBuild(benchmark::State& state, size_t wordRules) {
+void benchPrepare(benchmark::State& state, size_t wordRules) {
   const Base& base = autocorrectBase(wordRules);
   size_t bytes = 0;
   size_t literals = 0;
   for (auto _ : state) {
-    RulePrefilter prefilter(base.store);
-    bytes = prefilter.memoryBytes();
-    literals = prefilter.automaton().literalCount();
+    const PreparedRules prepared(base.store);
+    bytes = prepared.memoryBytes();
+    literals = prepared.prefilter().automaton().literalCount();
   }
   state.counters["memory_KB"] = static_cast<double>(bytes) / 1024.0;
   state.counters["literals"] = static_cast<double>(literals);
 }
 
+// A reload through the entry point (the columns read and split) and the
+// first message after it, which prepares the rule base: what a user who
+// changes a large list waits for.
+void benchReload(benchmark::State& state, size_t wordRules) {
+  const Base& base = autocorrectBase(wordRules);
+  const std::string line = chatLines(base, 40)[0];
+  BenchHost host;
+  const RuleColumns columns = storedColumns(base.rules);
+  host.setRuleColumns(columns.from, columns.to, columns.type);
+  sendCall(&IMessageProc, CALL_INIT, host.address());
+  for (auto _ : state) {
+    sendCall(&IMessageProc, CALL_START);
+    sendMessage(&IMessageProc, line, "", MSG_OUTGOING);
+  }
+  sendCall(&IMessageProc, CALL_DEINIT);
+}
+
+// What the loop keeps between messages once every line went through it:
+// the prepared rule base and the patterns its rules compiled.
+void benchKept(benchmark::State& state, size_t wordRules) {
+  const Base& base = autocorrectBase(wordRules);
+  const std::vector<std::string> lines = chatLines(base, 200);
+  BenchHost host;
+  setHostControl(host.hostControl());
+  RuleLoop loop;
+  size_t prepared = 0;
+  for (auto _ : state) {
+    for (const std::string& line : lines) {
+      std::string text = line;
+      loop.apply(base.store, text, caseSensitiveOption);
+    }
+    prepared = PreparedRules(base.store).memoryBytes();
+  }
+  setHostControl(nullptr);
+  state.counters["kept_KB"] = static_cast<double>(loop.keptBytes()) / 1024.0;
+  state.counters["compiled_KB"] = static_cast<double>(loop.keptBytes() - prepared) / 1024.0;
+}
+
+// --- the pieces -----------------------------------------------------------------
+
 void benchPresenceStart(benchmark::State& state, size_t wordRules, size_t bytes) {
   const Base& base = autocorrectBase(wordRules);
+  const PreparedRules prepared(base.store);
   const std::vector<std::string> lines = chatLines(base, bytes);
-  LiteralPresence presence(base.prefilter->automaton());
+  LiteralPresence presence(prepared.prefilter().automaton());
   size_t line = 0;
   for (auto _ : state) presence.start(lines[line++ % kLines]);
 }
@@ -218,11 +244,12 @@ void benchPresenceStart(benchmark::State& state, size_t wordRules, size_t bytes)
 // figure is per update.
 void benchPresenceUpdate(benchmark::State& state, size_t bytes, PresenceUpdate how) {
   const Base& base = autocorrectBase(10000);
+  const PreparedRules prepared(base.store);
   const std::string before = chatLines(base, bytes)[0];
   const size_t middle = before.find(' ', before.size() / 2);
   std::string after = before;
   after.replace(middle + 1, 4, "\xbf\xf3\xb3w");  // «zolw» becoming «żółw» is one such change
-  LiteralPresence presence(base.prefilter->automaton());
+  LiteralPresence presence(prepared.prefilter().automaton());
   presence.start(before);
   for (auto _ : state) {
     presence.update(before, after, how);
@@ -243,56 +270,52 @@ const bool registered = [] {
   using benchmark::RegisterBenchmark;
   for (size_t rules : kWordRuleCounts) {
     for (size_t bytes : kLineSizes) {
-      RegisterBenchmark(caseName("correctMessage/autocorrect", rules, bytes).c_str(),
-                        benchTodaysRoad, rules, bytes)
-          ->Unit(benchmark::kMicrosecond)
-          ->MinTime(kMinTime);
-      RegisterBenchmark(caseName("prefilteredLoop/autocorrect", rules, bytes).c_str(),
-                        benchPrefilteredLoop, rules, bytes)
-          ->Unit(benchmark::kMicrosecond)
-          ->MinTime(kMinTime);
+      for (RuleFilters filters : {RuleFilters::Off, RuleFilters::On}) {
+        RegisterBenchmark(autocorrectName(rules, bytes, filters).c_str(), benchAutocorrect, rules,
+                          bytes, filters)
+            ->Unit(benchmark::kMicrosecond)
+            ->MinTime(kMinTime);
+      }
     }
-    RegisterBenchmark(("prefilter/build/rules:" + std::to_string(rules)).c_str(),
-                      benchPrefilterBuild, rules)
-        ->Unit(benchmark::kMillisecond)
-        ->MinTime(kMinTime);
-    RegisterBenchmark(("prefilter/ruledOut/rules:" + std::to_string(rules)).c_str(), benchRuledOut,
-                      rules)
+    const std::string size = std::to_string(rules);
+    RegisterBenchmark(("ruleLoop/passedOver/rules:" + size).c_str(), benchPassedOver, rules)
         ->Unit(benchmark::kMicrosecond)
         ->MinTime(kMinTime);
+    RegisterBenchmark(("ruleLoop/prepare/rules:" + size).c_str(), benchPrepare, rules)
+        ->Unit(benchmark::kMillisecond)
+        ->MinTime(kMinTime);
+    RegisterBenchmark(("ruleLoop/reload/rules:" + size).c_str(), benchReload, rules)
+        ->Unit(benchmark::kMillisecond)
+        ->MinTime(kMinTime);
+    RegisterBenchmark(("ruleLoop/kept/rules:" + size).c_str(), benchKept, rules)
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(1);
     for (size_t bytes : kScanSizes) {
-      RegisterBenchmark(caseName("presence/start", rules, bytes).c_str(), benchPresenceStart, rules,
-                        bytes)
+      RegisterBenchmark(
+          ("presence/start/rules:" + size + "/bytes:" + std::to_string(bytes)).c_str(),
+          benchPresenceStart, rules, bytes)
           ->Unit(benchmark::kMicrosecond)
           ->MinTime(kMinTime);
     }
   }
-  const struct {
-    const char* mix;
-    qmxbench::Mix value;
-    size_t rules, bytes;
-  } messageCases[] = {{"typical", qmxbench::Mix::Typical, 100, 4096},
-                      {"typical", qmxbench::Mix::Typical, 1000, 200},
-                      {"all", qmxbench::Mix::AllPresent, 10, 200},
-                      {"all", qmxbench::Mix::AllPresent, 100, 4096},
-                      {"all", qmxbench::Mix::AllPresent, 1000, 65536}};
-  for (const auto& c : messageCases) {
-    RegisterBenchmark(
-        caseName((std::string("prefilteredLoop/") + c.mix).c_str(), c.rules, c.bytes).c_str(),
-        benchPrefilteredMessages, c.rules, c.bytes, c.value)
-        ->Unit(benchmark::kMillisecond)
-        ->MinTime(kMinTime);
+  for (const MessageCase& c : kMessageCases) {
+    for (RuleFilters filters : {RuleFilters::Off, RuleFilters::On}) {
+      RegisterBenchmark(messageName(c, filters).c_str(), benchMessageCase, c, filters)
+          ->Unit(benchmark::kMillisecond)
+          ->MinTime(kMinTime);
+    }
   }
-  RegisterBenchmark("prefilter/caseReads", benchCaseReads)->MinTime(kMinTime);
+  RegisterBenchmark("ruleLoop/caseReads", benchCaseReads)->MinTime(kMinTime);
   for (size_t bytes : kScanSizes) {
-    RegisterBenchmark(("presence/update/window/bytes:" + std::to_string(bytes)).c_str(),
-                      benchPresenceUpdate, bytes, PresenceUpdate::Window)
+    const std::string size = std::to_string(bytes);
+    RegisterBenchmark(("presence/update/window/bytes:" + size).c_str(), benchPresenceUpdate, bytes,
+                      PresenceUpdate::Window)
         ->MinTime(kMinTime);
-    RegisterBenchmark(("presence/update/rescan/bytes:" + std::to_string(bytes)).c_str(),
-                      benchPresenceUpdate, bytes, PresenceUpdate::Rescan)
+    RegisterBenchmark(("presence/update/rescan/bytes:" + size).c_str(), benchPresenceUpdate, bytes,
+                      PresenceUpdate::Rescan)
         ->MinTime(kMinTime);
-    RegisterBenchmark(("presence/update/cheaper/bytes:" + std::to_string(bytes)).c_str(),
-                      benchPresenceUpdate, bytes, PresenceUpdate::Cheaper)
+    RegisterBenchmark(("presence/update/cheaper/bytes:" + size).c_str(), benchPresenceUpdate, bytes,
+                      PresenceUpdate::Cheaper)
         ->MinTime(kMinTime);
   }
   const struct {
@@ -310,4 +333,79 @@ const bool registered = [] {
   return true;
 }();
 
+const char* verdict(bool met) {
+  return met ? "met" : "MISSED";
+}
+
 }  // namespace
+
+void printRuleFilterSummary(const FigureLookup& find) {
+  std::printf("\nThe rule filters: today's road against the filtered one, CPU us per message\n");
+  std::printf("%-12s %6s %6s %12s %12s %8s  %s\n", "base", "rules", "bytes", "today", "filtered",
+              "today/x", "target");
+  for (size_t rules : kWordRuleCounts) {
+    for (size_t bytes : kLineSizes) {
+      const Figure* today = find(autocorrectName(rules, bytes, RuleFilters::Off));
+      const Figure* filtered = find(autocorrectName(rules, bytes, RuleFilters::On));
+      if (!today || !filtered) continue;
+      const double us = filtered->ms * 1e3;
+      std::string target;
+      if (rules == 500 && bytes == 40) target = std::string("<= 30 us ") + verdict(us <= 30);
+      if (rules == 10000 && bytes == 200) target = std::string("<= 1000 us ") + verdict(us <= 1000);
+      std::printf("%-12s %6zu %6zu %12.1f %12.1f %8.1f  %s\n", "autocorrect", rules, bytes,
+                  today->ms * 1e3, us, today->ms / filtered->ms, target.c_str());
+    }
+  }
+  for (const MessageCase& c : kMessageCases) {
+    const Figure* today = find(messageName(c, RuleFilters::Off));
+    const Figure* filtered = find(messageName(c, RuleFilters::On));
+    if (!today || !filtered) continue;
+    const double ratio = filtered->ms / today->ms;
+    std::string target;
+    if (c.mix == Mix::AllPresent) {
+      target = std::string("filtered <= 1.1 x today: ") + verdict(ratio <= 1.1);
+    } else {
+      const double limit = c.rules == 100 ? 0.2 : 0.05;
+      char text[64];
+      std::snprintf(text, sizeof text, "<= %.2f ms ", limit);
+      target = text + std::string(verdict(filtered->ms <= limit));
+    }
+    std::printf("%-12s %6zu %6zu %12.1f %12.1f %8.2f  %s\n",
+                c.mix == Mix::Typical ? "typical" : "all", c.rules, c.bytes, today->ms * 1e3,
+                filtered->ms * 1e3, today->ms / filtered->ms, target.c_str());
+  }
+
+  const Figure* reads = find("ruleLoop/caseReads");
+  std::printf("\nA rule passed over, beyond its three case reads (%.1f ns), target <= 20 ns\n",
+              reads ? reads->ms * 1e6 : 0.0);
+  for (size_t rules : kWordRuleCounts) {
+    const std::string size = std::to_string(rules);
+    const Figure* passed = find("ruleLoop/passedOver/rules:" + size);
+    if (!passed || !reads || !passed->counters.count("time_per_rule")) continue;
+    // The counter is a time in seconds.
+    const double perRule = passed->counters.at("time_per_rule") * 1e9;
+    const double beyond = perRule - reads->ms * 1e6;
+    std::printf("%6zu rules: %6.1f ns a rule, %6.1f ns beyond the reads  %s\n", rules, perRule,
+                beyond, verdict(beyond <= 20));
+  }
+
+  std::printf("\nPreparing a rule base (target: 10,000 rules <= 50 ms)\n");
+  for (size_t rules : kWordRuleCounts) {
+    const std::string size = std::to_string(rules);
+    const Figure* prepare = find("ruleLoop/prepare/rules:" + size);
+    const Figure* reload = find("ruleLoop/reload/rules:" + size);
+    const Figure* kept = find("ruleLoop/kept/rules:" + size);
+    if (!prepare) continue;
+    std::printf("%6zu rules: prepare %7.2f ms, %8.0f KB, %6.0f literals", rules, prepare->ms,
+                prepare->counters.count("memory_KB") ? prepare->counters.at("memory_KB") : 0.0,
+                prepare->counters.count("literals") ? prepare->counters.at("literals") : 0.0);
+    if (reload) std::printf("; reload and first message %7.2f ms", reload->ms);
+    if (kept && kept->counters.count("compiled_KB")) {
+      std::printf("; compiled patterns kept %6.0f KB", kept->counters.at("compiled_KB"));
+    }
+    std::printf("  %s\n",
+                verdict(rules != 10000 || (prepare->ms <= 50 && (!reload || reload->ms <= 50))));
+  }
+}
+
+}  // namespace qmxbench

@@ -1,8 +1,5 @@
 #include "tests/support/rule_sessions.h"
 
-#include <cstddef>
-#include <cstring>
-
 #include "shell/call_ids.h"
 #include "shell/element_ids.h"
 #include "shell/host_control.h"
@@ -194,19 +191,11 @@ HostTranscript runRuleSession(qmxhost::MessageProc proc, const RuleSession& sess
   host.intColumns[kColumnCaseSensitive] = session.caseOption;
   host.intColumns[kColumnIncoming] = session.incomingOption;
   host.onHostCall = [&transcript](const IMessageArgs& record) -> intptr_t {
-    // The record is packed: its fields are read by copy.
-    uint32_t id = 0;
-    intptr_t p1 = 0;
-    std::memcpy(&id, reinterpret_cast<const char*>(&record) + offsetof(IMessageArgs, id),
-                sizeof id);
-    std::memcpy(&p1, reinterpret_cast<const char*>(&record) + offsetof(IMessageArgs, p1),
-                sizeof p1);
-    if (id != HOST_SEND_MESSAGE) return 0;
-    ChatMessage copy;
-    std::memcpy(&copy, reinterpret_cast<const void*>(p1), sizeof copy);
-    transcript.copies.push_back(transcriptCopy(reinterpret_cast<const char*>(copy.body),
-                                               reinterpret_cast<const char*>(copy.ext),
-                                               copy.flags));
+    if (record.id != HOST_SEND_MESSAGE) return 0;
+    const auto* copy = reinterpret_cast<const ChatMessage*>(record.p1);
+    transcript.copies.push_back(transcriptCopy(reinterpret_cast<const char*>(copy->body),
+                                               reinterpret_cast<const char*>(copy->ext),
+                                               copy->flags));
     return static_cast<intptr_t>(transcript.copies.size());
   };
   qmxhost::callPlugin(proc, CALL_INIT, host.address());

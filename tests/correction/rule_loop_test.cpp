@@ -1,9 +1,9 @@
 // The rule loop with its filters against the loop without them, over many
 // messages with one loop: random rule bases, case answers that change from
 // read to read, rule bases replaced between messages and rules changed by
-// the host while a rule asks for the case option. The texts, the reads and
-// the rule lists left behind must be the same; the filters must pass over
-// many rules.
+// the host while a rule asks for the case option, calling back into the
+// loop as it does so. The texts, the reads and the rule lists left behind
+// must be the same; the filters must pass over many rules.
 #include "correction/rule_loop.h"
 
 #include <gtest/gtest.h>
@@ -20,6 +20,19 @@ using namespace qmx;
 namespace {
 
 constexpr size_t kNoChange = static_cast<size_t>(-1);
+
+// At the host's change, a host may also call back into the plug-in: a
+// message corrected, the loop released, inside the read.
+void callBack(RuleLoop* loop, const RuleStore& rules) {
+  std::string inner = "kot np. kot";
+  const auto caseInsensitive = [] { return false; };
+  if (!loop) {
+    applyRules(rules, inner, caseInsensitive);
+    return;
+  }
+  loop->apply(rules, inner, caseInsensitive);
+  loop->release();
+}
 
 // One road's rules and what a message did on it.
 struct Road {
@@ -51,7 +64,10 @@ void runMessage(Road& road, RuleLoop* loop, const std::string& message,
   road.reads = 0;
   road.ran = 0;
   auto caseSensitive = [&] {
-    if (road.reads == changeAt) changeRules(road.rules, append);
+    if (road.reads == changeAt) {
+      changeRules(road.rules, append);
+      callBack(loop, road.rules);
+    }
     return static_cast<bool>(answers[road.reads++ % answers.size()]);
   };
   auto observer = [&road](size_t, const std::string&, const std::string&) { ++road.ran; };

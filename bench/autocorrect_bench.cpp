@@ -45,17 +45,20 @@ constexpr size_t kScanSizes[] = {40, 200, 4096};
 constexpr size_t kLines = 64;
 constexpr double kMinTime = 0.3;
 
-// The message benchmarks' cases the issue names, on both roads.
+// The message benchmarks' cases the filters' targets name, on both roads:
+// typical ones under a time, every From present within 1.1 x today's road;
+// and the two whose ratio the growth target of the summary above watches.
 struct MessageCase {
   Mix mix;
   size_t rules;
   size_t bytes;
+  double limitMs;  // 0: no target of its own
 };
-constexpr MessageCase kMessageCases[] = {{Mix::Typical, 100, 4096},
-                                         {Mix::Typical, 1000, 200},
-                                         {Mix::AllPresent, 10, 200},
-                                         {Mix::AllPresent, 100, 4096},
-                                         {Mix::AllPresent, 1000, 65536}};
+constexpr MessageCase kMessageCases[] = {
+    {Mix::Typical, 100, 4096, 0.2},    {Mix::Typical, 1000, 200, 0.05},
+    {Mix::AllPresent, 10, 200, 0},     {Mix::AllPresent, 100, 4096, 0},
+    {Mix::AllPresent, 1000, 65536, 0}, {Mix::Typical, 10, 4096, 0},
+    {Mix::Typical, 10, 65536, 0}};
 
 struct Base {
   std::vector<Rule> rules;
@@ -364,11 +367,10 @@ void printRuleFilterSummary(const FigureLookup& find) {
     std::string target;
     if (c.mix == Mix::AllPresent) {
       target = std::string("filtered <= 1.1 x today: ") + verdict(ratio <= 1.1);
-    } else {
-      const double limit = c.rules == 100 ? 0.2 : 0.05;
+    } else if (c.limitMs > 0) {
       char text[64];
-      std::snprintf(text, sizeof text, "<= %.2f ms ", limit);
-      target = text + std::string(verdict(filtered->ms <= limit));
+      std::snprintf(text, sizeof text, "<= %.2f ms ", c.limitMs);
+      target = text + std::string(verdict(filtered->ms <= c.limitMs));
     }
     std::printf("%-12s %6zu %6zu %12.1f %12.1f %8.2f  %s\n",
                 c.mix == Mix::Typical ? "typical" : "all", c.rules, c.bytes, today->ms * 1e3,

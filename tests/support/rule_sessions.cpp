@@ -108,7 +108,9 @@ StoredRules randomStoredRules(std::mt19937& random, int maxRules) {
 
 std::string randomRuleMessage(std::mt19937& random) {
   std::string text;
-  const int words = below(random, 9);
+  // Now and then a long one, where a rule's rewrite is re-counted in a
+  // window around it rather than in the whole text.
+  const int words = below(random, 8) == 0 ? 20 + below(random, 40) : below(random, 9);
   for (int i = 0; i < words; ++i) {
     text += below(random, 6) == 0 ? pick(random, kDottedFroms) : pick(random, kWords);
     text += pick(random, kSeparators);

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "bench/bench_host.h"
+#include "bench/bench_summary.h"
 #include "bench/pcre_floor.h"
 #include "bench/workload.h"
 #include "correction/case_option.h"
@@ -34,6 +35,7 @@ using namespace qmx;
 namespace {
 
 using qmxbench::BenchHost;
+using qmxbench::Figure;
 using qmxbench::FloorPattern;
 using qmxbench::Mix;
 using qmxbench::Rule;
@@ -279,11 +281,6 @@ void benchBounded(benchmark::State& state, const BoundedCase& c) {
 
 // --- the summary ----------------------------------------------------------------
 
-struct Figure {
-  double ms;
-  std::map<std::string, double> counters;
-};
-
 // Prints the usual table and keeps every figure for the summary.
 class SummaryReporter : public benchmark::ConsoleReporter {
  public:
@@ -420,6 +417,8 @@ void SummaryReporter::printSummary() const {
     std::printf("%-28s %10.1f ms   PCRE match frames at peak: %8.1f MB\n", entry.first.c_str(),
                 entry.second.ms, frames == entry.second.counters.end() ? 0.0 : frames->second);
   }
+
+  qmxbench::printRuleFilterSummary([this](const std::string& name) { return find(name); });
 }
 
 void registerBenchmarks() {

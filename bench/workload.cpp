@@ -110,12 +110,13 @@ char stripDiacritic(char c) {
   }
 }
 
+}  // namespace
+
 std::string stripDiacritics(std::string word) {
   std::transform(word.begin(), word.end(), word.begin(), stripDiacritic);
   return word;
 }
 
-// A word with at least one Polish letter, of two to four syllables.
 std::string markedWord(Random& random) {
   const size_t syllables = 2 + random.below(3);
   const size_t marked = random.below(syllables);
@@ -130,24 +131,6 @@ std::string markedWord(Random& random) {
   return word;
 }
 
-Rule perlRule(size_t index, Random& random) {
-  switch ((index / 10) % 5) {
-    case 0:
-      return {"/ +([,.!?])/", "$1", 1};
-    case 1:
-      return {"/([!?])\\1+/", "$1", 1};
-    case 2:
-      return {"/(\\d+) ?zl\\b/i", "$1 z\xb3", 1};
-    case 3: {
-      const std::string stem = markedWord(random);
-      return {"/\\b" + stripDiacritics(stem) + "(a|y|e|ie)\\b/i", stem + "$1", 1};
-    }
-    default:
-      return {"/\\s{2,}/", " ", 1};
-  }
-}
-
-// Ordinary text of exactly `bytes` bytes: sentences of filler words.
 std::string fillerText(size_t bytes, Random& random) {
   std::string text;
   bool sentenceStart = true;
@@ -172,6 +155,25 @@ std::string fillerText(size_t bytes, Random& random) {
   }
   text.resize(bytes);
   return text;
+}
+
+namespace {
+
+Rule perlRule(size_t index, Random& random) {
+  switch ((index / 10) % 5) {
+    case 0:
+      return {"/ +([,.!?])/", "$1", 1};
+    case 1:
+      return {"/([!?])\\1+/", "$1", 1};
+    case 2:
+      return {"/(\\d+) ?zl\\b/i", "$1 z\xb3", 1};
+    case 3: {
+      const std::string stem = markedWord(random);
+      return {"/\\b" + stripDiacritics(stem) + "(a|y|e|ie)\\b/i", stem + "$1", 1};
+    }
+    default:
+      return {"/\\s{2,}/", " ", 1};
+  }
 }
 
 // Inserts each of `words` as a whole word into `text`, spread evenly, each

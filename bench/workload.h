@@ -50,6 +50,19 @@ std::string makeMessage(size_t bytes, const std::vector<Rule>& rules, Mix mix);
 // A-Z aside: the rules a literal pre-filter cannot pass over.
 size_t literalsPresent(const std::string& text, const std::vector<Rule>& rules);
 
+class Random;
+
+// A Polish word with at least one letter of the code page's own, of two to
+// four syllables.
+std::string markedWord(Random& random);
+
+// `word` with every Polish letter written without its diacritic («żółw»:
+// «zolw»).
+std::string stripDiacritics(std::string word);
+
+// Ordinary chat text of exactly `bytes` bytes: sentences of common words.
+std::string fillerText(size_t bytes, Random& random);
+
 // A small deterministic generator (xorshift64*), the same everywhere.
 class Random {
  public:

@@ -6,9 +6,16 @@
 # same objects to trace and check rules (quillmax_rule_engine below).
 set(QUILLMAX_RULE_ENGINE_SOURCES
   regex/regex_replacer.cpp
+  regex/compiled_patterns.cpp
+  regex/match_facts.cpp
+  regex/required_literals.cpp
   rules/rule_columns.cpp
   correction/rule_application.cpp
   correction/literal_word_rule.cpp
+  correction/literal_automaton.cpp
+  correction/literal_presence.cpp
+  correction/rule_prefilter.cpp
+  correction/prepared_rules.cpp
   correction/word_separators.cpp
   correction/rule_loop.cpp
   correction/rule_check.cpp

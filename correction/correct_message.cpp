@@ -4,7 +4,6 @@
 
 #include "correction/case_option.h"
 #include "correction/ext_params.h"
-#include "correction/rule_loop.h"
 #include "rules/rule_store.h"
 #include "shell/call_ids.h"
 #include "shell/element_ids.h"
@@ -16,6 +15,9 @@ const char kCorrectionMarkKey[] = "quillmax";
 const char kCorrectionMarkValue[] = "1";
 
 namespace {
+
+// Lives as long as the module, like the rule store it works on.
+RuleLoop g_ruleLoop;
 
 std::string textAt(intptr_t address) {
   return address ? std::string(reinterpret_cast<const char*>(address)) : std::string();
@@ -44,7 +46,7 @@ bool correctMessage(ChatMessage* message) {
   if (getExtParam(receivedExt, kCorrectionMarkKey) == kCorrectionMarkValue) return false;
 
   std::string text = textAt(message->body);
-  applyRules(ruleStore(), text, caseSensitiveOption);
+  g_ruleLoop.apply(ruleStore(), text, caseSensitiveOption);
 
   hostLog(
       "Update wiadomo\x9c"
@@ -79,6 +81,14 @@ bool correctMessage(ChatMessage* message) {
   hostLog("Kasuj\xea star\xb9");
   message->flags &= ~static_cast<uint32_t>(kMsgFlag80);
   return true;
+}
+
+void releaseCorrectionState() {
+  g_ruleLoop.release();
+}
+
+void setRuleFilters(RuleFilters filters) {
+  g_ruleLoop.setFilters(filters);
 }
 
 }  // namespace qmx

@@ -1,6 +1,7 @@
 // The plug-in's main work: correcting one chat message.
 #pragma once
 
+#include "correction/rule_loop.h"
 #include "shell/chat_message.h"
 
 namespace qmx {
@@ -18,5 +19,15 @@ extern const char kCorrectionMarkValue[];
 // original then stays the host's to deliver). A null body or ext reads as
 // the empty text.
 bool correctMessage(ChatMessage* message);
+
+// The rule loop keeps a prepared rule base and compiled patterns from one
+// message to the next; this lets them go (at the end of a session, before
+// a reload). A changed rule base replaces them at the next message anyway.
+void releaseCorrectionState();
+
+// Whether the plug-in passes over rules that cannot change a message (on
+// from the start). Off is the road without filters that the differential
+// tests hold the filtered one to; nothing in the plug-in turns it off.
+void setRuleFilters(RuleFilters filters);
 
 }  // namespace qmx

@@ -232,6 +232,30 @@ bool containsLiteral(const std::string& text, const std::string& from, bool case
   return found;
 }
 
+bool isFixedLengthFrom(const std::string& from) {
+  return !from.empty() && from.size() <= kLongestWordCheck &&
+         from.find_first_of("\\^$[]|()?*+{}") == std::string::npos;
+}
+
+bool occursAsWord(const std::string& text, const std::string& from, bool caseSensitive) {
+  const size_t n = text.size();
+  const size_t m = from.size();
+  for (size_t x = 0; x + m <= n; ++x) {
+    if (x > 0 && !startsSeparator(text[x - 1])) continue;
+    if (x + m < n && !startsSeparator(text[x + m])) continue;
+    size_t i = 0;
+    for (; i < m; ++i) {
+      const char c = text[x + i];
+      const bool same = from[i] == '.'
+                            ? c != '\n'
+                            : (caseSensitive ? c == from[i] : foldAscii(c) == foldAscii(from[i]));
+      if (!same) break;
+    }
+    if (i == m) return true;
+  }
+  return false;
+}
+
 void applyLiteralWordRule(std::string& text, const std::string& from, const std::string& to,
                           const bool caseSensitive[3]) {
   text = wholeWordPass(text, from, wordRuleTemplate(1, to), caseSensitive[0]);

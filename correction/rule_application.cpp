@@ -3,26 +3,25 @@
 #include "correction/literal_word_rule.h"
 #include "correction/word_separators.h"
 #include "regex/regex_replacer.h"
+#include "rules/rule_columns.h"
 
 namespace qmx {
 
-namespace {
-
-// Passes 1 and 3 can match only where a separator begins (or at the very
-// start), and a separator that begins inside a run of . , ! ? - can end
-// only where one from the run's start can; F's own match does not depend
-// on where the separator began. So the search may skip every start inside
-// a run, where PCRE would scan the rest of the run again at each one. That
-// holds when F leaves the pattern's structure alone (no parenthesis, bar,
-// class or escape, which could close the group, add a branch or refer to
-// the separator's text) and does not begin with a quantifier, which would
-// make the separator before it optional.
-bool startsOnlyAtSeparators(const std::string& from) {
+bool leavesWordPatternAlone(const std::string& from) {
   if (from.find_first_of("\\|()[]") != std::string::npos) return false;
   return from.empty() || std::string("?*+{").find(from[0]) == std::string::npos;
 }
 
-}  // namespace
+RuleKind ruleKind(const std::string& type) {
+  switch (readTypeNumber(type)) {
+    case TYPE_WORD:
+      return RuleKind::Word;
+    case TYPE_PERL:
+      return RuleKind::Perl;
+    default:
+      return RuleKind::Inert;
+  }
+}
 
 std::string wordRulePattern(int pass, const std::string& from, bool caseSensitive) {
   const std::string separator = kWordSeparatorGroup;
@@ -69,10 +68,27 @@ void applyWordRule(std::string& text, const std::string& from, const std::string
     return;
   }
   RegexReplacer replacer;
-  const bool skipRunInsides = engine == WordRuleEngine::Fast && startsOnlyAtSeparators(from);
+  runWordRulePatterns(text, from, to, passCaseSensitive, replacer, engine);
+}
+
+void applyPerlRule(std::string& text, const std::string& from, const std::string& to) {
+  RegexReplacer replacer;
+  runPerlRule(text, from, to, replacer);
+}
+
+void runWordRulePatterns(std::string& text, const std::string& from, const std::string& to,
+                         const bool caseSensitive[kWordRulePasses], RegexReplacer& replacer,
+                         WordRuleEngine engine) {
+  // Passes 1 and 3 can match only where a separator begins (or at the very
+  // start), and a separator that begins inside a run of . , ! ? - can end
+  // only where one from the run's start can; F's own match does not depend
+  // on where the separator began. So the search may skip every start
+  // inside a run, where PCRE would scan the rest of the run again at each
+  // one.
+  const bool skipRunInsides = engine == WordRuleEngine::Fast && leavesWordPatternAlone(from);
   const RegexReplacer::StartCandidates separatorStarts = nextSeparatorStart;
   for (int pass = 1; pass <= kWordRulePasses; ++pass) {
-    const std::string pattern = wordRulePattern(pass, from, passCaseSensitive[pass - 1]);
+    const std::string pattern = wordRulePattern(pass, from, caseSensitive[pass - 1]);
     const std::string replacement = wordRuleTemplate(pass, to);
     // Pass 2 is anchored at the start, where PCRE tries one position only.
     text = skipRunInsides && pass != 2
@@ -81,8 +97,8 @@ void applyWordRule(std::string& text, const std::string& from, const std::string
   }
 }
 
-void applyPerlRule(std::string& text, const std::string& from, const std::string& to) {
-  RegexReplacer replacer;
+void runPerlRule(std::string& text, const std::string& from, const std::string& to,
+                 RegexReplacer& replacer) {
   text = replacer.substitute(from, to, text, 0);
 }
 

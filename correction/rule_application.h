@@ -6,6 +6,14 @@
 
 namespace qmx {
 
+class RegexReplacer;
+
+// How a rule runs, by its Type: a word rule, a Perl rule, or a rule of
+// neither kind, which is kept but never applied.
+enum class RuleKind { Word, Perl, Inert };
+
+RuleKind ruleKind(const std::string& type);
+
 // A word rule runs as three substitutions; passes are numbered 1 to 3.
 constexpr int kWordRulePasses = 3;
 
@@ -14,6 +22,13 @@ constexpr int kWordRulePasses = 3;
 // separator). `from` is inserted as pattern text, unescaped. Without
 // `caseSensitive` the pattern ignores the case of A-Z.
 std::string wordRulePattern(int pass, const std::string& from, bool caseSensitive);
+
+// True when `from`, put into the word-rule patterns, leaves their structure
+// alone: it holds no parenthesis, bar, class or escape, which could close
+// the group, add a branch or refer to the separator's text, and does not
+// begin with a quantifier, which would make the separator before it
+// optional. Every match of the patterns then holds a match of `from` alone.
+bool leavesWordPatternAlone(const std::string& from);
 
 // The template of word-rule pass `pass`: `to` with the separators the pass
 // keeps around it.
@@ -36,5 +51,15 @@ void applyWordRule(std::string& text, const std::string& from, const std::string
 // Replaces every match of the delimited pattern `from` in `text` by the
 // template `to`. A pattern that does not compile leaves the text unchanged.
 void applyPerlRule(std::string& text, const std::string& from, const std::string& to);
+
+// The work of the two above once the case option is read, through a
+// replacer of the caller's (one that keeps its compiled patterns beyond a
+// message, say): the three patterns of a word rule, pass k (0-based) with
+// `caseSensitive[k]`, the way `engine` runs them; a Perl rule's pattern.
+void runWordRulePatterns(std::string& text, const std::string& from, const std::string& to,
+                         const bool caseSensitive[kWordRulePasses], RegexReplacer& replacer,
+                         WordRuleEngine engine = WordRuleEngine::Fast);
+void runPerlRule(std::string& text, const std::string& from, const std::string& to,
+                 RegexReplacer& replacer);
 
 }  // namespace qmx

@@ -5,17 +5,13 @@
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <string>
 
+#include "correction/rule_application.h"
 #include "rules/rule_columns.h"
 
 namespace qmx {
-
-// How a rule runs, by its Type: a word rule, a Perl rule, or a rule of
-// neither kind, which is kept but never applied.
-enum class RuleKind { Word, Perl, Inert };
-
-RuleKind ruleKind(const std::string& type);
 
 using RuleVisitor =
     std::function<void(size_t rule, RuleKind kind, const std::string& from, const std::string& to)>;
@@ -30,13 +26,60 @@ void walkRules(const RuleStore& rules, const RuleVisitor& visit);
 using RuleObserver =
     std::function<void(size_t rule, const std::string& before, const std::string& after)>;
 
-// Applies the rules of `rules` to `text` in list order, as the plug-in
-// corrects a message: each word rule asks `caseSensitive` once for each of
-// its three passes, each Perl rule runs its own pattern, rules of neither
-// kind are passed over. `observer`, when set, is called after each rule
-// that ran, with the text before and after it (the same text when the rule
-// changed nothing).
+// Applies the rules of `rules` to `text` in list order, every rule in full:
+// each word rule asks `caseSensitive` once for each of its three passes,
+// each Perl rule runs its own pattern, compiled for the occasion; rules of
+// neither kind are passed over. `observer`, when set, is called after each
+// rule that ran, with the text before and after it (the same text when the
+// rule changed nothing).
 void applyRules(const RuleStore& rules, std::string& text,
                 const std::function<bool()>& caseSensitive, const RuleObserver& observer = nullptr);
+
+// Whether a rule that cannot change the message is passed over.
+enum class RuleFilters { On, Off };
+
+// The rule loop as the plug-in runs it, with what it keeps from one message
+// to the next: the rule base prepared (which literals each rule needs, found
+// in a message in one pass), and the patterns its rules compiled. Both are
+// made again when the rule base's revision changes.
+//
+// With filters on, it gives every text exactly as applyRules does and asks
+// `caseSensitive` the same number of times in the same order (three times
+// for every word rule, however soon it is seen to have nothing to find),
+// but passes over each rule that cannot change the text and runs the others
+// with patterns compiled once. The observer sees only the rules that ran.
+// With filters off it is applyRules.
+class RuleLoop {
+ public:
+  RuleLoop();
+  ~RuleLoop();
+  RuleLoop(const RuleLoop&) = delete;
+  RuleLoop& operator=(const RuleLoop&) = delete;
+
+  void setFilters(RuleFilters filters) { filters_ = filters; }
+
+  void apply(const RuleStore& rules, std::string& text, const std::function<bool()>& caseSensitive,
+             const RuleObserver& observer = nullptr);
+
+  // Forgets the prepared rule base and the compiled patterns (once the
+  // message being corrected, if any, is done).
+  void release();
+
+  // Heap bytes kept between messages: the prepared rule base and the
+  // compiled patterns.
+  size_t keptBytes() const;
+
+ private:
+  struct Kept;
+  Kept& keptFor(const RuleStore& rules);
+
+  RuleFilters filters_ = RuleFilters::On;
+  std::unique_ptr<Kept> kept_;
+  // A message is being corrected: a host that calls back into the plug-in
+  // from a configuration read must not pull what the loop holds from under
+  // it.
+  bool running_ = false;
+  bool releasePending_ = false;
+};
 
 }  // namespace qmx

@@ -123,10 +123,13 @@ class MessageSource {
   size_t number_ = 0;
 };
 
-void traceDelivery(std::ostream& err, const std::string& what, const RuleStore& rules,
-                   bool caseSensitive, const std::string& message, const Delivery& delivery) {
+// Replays the plug-in's rule loop over `message`; `loop` keeps what it
+// prepares of the rules from one message to the next, as the plug-in's does.
+void traceDelivery(std::ostream& err, const std::string& what, RuleLoop& loop,
+                   const RuleStore& rules, bool caseSensitive, const std::string& message,
+                   const Delivery& delivery) {
   std::string replayed = message;
-  applyRules(
+  loop.apply(
       rules, replayed, [&] { return caseSensitive; },
       [&](size_t rule, const std::string& before, const std::string& after) {
         if (after == before) return;
@@ -172,6 +175,7 @@ int runCorrect(CommandContext& context, const Arguments& args) {
   if (!options.rules.empty()) addRunOnlyRules(store, options);
   const RuleStore rules = options.trace ? rulesOf(store) : RuleStore();
   const bool caseSensitive = caseSensitiveIn(store);
+  RuleLoop loop;
   MessageSource source(options, raw, context.in);
 
   Session session(context.options, store, context.err);
@@ -180,7 +184,7 @@ int runCorrect(CommandContext& context, const Arguments& args) {
     const std::string what = source.name();
     const Delivery delivery = deliverOrFail(session.host(), message, options.incoming, what);
     if (options.trace && delivery.replaced) {
-      traceDelivery(context.err, what, rules, caseSensitive, message, delivery);
+      traceDelivery(context.err, what, loop, rules, caseSensitive, message, delivery);
     }
     context.out << (raw ? delivery.text : terminalText(delivery.text, what))
                 << (options.nullTerminated ? '\0' : '\n');

@@ -157,34 +157,51 @@ bool RegexReplacer::prepare() {
   // the first replacement is exec-only), so later searches skip the lookup.
   if (compiled_ && currentKey_ != key) compiled_ = nullptr;
   currentKey_ = std::move(key);
-  if (!compiled_) {
-    auto found = cache_.find(currentKey_);
-    if (found != cache_.end()) compiled_ = found->second;
-  }
-
   lastErrorText_ = nullptr;
   lastErrorOffset_ = 0;
   if (compiled_) return true;
 
+  if (shared_) {
+    const CompiledPatterns::Entry* entry = shared_->find(currentKey_);
+    if (!entry) entry = &shared_->add(currentKey_, compile());
+    compiled_ = entry->compiled;
+    lastErrorText_ = entry->errorText;
+    lastErrorOffset_ = entry->errorOffset;
+    return compiled_ != nullptr;
+  }
+
+  auto found = cache_.find(currentKey_);
+  if (found != cache_.end()) {
+    compiled_ = found->second;
+    return true;
+  }
+  const CompiledPatterns::Entry entry = compile();
+  lastErrorText_ = entry.errorText;
+  lastErrorOffset_ = entry.errorOffset;
+  // A refusal is not remembered: the same pattern is compiled, and refused,
+  // again.
+  if (!entry.compiled) return false;
+  compiled_ = entry.compiled;
+  cache_.emplace(currentKey_, compiled_);
+  return true;
+}
+
+CompiledPatterns::Entry RegexReplacer::compile() const {
   // Built-in character tables only: a locale's tables would make "i", \w
   // and \b treat the code page's national letters differently per machine.
   // Every item reports its steps (see countStep). Auto-possessification
   // changes no match, but its pass over the compiled pattern takes time that
   // grows with the square of nested repeats («(a{0,65535}){0,65535}»: five
   // seconds for every message), so it is left out.
-  int errorOffset = 0;
-  compiled_ =
+  CompiledPatterns::Entry entry;
+  entry.compiled =
       pcre_compile(expression_.c_str(), static_cast<int>(currentKey_.second) | kStepCountingOptions,
-                   &lastErrorText_, &errorOffset, nullptr);
-  lastErrorOffset_ = errorOffset;
-  if (!compiled_ || lastErrorText_) {
-    // Not remembered: the same pattern is compiled, and refused, again.
-    if (compiled_) pcre_free(compiled_);
-    compiled_ = nullptr;
-    return false;
+                   &entry.errorText, &entry.errorOffset, nullptr);
+  if (entry.compiled && entry.errorText) {
+    pcre_free(entry.compiled);
+    entry.compiled = nullptr;
   }
-  cache_.emplace(currentKey_, compiled_);
-  return true;
+  return entry;
 }
 
 int RegexReplacer::groupCount() const {

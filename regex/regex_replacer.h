@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "regex/compiled_patterns.h"
+
 namespace qmx {
 
 // One substitution engine. A rule application makes one as a local object,
@@ -46,6 +48,10 @@ class RegexReplacer {
   static constexpr int kReportedGroups = kOffsetCount / 3 - 1;
 
   RegexReplacer() = default;
+  // Takes its compiled patterns from `shared`, and keeps there those it
+  // compiles (refusals too), instead of holding patterns of its own.
+  // `shared` must outlive the object.
+  explicit RegexReplacer(CompiledPatterns* shared) : shared_(shared) {}
   // Releases every compiled pattern the object holds.
   ~RegexReplacer();
   // The object owns its compiled patterns; a copy would release them twice.
@@ -116,7 +122,8 @@ class RegexReplacer {
   // Makes the compiled form of the current expression and options ready,
   // compiling it unless this object compiled it before. Returns false when
   // PCRE refuses it; lastErrorText() and lastErrorOffset() then say why.
-  // A refused pattern is not remembered and is compiled again next time.
+  // A refused pattern is not remembered and is compiled again next time,
+  // unless the object shares its patterns, where the refusal is kept.
   bool prepare();
 
   // Makes `text` the subject and starts the next search at its beginning,
@@ -152,7 +159,8 @@ class RegexReplacer {
   uint32_t options() const { return options_; }
   // Captured texts of the last successful search: entry 0 the whole match.
   const std::vector<std::string>& captures() const { return captures_; }
-  // Number of distinct patterns this object holds compiled.
+  // Number of distinct patterns this object holds compiled (none when it
+  // shares them).
   size_t cacheSize() const { return cache_.size(); }
 
   // What PCRE tells of the current pattern, once prepare() succeeded.
@@ -166,7 +174,7 @@ class RegexReplacer {
   // The cache key text alone leaves out option bits above 127, two of which
   // (PCRE_UNGREEDY, PCRE_UTF8) change what compiles; the compile options
   // complete it.
-  using PatternKey = std::pair<std::string, uint32_t>;
+  using PatternKey = CompiledPatterns::Key;
 
   // The work of the searches over one subject, seen through PCRE's
   // callouts.
@@ -181,6 +189,8 @@ class RegexReplacer {
   static int countStep(pcre_callout_block* block);
 
   PatternKey patternKey() const;
+  // Compiles the current expression under the current key's options.
+  CompiledPatterns::Entry compile() const;
   // `search` with extra pcre_exec options for this one call.
   int searchWith(int extraExecOptions);
   // One pcre_exec from `offset`, counting its steps.
@@ -196,7 +206,8 @@ class RegexReplacer {
   int32_t startOffset_ = 0;
   std::vector<std::string> captures_;
   std::map<PatternKey, pcre*> cache_;
-  pcre* compiled_ = nullptr;  // always an entry of cache_, released only through it
+  CompiledPatterns* shared_ = nullptr;  // when set, used instead of cache_
+  pcre* compiled_ = nullptr;            // always an entry of cache_, released only through it
   PatternKey currentKey_;
   std::string expression_;
   std::string subject_;

@@ -1,8 +1,14 @@
 #include "rules/rule_columns.h"
 
+#include <atomic>
 #include <climits>
 
 namespace qmx {
+
+uint64_t newRuleRevision() {
+  static std::atomic<uint64_t> last{0};
+  return ++last;
+}
 
 namespace {
 

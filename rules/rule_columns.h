@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -17,12 +18,21 @@ constexpr int TYPE_PERL = 1;
 // Ends every entry of a stored column, the last one included.
 constexpr char RULE_SEPARATOR[] = "\r\n";
 
+// A number no rule list has had before in this process.
+uint64_t newRuleRevision();
+
 // Rule i is (From[i], To[i], Type[i]); the list order is the order in which
 // rules are applied and shown.
 struct RuleStore {
   std::vector<std::string> From;  // the text or pattern to find
   std::vector<std::string> To;    // the replacement text or template
   std::vector<std::string> Type;  // the type number as decimal text
+  // Names these lists as they stand, for whatever is worked out from them
+  // once and kept (the rule loop's filters): a new store takes a new
+  // number, a copy keeps its original's, and code that changes the lists in
+  // place gives the store a new one (newRuleRevision) before they are used
+  // again.
+  uint64_t revision = newRuleRevision();
 };
 
 // Cuts one stored column into its entries, in order. Each RULE_SEPARATOR ends

@@ -99,6 +99,7 @@ void appendRule(const std::string& from, const std::string& to, int type) {
   g_store.From.push_back(from);
   g_store.To.push_back(to);
   g_store.Type.push_back(std::to_string(type));
+  g_store.revision = newRuleRevision();
 }
 
 void removeRule(size_t index) {
@@ -107,6 +108,7 @@ void removeRule(size_t index) {
   g_store.From.erase(g_store.From.begin() + offset);
   g_store.To.erase(g_store.To.begin() + offset);
   g_store.Type.erase(g_store.Type.begin() + offset);
+  g_store.revision = newRuleRevision();
 }
 
 }  // namespace qmx

@@ -34,6 +34,7 @@ intptr_t onStart() {
   // The rule list's window class "SysListView32" must exist before the
   // settings page asks for the list.
   InitCommonControls();
+  releaseCorrectionState();
   loadRuleBase();
   return 1;
 }
@@ -42,6 +43,7 @@ intptr_t onEnd() {
   // Without a complete load (no start, or a start whose load failed) the
   // store is not the user's rule base: writing it would erase the rules.
   if (ruleBaseLoaded()) saveRuleBase();
+  releaseCorrectionState();
   hostLog(
       "Wy\xb3\xb9"
       "czam wtyczk\xea");
@@ -78,6 +80,7 @@ intptr_t dispatch(const IMessageArgs* args) {
     case CALL_DEINIT:
       setHostControl(nullptr);
       resetRuleBaseLoaded();
+      releaseCorrectionState();
       return 1;
     default:
       break;

@@ -103,6 +103,28 @@ TEST(LiteralWordRule, long_separator_runs_give_the_pattern_results) {
   }
 }
 
+// A fixed-length From (plain, or with full stops) that does not stand as a
+// word in the text gives no pass anything to replace.
+TEST(LiteralWordRule, no_pass_changes_a_text_where_the_from_is_no_word) {
+  std::mt19937 random(20261213);
+  std::bernoulli_distribution coin(0.5);
+  const char kFromBytes[] = "aAkK. ,-\n\xb9";
+  size_t absent = 0;
+  for (int round = 0; round < 20000; ++round) {
+    const std::string from = randomText(random, kFromBytes, 4, 1);
+    ASSERT_TRUE(isFixedLengthFrom(from)) << from;
+    const std::string text =
+        coin(random) ? textAround(random, from) : randomText(random, kTextBytes, 16);
+    const bool caseSensitive = coin(random);
+    if (occursAsWord(text, from, caseSensitive)) continue;
+    ++absent;
+    const bool passes[3] = {caseSensitive, caseSensitive, caseSensitive};
+    ASSERT_EQ(throughPatterns(text, from, "X", passes), text)
+        << "From \xab" << from << "\xbb text \xab" << text << "\xbb case " << caseSensitive;
+  }
+  EXPECT_GT(absent, 5000u);
+}
+
 struct LiteralCase {
   const char* from;
   bool plain;
@@ -116,6 +138,15 @@ TEST(LiteralWordRule, only_texts_without_pattern_characters_are_plain_literals) 
       {"I/O", true},  {"kot-pies", true}, {"a, b!", true}, {"#x", true},   {"\xb9", true},
   };
   for (const LiteralCase& c : cases) EXPECT_EQ(isPlainLiteral(c.from), c.plain) << c.from;
+}
+
+TEST(LiteralWordRule, only_full_stops_among_pattern_characters_keep_a_from_fixed) {
+  const LiteralCase cases[] = {
+      {"", false},   {"kot", true},    {"k.t", true},   {"m.in.", true},
+      {"a+", false}, {"k\\.t", false}, {"[ab]", false}, {"a{2}", false},
+  };
+  for (const LiteralCase& c : cases) EXPECT_EQ(isFixedLengthFrom(c.from), c.plain) << c.from;
+  EXPECT_FALSE(isFixedLengthFrom(std::string(kLongestWordCheck + 1, '.')));
 }
 
 TEST(LiteralWordRule, containment_folds_ascii_letters_only) {

@@ -12,13 +12,16 @@
 #include <string>
 #include <vector>
 
+#include "correction/correct_message.h"
 #include "host/pe/emulated_dll.h"
 #include "shell/call_ids.h"
 #include "shell/chat_message.h"
 #include "shell/element_ids.h"
+#include "shell/entry_point.h"
 #include "shell/host_control.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/plugin_library.h"
+#include "tests/support/rule_sessions.h"
 
 using namespace qmx;
 
@@ -76,15 +79,29 @@ class EmulatedHost {
   std::vector<int> noResultCodes;
   std::map<int, std::string> written;
   bool refuseCopies = false;  // answer call 100 with 0
+  // Every call into the host, as qmxtest::transcriptLine writes it.
+  std::vector<std::string> transcript;
+  // Integer columns; the others read as 0.
+  std::map<int, int32_t> intColumns;
+
+  // The text the host answers for `column` from now on.
+  void setColumn(int column, const std::string& text) {
+    columns_[column] = text;
+    texts_.erase(column);
+  }
 
  private:
   uint32_t operation(uint32_t position) {
     const std::string name = "host operation " + std::to_string(position);
     switch (position) {
       case kHostOpGetPluginInstance:
-        return dll_.makeCallback(1, name, [this](const uint32_t*) { return dll_.base(); });
+        return dll_.makeCallback(1, name, [this](const uint32_t*) {
+          record(kHostOpGetPluginInstance);
+          return dll_.base();
+        });
       case kHostOpReportNoResult:
         return dll_.makeCallback(2, name, [this](const uint32_t* args) {
+          record(kHostOpReportNoResult, static_cast<int>(args[1]));
           noResultCodes.push_back(static_cast<int>(args[1]));
           return 0u;
         });
@@ -98,10 +115,14 @@ class EmulatedHost {
         });
       case kHostOpWriteConfig:
         return dll_.makeCallback(5, name, [this](const uint32_t* args) {
-          if (dll_.read16(args[4] + kValueType) == kConfigText) {
-            written[static_cast<int>(args[3])] =
-                dll_.readString(dll_.read32(args[4] + kValueValue));
+          qmxtest::HostEvent& event = configEvent(kHostOpWriteConfig, args);
+          if (event.valueType == kConfigText) {
+            event.text = dll_.readString(dll_.read32(args[4] + kValueValue));
+            written[event.column] = event.text;
+          } else {
+            event.value = static_cast<int32_t>(dll_.read32(args[4] + kValueValue));
           }
+          transcript.push_back(qmxtest::transcriptLine(event));
           return 0u;
         });
       default:
@@ -112,11 +133,34 @@ class EmulatedHost {
     }
   }
 
+  // Records a call at `operation` whose only detail is `code`.
+  void record(int operation, int code = 0) {
+    pending_ = qmxtest::HostEvent();
+    pending_.operation = operation;
+    pending_.code = code;
+    transcript.push_back(qmxtest::transcriptLine(pending_));
+  }
+
+  // A configuration call from its stdcall arguments (this, two reserved
+  // values, the column, the value's address).
+  qmxtest::HostEvent& configEvent(int operation, const uint32_t* args) {
+    pending_ = qmxtest::HostEvent();
+    pending_.operation = operation;
+    pending_.column = static_cast<int>(args[3]);
+    pending_.valueType = dll_.read16(args[4] + kValueType);
+    return pending_;
+  }
+
   uint32_t hostCall(uint32_t record) {
     const uint32_t id = dll_.read32(record + kArgsId);
     const uint32_t p1 = dll_.read32(record + kArgsP1);
+    pending_ = qmxtest::HostEvent();
+    pending_.operation = kHostOpHostCall;
+    pending_.id = id;
+    if (id == HOST_LOG) pending_.text = dll_.readString(p1);
+    transcript.push_back(qmxtest::transcriptLine(pending_));
     if (id == HOST_LOG) {
-      logLines.push_back(dll_.readString(p1));
+      logLines.push_back(pending_.text);
     } else if (id == HOST_SEND_MESSAGE) {
       delivered.push_back({dll_.readString(dll_.read32(p1 + kMessageBody)),
                            dll_.readString(dll_.read32(p1 + kMessageExt)),
@@ -127,6 +171,8 @@ class EmulatedHost {
   }
 
   void readConfig(int column, uint32_t value) {
+    const uint32_t args[5] = {0, 0, 0, static_cast<uint32_t>(column), value};
+    transcript.push_back(qmxtest::transcriptLine(configEvent(kHostOpReadConfig, args)));
     uint32_t answer = 0;
     if (dll_.read16(value + kValueType) == kConfigText) {
       // Allocated once and kept: the host's texts outlive the call.
@@ -137,6 +183,9 @@ class EmulatedHost {
         found = texts_.emplace(column, dll_.allocateString(text)).first;
       }
       answer = found->second;
+    } else {
+      auto configured = intColumns.find(column);
+      if (configured != intColumns.end()) answer = static_cast<uint32_t>(configured->second);
     }
     dll_.write32(value + kValueValue, answer);
   }
@@ -145,6 +194,7 @@ class EmulatedHost {
   Columns columns_;
   uint32_t object_ = 0;
   std::map<int, uint32_t> texts_;
+  qmxtest::HostEvent pending_;
 };
 
 class QuillmaxDll : public ::testing::Test {
@@ -375,5 +425,54 @@ TEST_P(SameAsLinux, log_copies_and_stored_rules) {
 
 INSTANTIATE_TEST_SUITE_P(QuillmaxDll, SameAsLinux, ::testing::ValuesIn(kScenarios),
                          [](const auto& test) { return std::string(test.param.name); });
+
+// The rule loop's filters, in the DLL as it ships, against the road
+// without them (this process's own build of the plug-in): random sessions
+// must give the host the same calls in the same order, the same copies and
+// the same answers. Fewer sessions than the native suite runs: the DLL runs
+// under emulation.
+TEST_F(QuillmaxDll, rule_filters_change_nothing_the_host_sees) {
+  std::mt19937 random(20261215);
+  for (int round = 0; round < 40; ++round) {
+    const qmxtest::RuleSession session = qmxtest::randomRuleSession(random);
+    setRuleFilters(RuleFilters::Off);
+    const qmxtest::HostTranscript unfiltered = qmxtest::runRuleSession(&IMessageProc, session);
+    setRuleFilters(RuleFilters::On);
+
+    qmxtest::HostTranscript emulated;
+    EmulatedHost host(*dll, {{kColumnFrom, session.rules.from},
+                             {kColumnTo, session.rules.to},
+                             {kColumnType, session.rules.type}});
+    host.intColumns[kColumnCaseSensitive] = session.caseOption;
+    host.intColumns[kColumnIncoming] = session.incomingOption;
+    call(CALL_INIT, host.object());
+    call(CALL_START);
+    for (const qmxtest::SessionStep& step : session.steps) {
+      switch (step.kind) {
+        case qmxtest::SessionStep::Kind::Message:
+          emulated.answers.push_back(sendMessage(step.body, step.flags));
+          break;
+        case qmxtest::SessionStep::Kind::Reload:
+          host.setColumn(kColumnFrom, step.rules.from);
+          host.setColumn(kColumnTo, step.rules.to);
+          host.setColumn(kColumnType, step.rules.type);
+          call(CALL_START);
+          break;
+        case qmxtest::SessionStep::Kind::CaseOption:
+          host.intColumns[kColumnCaseSensitive] = step.caseOption;
+          break;
+      }
+    }
+    call(CALL_END);
+    call(CALL_DEINIT);
+    emulated.calls = host.transcript;
+    for (const Delivered& copy : host.delivered) {
+      emulated.copies.push_back(qmxtest::transcriptCopy(copy.body, copy.ext, copy.flags));
+    }
+    ASSERT_EQ(emulated.copies, unfiltered.copies) << describe(session);
+    ASSERT_EQ(emulated.calls, unfiltered.calls) << describe(session);
+    ASSERT_EQ(emulated.answers, unfiltered.answers) << describe(session);
+  }
+}
 
 }  // namespace

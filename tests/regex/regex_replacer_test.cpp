@@ -279,6 +279,27 @@ TEST_F(RegexReplacerCacheTest, utf8_key_fault_utf8_pattern_not_served_plain_comp
   EXPECT_EQ(replacer.substitute("/a/", "X", "a", 0), "X");
 }
 
+// Patterns kept beyond one replacer, as the rule loop keeps them from one
+// message to the next: each key, every option bit in it, is compiled once
+// for all the replacers that share it, a refusal too, and released with it.
+TEST_F(RegexReplacerCacheTest, shared_patterns_compile_once_for_every_replacer) {
+  {
+    CompiledPatterns shared;
+    for (int message = 0; message < 3; ++message) {
+      RegexReplacer replacer(&shared);
+      EXPECT_EQ(replacer.substitute("/a+/", "X", "aaa", 0), "X");
+      EXPECT_EQ(replacer.substitute("/a+/U", "X", "aaa", 0), "XXX");
+      EXPECT_EQ(replacer.substitute("/(/", "X", "(", 0), "(");
+      EXPECT_STREQ(replacer.lastErrorText(), "missing )");
+      EXPECT_EQ(replacer.cacheSize(), 0u);
+    }
+    EXPECT_EQ(shared.size(), 3u);
+    EXPECT_EQ(mallocs, 2);
+    EXPECT_EQ(frees, 0);
+  }
+  EXPECT_EQ(frees, 2);
+}
+
 // --------------------------------------------------------------- failures
 
 TEST(RegexReplacerFailure, refused_pattern_leaves_text_and_keeps_pcre_reason) {

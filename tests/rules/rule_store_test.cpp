@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstdint>
 #include <iterator>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <tuple>
@@ -249,6 +250,26 @@ TEST_F(RuleStoreTest, reload_discards_changes_made_in_memory) {
   EXPECT_EQ(storedRules(), loaded);
   // Changes in memory never reach the configuration before a save.
   EXPECT_TRUE(host.eventsAt(kHostOpWriteConfig).empty());
+}
+
+// What is worked out once from the rules (the rule loop's filters) is
+// known to be out of date by the store's revision: every load, append and
+// removal gives a new one, even one that leaves the same rules.
+TEST_F(RuleStoreTest, every_change_gives_the_rules_a_new_revision) {
+  host.setRuleColumns("a\r\n", "x\r\n", "0\r\n");
+  std::vector<uint64_t> revisions = {ruleStore().revision};
+  loadRuleBase();
+  revisions.push_back(ruleStore().revision);
+  loadRuleBase();
+  revisions.push_back(ruleStore().revision);
+  appendRule("b", "y", TYPE_WORD);
+  revisions.push_back(ruleStore().revision);
+  removeRule(1);
+  revisions.push_back(ruleStore().revision);
+  removeRule(5);  // changes nothing
+  EXPECT_EQ(ruleStore().revision, revisions.back());
+  std::set<uint64_t> distinct(revisions.begin(), revisions.end());
+  EXPECT_EQ(distinct.size(), revisions.size());
 }
 
 struct SaveCase {

@@ -24,8 +24,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "regex/regex_replacer.h"
+#include "tests/support/pcre_syntax.h"
 
 using namespace qmx;
 
@@ -49,27 +51,29 @@ void check(bool holds, const char* promise) {
   std::abort();
 }
 
-// Pieces of PCRE's syntax, the rare ones with the common.
-const char* const kSyntaxPieces[] = {
-    "a",           "b",         ".",        "x",       " ",       "-",     "\\",        "(",
-    ")",           "(?:",       "|",        "*",       "+",       "?",     "*?",        "+?",
-    "??",          "*+",        "++",       "?+",      "{2}",     "{0,3}", "{2,}",      "{,2}",
-    "^",           "$",         "\\A",      "\\z",     "\\Z",     "\\b",   "\\B",       "\\G",
-    "\\K",         "\\d",       "\\w",      "\\s",     "\\h",     "\\R",   "\\C",       "\\Q",
-    "\\E",         "\\x41",     "\\1",      "\\2",     "\\g{-1}", "[a-c]", "[^a]",      "[.,!?-]",
-    "[[:alpha:]]", "(?=",       "(?!",      "(?<=",    "(?<!",    "(?>",   "(?|",       "(?i)",
-    "(?-i)",       "(?s)",      "(?m)",     "(?x)",    "(?U)",    "(?#c)", "(?1)",      "(?R)",
-    "(?-1)",       "(?P<n>",    "(?P=n)",   "(?&n)",   "(?(1)",   "(?(R)", "(?C)",      "(?C9)",
-    "(*ACCEPT)",   "(*COMMIT)", "(*PRUNE)", "(*SKIP)", "(*THEN)", "(*F)",  "(*MARK:m)", "(*SKIP:m)",
-};
+// Every piece of syntax a byte can choose: items, group openings, the
+// closing parenthesis and the bar, repeats.
+const std::vector<std::string>& syntaxPieces() {
+  static const std::vector<std::string> pieces = [] {
+    std::vector<std::string> all = qmxtest::pcreAtoms();
+    for (const auto* more : {&qmxtest::pcreGroupOpenings(), &qmxtest::pcreQuantifiers()}) {
+      all.insert(all.end(), more->begin(), more->end());
+    }
+    all.push_back(")");
+    all.push_back("|");
+    return all;
+  }();
+  return pieces;
+}
+
 constexpr char kLetters[] = "imsxADXBNUE8";
 
 // The pattern text spelt from pieces: a delimiter, one piece per byte, the
 // delimiter again, and the option letter `letter` chooses, if any.
 std::string patternFromPieces(const std::string& choices, unsigned letter) {
-  constexpr size_t kPieces = sizeof kSyntaxPieces / sizeof kSyntaxPieces[0];
+  const std::vector<std::string>& pieces = syntaxPieces();
   std::string pattern = "/";
-  for (unsigned char choice : choices) pattern += kSyntaxPieces[choice % kPieces];
+  for (unsigned char choice : choices) pattern += pieces[choice % pieces.size()];
   pattern += '/';
   if (letter + 1 < sizeof kLetters) pattern += kLetters[letter];
   return pattern;

@@ -2,6 +2,7 @@
 // can match: proven against PCRE itself on random expressions over the
 // engine's whole syntax and random subjects.
 #include "regex/required_literals.h"
+#include "tests/support/pcre_syntax.h"
 
 #include <gtest/gtest.h>
 #include <pcre.h>
@@ -14,22 +15,9 @@ using namespace qmx;
 
 namespace {
 
-// Pieces of pattern text, the modelled and the unmodelled alike.
-const std::vector<std::string> kAtoms = {
-    "a",         "b",           "A",         "B",       "k",         " ",       "-",     ",",
-    "\xb9",      "1",           "\\.",       "\\-",     "\\\\",      "\\*",     "\\t",   "\\n",
-    ".",         "[ab]",        "[aA]",      "[Bb]",    "[^a]",      "[a-c]",   "[.]",   "[]a]",
-    "[\\d]",     "[[:alpha:]]", "[\\b]",     "[a-]",    "\\d",       "\\w",     "\\s",   "\\b",
-    "\\B",       "\\A",         "\\z",       "\\Z",     "\\G",       "\\K",     "\\R",   "\\h",
-    "\\N",       "\\x41",       "\\101",     "\\cA",    "\\Qa.b\\E", "\\E",     "\\X",   "\\C",
-    "^",         "$",           "\\1",       "\\2",       "\\g{1}",  "\\k<n>",    "(?P=n)",  "(?R)",  "(?1)",
-    "(*ACCEPT)", "(*FAIL)",     "(*COMMIT)", "(*SKIP)", "(*PRUNE)",  "(*THEN)", "(?C1)", "(?i)",
-    "(?-i)",     "(?x)",        "(?#c)",     "{",       "a{,2}",     "}"};
-const std::vector<std::string> kGroupOpenings = {"(",    "(?:",   "(?>",  "(?=",   "(?!",
-                                                 "(?<=", "(?<!",  "(?|",  "(?<n>", "(?P<n>",
-                                                 "(?i:", "(?(1)", "(?-i:"};
-const std::vector<std::string> kQuantifiers = {"?",     "*",   "+",  "{2}", "{1,}", "{0,2}",
-                                               "{1,2}", "{0}", "??", "*+",  "+?",   "{2}+"};
+const std::vector<std::string>& kAtoms = qmxtest::pcreAtoms();
+const std::vector<std::string>& kGroupOpenings = qmxtest::pcreGroupOpenings();
+const std::vector<std::string>& kQuantifiers = qmxtest::pcreQuantifiers();
 const std::vector<uint32_t> kOptions = {
     PCRE_CASELESS,       PCRE_MULTILINE, PCRE_DOTALL,   PCRE_EXTENDED, PCRE_ANCHORED,
     PCRE_DOLLAR_ENDONLY, PCRE_EXTRA,     PCRE_UNGREEDY, PCRE_NOTEMPTY, PCRE_UTF8};

@@ -126,6 +126,7 @@ void RegexReplacer::setPattern(const std::string& text) {
 
 void RegexReplacer::parsePattern() {
   options_ = 0;
+  callsSubroutines_ = false;
   if (expression_.empty()) return;
 
   const char delimiter = expression_[0];
@@ -138,6 +139,9 @@ void RegexReplacer::parsePattern() {
     }
   }
   expression_ = close == 0 ? std::string() : expression_.substr(1, close - 1);
+  // Once a pattern, not at every search: a word rule's search may start
+  // pcre_exec at every separator of a long text.
+  callsSubroutines_ = maySubroutineCall(expression_);
 }
 
 std::string RegexReplacer::cacheKey() const {
@@ -246,7 +250,7 @@ int RegexReplacer::exec(int offset, int execOptions) {
   extra.flags = PCRE_EXTRA_CALLOUT_DATA;
   extra.callout_data = &steps_;
   steps_.lastPosition = offset;
-  steps_.subroutines = maySubroutineCall(expression_);
+  steps_.subroutines = callsSubroutines_;
   if (steps_.subroutines) {
     g_outerFrameMalloc = pcre_stack_malloc;
     g_outerFrameFree = pcre_stack_free;

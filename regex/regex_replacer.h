@@ -210,6 +210,7 @@ class RegexReplacer {
   pcre* compiled_ = nullptr;            // always an entry of cache_, released only through it
   PatternKey currentKey_;
   std::string expression_;
+  bool callsSubroutines_ = false;  // the expression may call a subroutine
   std::string subject_;
   int32_t matchCount_ = 0;
   int offsets_[kOffsetCount] = {};

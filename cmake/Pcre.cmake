@@ -1,12 +1,13 @@
 # PCRE 8.39 from Debian's pcre3 source package, built by scripts/build-pcre.sh
 # as a step of this build, into this binary directory's pcre/ folder. The
 # script keeps a stamp of its configure arguments there: a build with the
-# current ones is reused, any change of them (they live in the script, which
-# this step depends on) rebuilds it. Every target that links `pcre` waits for
+# current ones is reused, any change of them (they live in the script and in
+# the project's patches to PCRE, which this step depends on) rebuilds it. Every target that links `pcre` waits for
 # the step, so a parallel build from a clean tree works.
 set(QUILLMAX_PCRE_DIR ${CMAKE_BINARY_DIR}/pcre)
 set(pcre_library ${QUILLMAX_PCRE_DIR}/lib/libpcre.a)
 set(pcre_header ${QUILLMAX_PCRE_DIR}/include/pcre.h)
+file(GLOB pcre_patches CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/scripts/pcre-patches/*.patch)
 
 # The stamp is the step's output: the script rewrites the library and the
 # header only when they change, so reusing a build relinks nothing.
@@ -14,7 +15,7 @@ add_custom_command(
   OUTPUT ${QUILLMAX_PCRE_DIR}/configuration
   BYPRODUCTS ${pcre_library} ${pcre_header}
   COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/build-pcre.sh ${QUILLMAX_TARGET} ${QUILLMAX_PCRE_DIR}
-  DEPENDS ${CMAKE_SOURCE_DIR}/scripts/build-pcre.sh
+  DEPENDS ${CMAKE_SOURCE_DIR}/scripts/build-pcre.sh ${pcre_patches}
   COMMENT "PCRE 8.39 for ${QUILLMAX_TARGET} (Debian's pcre3 source package)"
   VERBATIM)
 add_custom_target(pcre_build DEPENDS ${QUILLMAX_PCRE_DIR}/configuration)

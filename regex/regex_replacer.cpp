@@ -94,11 +94,19 @@ unsigned long RegexReplacer::stepBudget(size_t subjectSize) {
 }
 
 unsigned long RegexReplacer::largestStep(size_t subjectSize) {
-  // The frames alive never pass PCRE's own recursion limit.
+  // The frames alive never pass PCRE's own recursion limit. Between two
+  // checks: one callout, the distance moved, one item's own work (a scan or
+  // a back reference, each within the subject), and what every frame that
+  // returns counts for the bytes it moved past its last callout; then the
+  // bounded costs the engine counts besides (the groups of one name, the
+  // offsets of one subroutine call, an open call walked per frame).
   unsigned long frames = 0;
   pcre_config(PCRE_CONFIG_MATCH_LIMIT_RECURSION, &frames);
-  return 1 + kSubroutineStepCost + frames / kFramesPerStep +
-         static_cast<unsigned long>(subjectSize) / kScannedBytesPerStep;
+  const unsigned long subject = static_cast<unsigned long>(subjectSize);
+  constexpr unsigned long kMostGroups = 65535;
+  constexpr unsigned long kMostOffsets = 3 * kMostGroups + 3;
+  const unsigned long unseen = (frames + 3) * subject + kMostGroups + kMostOffsets / 2 + frames;
+  return 1 + kSubroutineStepCost + frames / kFramesPerStep + unseen / kScannedBytesPerStep;
 }
 
 int RegexReplacer::countStep(pcre_callout_block* block) {
@@ -112,7 +120,7 @@ int RegexReplacer::countStep(pcre_callout_block* block) {
     steps.scannedBytes += static_cast<unsigned long>(block->current_position - steps.lastPosition);
   }
   steps.lastPosition = block->current_position;
-  return steps.taken() > steps.budget ? PCRE_ERROR_CALLOUT : 0;
+  return steps.spent() ? PCRE_ERROR_CALLOUT : 0;
 }
 
 RegexReplacer::~RegexReplacer() {
@@ -243,12 +251,17 @@ int RegexReplacer::search() {
 }
 
 int RegexReplacer::exec(int offset, int execOptions) {
+  // The engine's own count may have passed the budget after the last
+  // callout of the previous call (a search that ended without one, say).
+  if (steps_.spent()) return PCRE_ERROR_CALLOUT;
   // The callout hook is one global of PCRE's; the count it feeds is this
   // object's.
   pcre_callout = &RegexReplacer::countStep;
   pcre_extra extra{};
-  extra.flags = PCRE_EXTRA_CALLOUT_DATA;
+  // The engine adds what no callout sees to the same count.
+  extra.flags = PCRE_EXTRA_CALLOUT_DATA | PCRE_EXTRA_SCAN_COUNT;
   extra.callout_data = &steps_;
+  extra.scan_count = &steps_.unseenWork;
   steps_.lastPosition = offset;
   steps_.subroutines = callsSubroutines_;
   if (steps_.subroutines) {
@@ -307,6 +320,9 @@ void RegexReplacer::collectCaptures() {
     if (start >= 0 && end >= start) {
       captures_[static_cast<size_t>(i)].assign(subject_, static_cast<size_t>(start),
                                                static_cast<size_t>(end - start));
+      // Copying is work too: a match whose lookaheads capture the rest of
+      // the text copies it again at every match.
+      steps_.unseenWork += static_cast<unsigned long>(end - start);
     }
   }
 }
@@ -341,6 +357,7 @@ std::string RegexReplacer::substitute(const std::string& patternText,
   std::string result;
   int32_t count = 0;
   bool lastMatchEmpty = false;
+  size_t expansionsLeft = expansionBudget(subject_.size());
   const int32_t subjectSize = static_cast<int32_t>(subject_.size());
   while (limit == 0 || count < limit) {
     int found;
@@ -366,10 +383,17 @@ std::string RegexReplacer::substitute(const std::string& patternText,
     // would copy a negative length and search the same place for ever): the
     // rest of the subject is copied below as it stands.
     if (found <= 0 || matchOutsideSearch()) break;
+    // So does a replacement that would write more than the substitution may.
+    const size_t expansion =
+        expansionSize(replacementTemplate, captures_.size(),
+                      [this](size_t group) { return captures_[group].size(); });
+    if (expansion > expansionsLeft) break;
+    expansionsLeft -= expansion;
 
     result.append(subject_, static_cast<size_t>(startOffset_),
                   static_cast<size_t>(offsets_[0] - startOffset_));
-    result += expandTemplate(replacementTemplate);
+    appendExpansion(result, replacementTemplate, captures_.size(),
+                    [this](std::string& to, size_t group) { to += captures_[group]; });
     lastMatchEmpty = offsets_[0] == offsets_[1];
     startOffset_ = offsets_[1];
     // "^" must not match the start of the subject again once something was

@@ -72,9 +72,11 @@ class RegexReplacer {
   //
   // Every substitution finishes in bounded time: all its searches together
   // may take stepBudget(subject size) steps (see stepBudget), and when they
-  // run out the rest of the subject is copied as it stands. A match that PCRE
-  // reports starting before the search's start or after its own end (\K
-  // inside a lookaround) ends the substitution the same way.
+  // run out the rest of the subject is copied as it stands. A replacement
+  // that would write more than expansionBudget(subject size) bytes in all
+  // (template_expansion.h), and a match that PCRE reports starting before
+  // the search's start or after its own end (\K inside a lookaround), end
+  // the substitution the same way.
   std::string substitute(const std::string& patternText, const std::string& replacementTemplate,
                          const std::string& subjectText, int32_t limit);
 
@@ -94,13 +96,21 @@ class RegexReplacer {
 
   // The steps one substitution (or the searches after one setSubject) may
   // take over a subject of `subjectSize` bytes. A step is one of PCRE's
-  // callouts (one before each item of the pattern the matcher tries) or
-  // kScannedBytesPerStep bytes the matcher moved forward between two of
-  // them (a possessive repeat or a back reference scans without callouts).
+  // callouts (one before each item of the pattern the matcher tries), or
+  // kScannedBytesPerStep bytes of work between two of them: bytes the
+  // matcher moved forward (a possessive repeat, a back reference), and the
+  // work the engine itself counts because no callout can see it (bytes a
+  // repeat or a back reference examined before it failed, a repeat that
+  // ends a lookahead, the start-of-match scans, the offsets saved at a
+  // subroutine call; see scripts/pcre-patches/). Every item the matcher
+  // tries is behind a callout, and the work of one item is bounded by the
+  // subject's size, so the budget bounds the time whatever the pattern.
   static unsigned long stepBudget(size_t subjectSize);
   static constexpr unsigned long kScannedBytesPerStep = 16;
-  // The most that one callout can add to the count over such a subject: the
-  // step that ends a search passes the budget by no more than this.
+  // The most the count can grow between two of the checks that end a
+  // search when it passes the budget: the step that ends the searches
+  // passes the budget by no more than this. (Mostly work already done: the
+  // matcher's frames count what they examined as they return.)
   static unsigned long largestStep(size_t subjectSize);
   // Steps the searches since the last setSubject took.
   unsigned long stepsTaken() const { return steps_.taken(); }
@@ -181,10 +191,14 @@ class RegexReplacer {
   struct StepCount {
     unsigned long callouts = 0;
     unsigned long scannedBytes = 0;
+    unsigned long unseenWork = 0;  // counted by the engine itself
     int lastPosition = 0;
     unsigned long budget = 0;
     bool subroutines = false;  // the pattern may call a subroutine
-    unsigned long taken() const { return callouts + scannedBytes / kScannedBytesPerStep; }
+    unsigned long taken() const {
+      return callouts + (scannedBytes + unseenWork) / kScannedBytesPerStep;
+    }
+    bool spent() const { return taken() > budget; }
   };
   static int countStep(pcre_callout_block* block);
 

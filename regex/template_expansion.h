@@ -7,29 +7,60 @@
 
 namespace qmx {
 
-// Appends the expansion of `replacementTemplate` to `out`. `groupCount` is
-// the number of groups the match reports (the whole match counting as group
-// 0); `appendGroup(out, i)` appends group i's text, for i below
-// `groupCount`. A reference to a group at or beyond `groupCount` expands to
-// nothing. Only one digit is read ("$12" is group 1 then "2"), there is no
-// escape character, and inserted texts are not scanned again.
-template <typename AppendGroup>
-void appendExpansion(std::string& out, const std::string& replacementTemplate, size_t groupCount,
-                     AppendGroup appendGroup) {
+// The most bytes one substitution writes for its replacements over a subject
+// of `subjectSize` bytes: without a bound a careless template (a hundred
+// "$0") would turn one message into gigabytes. A replacement that would pass
+// it ends the substitution where it stands, as a spent step budget does: the
+// rest of the subject is copied unchanged. The same figures as the step
+// budget, so that the result is at most the subject plus that many bytes.
+inline size_t expansionBudget(size_t subjectSize) {
+  return 10000000 + 40 * subjectSize;
+}
+
+// Walks `replacementTemplate`: `literal(c)` for each byte copied as it
+// stands, `group(i)` for each reference to group i below `groupCount` (the
+// number of groups the match reports, the whole match counting as group 0).
+// A reference to a group at or beyond `groupCount` stands for nothing. Only
+// one digit is read ("$12" is group 1 then "2"), and there is no escape
+// character.
+template <typename Literal, typename Group>
+void walkTemplate(const std::string& replacementTemplate, size_t groupCount, Literal literal,
+                  Group group) {
   const size_t size = replacementTemplate.size();
   for (size_t i = 0; i < size; ++i) {
     const char c = replacementTemplate[i];
     if (c == '$' && i + 1 < size) {
       const char next = replacementTemplate[i + 1];
       if ((next >= '0' && next <= '9') || next == '&') {
-        const size_t group = next == '&' ? 0 : static_cast<size_t>(next - '0');
-        if (group < groupCount) appendGroup(out, group);
+        const size_t number = next == '&' ? 0 : static_cast<size_t>(next - '0');
+        if (number < groupCount) group(number);
         ++i;
         continue;
       }
     }
-    out += c;
+    literal(c);
   }
+}
+
+// Appends the expansion of `replacementTemplate` to `out`; `appendGroup(out,
+// i)` appends group i's text. Inserted texts are not scanned again.
+template <typename AppendGroup>
+void appendExpansion(std::string& out, const std::string& replacementTemplate, size_t groupCount,
+                     AppendGroup appendGroup) {
+  walkTemplate(
+      replacementTemplate, groupCount, [&out](char c) { out += c; },
+      [&out, &appendGroup](size_t number) { appendGroup(out, number); });
+}
+
+// The length of that expansion, with `groupSize(i)` the length of group i.
+template <typename GroupSize>
+size_t expansionSize(const std::string& replacementTemplate, size_t groupCount,
+                     GroupSize groupSize) {
+  size_t size = 0;
+  walkTemplate(
+      replacementTemplate, groupCount, [&size](char) { ++size; },
+      [&size, &groupSize](size_t number) { size += groupSize(number); });
+  return size;
 }
 
 }  // namespace qmx

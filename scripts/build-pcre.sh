@@ -76,9 +76,15 @@ if [ -z "$src" ] || [ ! -f "$src/.quillmax-unpacked" ]; then
   sed -n 's/^Version: //p' "$src_parent"/pcre3_*.dsc | head -n 1 >"$src/.quillmax-unpacked"
 fi
 
+# The project's own patches, applied over Debian's (see each file's
+# description); their contents are part of the stamp, so a changed patch
+# rebuilds the library.
+patch_dir=$(cd "$(dirname "$0")" && pwd)/pcre-patches
+patches=("$patch_dir"/*.patch)
+
 stamp=$out/configuration
 configuration=$(printf '%s\n' "pcre3 $(cat "$src/.quillmax-unpacked")" \
-  "${pcre_options[*]}" "${host_args[*]}")
+  "${pcre_options[*]}" "${host_args[*]}" "$(cat "${patches[@]}" | sha256sum)")
 if [ -f "$out/lib/libpcre.a" ] && [ -f "$out/include/pcre.h" ] &&
   [ "$(cat "$stamp" 2>/dev/null)" = "$configuration" ]; then
   touch "$stamp"
@@ -87,18 +93,24 @@ fi
 
 work=$out/work
 rm -rf "$work" "$stamp"
-mkdir -p "$work" "$out/lib" "$out/include"
+mkdir -p "$work/build" "$out/lib" "$out/include"
+# The unpacked source stays as Debian ships it; the patches go onto a copy
+# (timestamps kept, so that make does not try to rerun the autotools).
+cp -a "$src" "$work/source"
+for p in "${patches[@]}"; do
+  patch -s -p1 -d "$work/source" <"$p"
+done
 (
-  cd "$work"
-  "$src/configure" -q "${pcre_options[@]}" "${host_args[@]}" >/dev/null
+  cd "$work/build"
+  "$work/source/configure" -q "${pcre_options[@]}" "${host_args[@]}" >/dev/null
   # PCRE's own make, independent of the make that runs this step (its
   # jobserver is not passed down to a script).
   env -u MAKEFLAGS -u MFLAGS -u MAKELEVEL make -s -j"$(nproc)" libpcre.la >/dev/null
 )
 # Replaced only when they differ, so that an unchanged header does not make
 # the plug-in recompile.
-cmp -s "$work/.libs/libpcre.a" "$out/lib/libpcre.a" || cp "$work/.libs/libpcre.a" "$out/lib/"
-cmp -s "$work/pcre.h" "$out/include/pcre.h" || cp "$work/pcre.h" "$out/include/"
+cmp -s "$work/build/.libs/libpcre.a" "$out/lib/libpcre.a" || cp "$work/build/.libs/libpcre.a" "$out/lib/"
+cmp -s "$work/build/pcre.h" "$out/include/pcre.h" || cp "$work/build/pcre.h" "$out/include/"
 printf '%s\n' "$configuration" >"$stamp"
 rm -rf "$work"
 echo "build-pcre: $target ready in $out"

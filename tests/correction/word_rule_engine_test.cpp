@@ -10,6 +10,7 @@
 #include "correction/literal_word_rule.h"
 #include "correction/rule_application.h"
 #include "regex/regex_replacer.h"
+#include "regex/template_expansion.h"
 
 using namespace qmx;
 
@@ -101,6 +102,21 @@ TEST(LiteralWordRule, long_separator_runs_give_the_pattern_results) {
       EXPECT_EQ(fast, throughPatterns(text, from, "pies", caseSensitive)) << from;
     }
   }
+}
+
+// A template that writes a megabyte a word: both roads stop at the same
+// replacement once the room for replacements is spent, the rest as it stood.
+TEST(LiteralWordRule, both_roads_stop_where_the_room_for_replacements_ends) {
+  std::string text;
+  while (text.size() < 400) text += "kot ";
+  const std::string to = std::string(1 << 20, 'x');
+  const bool caseSensitive[3] = {false, false, false};
+  std::string fast = text;
+  applyLiteralWordRule(fast, "kot", to, caseSensitive);
+  const std::string patterns = throughPatterns(text, "kot", to, caseSensitive);
+  EXPECT_TRUE(fast == patterns) << fast.size() << " and " << patterns.size() << " bytes";
+  EXPECT_NE(fast.find(" kot kot "), std::string::npos);
+  EXPECT_LT(fast.size(), 3 * expansionBudget(text.size()));
 }
 
 // A fixed-length From (plain, or with full stops) that does not stand as a

@@ -266,9 +266,12 @@ TEST(QuillmaxHost, unreadable_store_is_an_error_and_left_untouched) {
   struct Case {
     const char* content;  // null: the store is a directory
     const char* mentions;
+    bool pipeAsLock = false;  // a FIFO stands where the store's lock goes
   };
   const Case cases[] = {
       {nullptr, "is a directory"},
+      // Opened as it is, the pipe would wait for a writer for ever.
+      {"{}", "piped.json.lock is not a regular file", true},
       {"{\n  \"Rewordix/From\": \"a\"\n  x", "line 3, column 3"},
       {"[1, 2]", "JSON object"},
       {"{\"Rewordix/Przychodzace\": true}", "Rewordix/Przychodzace"},
@@ -282,7 +285,10 @@ TEST(QuillmaxHost, unreadable_store_is_an_error_and_left_untouched) {
        "\"Rewordix/From\" is named twice"},
   };
   for (const Case& c : cases) {
-    const std::string store = dir.file(c.content ? "bad.json" : "directory.json");
+    const std::string store = dir.file(c.pipeAsLock ? "piped.json"
+                                       : c.content  ? "bad.json"
+                                                    : "directory.json");
+    if (c.pipeAsLock) mkfifo((store + ".lock").c_str(), 0644);
     if (c.content) {
       writeFile(store, c.content);
     } else {
@@ -295,7 +301,8 @@ TEST(QuillmaxHost, unreadable_store_is_an_error_and_left_untouched) {
     EXPECT_EQ(readFile(store), c.content ? c.content : "") << c.mentions;
   }
   EXPECT_EQ(entriesOf(dir.path()),
-            (std::vector<std::string>{"bad.json", "bad.json.lock", "directory.json"}))
+            (std::vector<std::string>{"bad.json", "bad.json.lock", "directory.json", "piped.json",
+                                      "piped.json.lock"}))
       << "no temporary file remains, and no lock beside what is not a file";
 }
 

@@ -253,36 +253,50 @@ std::string formName(const ::testing::TestParamInfo<Form>& info) {
 #if defined(QUILLMAX_HAVE_PE)
 // What the emulator cannot give the DLL is the emulator's limit, told apart
 // from a fault of the DLL: its heap full while the DLL copies its rule base,
-// a call running past its instruction budget. Small limits here; the
-// defaults hold a megabyte message and 100,000 rules.
+// a call running past its instruction budget, the DLL's start-up too. Small
+// limits here; the defaults hold a megabyte message and 100,000 rules.
+enum class Step { LoadingTheDll, StartingThePlugin, CorrectingAMessage };
+
 struct EmulatorLimitCase {
   const char* name;
   qmxhost::EmulatorLimits limits;
-  std::string from, type, message;  // message empty: the start itself fails
+  std::string from, type, message;
+  Step stoppedAt;
 };
 
 TEST(EmulatedDll, limits_of_the_emulator_are_reported_as_its_own) {
   const EmulatorLimitCase cases[] = {
-      {"heap", {4u << 20, 300'000'000, 0}, std::string(3u << 20, 'a') + "\r\n", "0\r\n", ""},
+      {"instructions in DllMain", {64u << 20, 100, 0}, "", "", "", Step::LoadingTheDll},
+      {"heap",
+       {4u << 20, 300'000'000, 0},
+       std::string(3u << 20, 'a') + "\r\n",
+       "0\r\n",
+       "",
+       Step::StartingThePlugin},
       // The «ab» up front lets the rule run: without it nothing could match.
       {"instructions",
        {64u << 20, 2'000'000, 0},
        "/(a+)+b/\r\n",
        "1\r\n",
-       "ab " + std::string(2000, 'a')},
+       "ab " + std::string(2000, 'a'),
+       Step::CorrectingAMessage},
   };
   for (const EmulatorLimitCase& c : cases) {
     SCOPED_TRACE(c.name);
-    qmxhost::EmulatedPlugin plugin(QUILLMAX_DLL, c.limits);
     ConfigStore store;
     store.setText("Rewordix/From", c.from);
     store.setText("Rewordix/Type", c.type);
-    HostSimulator host(plugin, store);
-    if (c.message.empty()) {
-      EXPECT_THROW(host.begin(), qmxhost::HostLimitReached);
-    } else {
+    Step step = Step::LoadingTheDll;
+    try {
+      qmxhost::EmulatedPlugin plugin(QUILLMAX_DLL, c.limits);
+      HostSimulator host(plugin, store);
+      step = Step::StartingThePlugin;
       host.begin();
-      EXPECT_THROW(host.deliver(c.message, false), qmxhost::HostLimitReached);
+      step = Step::CorrectingAMessage;
+      host.deliver(c.message, false);
+      ADD_FAILURE() << "no limit was reached";
+    } catch (const qmxhost::HostLimitReached&) {
+      EXPECT_EQ(step, c.stoppedAt);
     }
   }
 }

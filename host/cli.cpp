@@ -6,6 +6,7 @@
 
 #include "host/cli_commands.h"
 #include "host/cli_session.h"
+#include "host/escape_controls.h"
 #include "host/native_plugin.h"
 #if defined(QUILLMAX_HAVE_PE)
 #include "host/pe/emulator.h"
@@ -100,10 +101,11 @@ int runCommand(CommandContext& context, const std::string& command, const Argume
 int runCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
            std::ostream& err, const std::string& defaultPlugin) {
   // What was delivered before a failure goes out before the error, so that
-  // the two read in order on a terminal.
+  // the two read in order on a terminal. An error is one line, whatever
+  // path or text it quotes.
   const auto fail = [&out, &err](const std::string& message, int status) {
     out.flush();
-    err << "quillmax-host: " << message << "\n";
+    err << "quillmax-host: " << escapeControls(message) << "\n";
     return status;
   };
   try {

@@ -7,6 +7,7 @@
 
 #include "correction/rule_check.h"
 #include "host/cli_arguments.h"
+#include "host/escape_controls.h"
 #include "host/rule_diagnostics.h"
 #include "platform/win32_standin.h"
 #include "shell/columns.h"
@@ -105,7 +106,7 @@ int rulesAdd(CommandContext& context, const Arguments& args) {
   const size_t after = windows.rows(host.ruleList()).size();
   session.end();
   if (after == before) {
-    context.err << "quillmax-host: refused: a rule with the From \"" << args[1]
+    context.err << "quillmax-host: refused: a rule with the From \"" << escapeControls(args[1])
                 << "\" is already listed (letter case aside)\n";
     return kExitRefused;
   }

@@ -413,7 +413,9 @@ TEST(QuillmaxHost, overlapping_writers_lose_no_rule) {
 
 std::string jsonText(const std::string& text) {
   std::string out;
-  for (char c : text) out += c == '\\' || c == '"' ? std::string{'\\', c} : std::string{c};
+  for (char c : text) {
+    out += c == '\\' || c == '"' ? std::string{'\\', c} : c == '\n' ? "\\n" : std::string{c};
+  }
   return out;
 }
 
@@ -466,6 +468,9 @@ TEST(QuillmaxHost, check_judges_rules_as_the_plugin_runs_them) {
       {"k.t?", "y", "0",
        "rule 2: k.t?: From holds pattern characters \".\" \"?\"" + patternCharacters},
       {"k\\.t", "y", "0", ""},
+      // A lone line feed is kept in a stored rule, and shown escaped.
+      {"k.t\n", "y", "0",
+       "rule 2: k.t\\n: From holds pattern characters \".\"" + patternCharacters},
       {"kot(", "y", "0",
        "rule 2: kot(: From holds pattern characters \"(\"" + patternCharacters +
            "rule 2: kot(: pass 1: missing ) at offset 45\n"
@@ -557,6 +562,9 @@ TEST(QuillmaxHost, usage_errors_exit_2_with_one_line) {
       {{"set", "incoming", "maybe"}, "on or off"},
       {{"set", "colour", "on"}, "colour"},
       {{"check", "extra"}, "no arguments"},
+      // Quoted texts and paths stay on the line, control characters escaped.
+      {{"set", "colour\x1b[31m\n", "on"}, "unknown option 'colour\\x1B[31m\\n'"},
+      {{"--plugin", "/nonexistent/a\r\nb.so", "correct", "x"}, "/nonexistent/a\\r\\nb.so"},
   };
   for (const Case& c : cases) {
     const ProcessResult result = host(c.args, c.input);

@@ -91,8 +91,8 @@ int rulesList(CommandContext& context, const Arguments& args) {
 int rulesAdd(CommandContext& context, const Arguments& args) {
   if (args.size() < 3 || args.size() > 4) throw UsageError("usage: rules add FROM TO [word|perl]");
   const std::string type = storedRuleType(args.size() == 4 ? args[3] : "word", "rules add");
-  const std::string from = pluginText(args[1], "the rule's FROM");
-  const std::string to = pluginText(args[2], "the rule's TO");
+  const std::string from = storedRuleText(args[1], "the rule's FROM");
+  const std::string to = storedRuleText(args[2], "the rule's TO");
   StoreAccess access(context.options, StoreUse::Change);
   Session session(context.options, access.store(), context.err);
   HostSimulator& host = session.host();

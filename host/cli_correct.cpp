@@ -66,8 +66,8 @@ void addRunOnlyRules(ConfigStore& store, const CorrectOptions& options) {
   for (size_t i = 0; i < options.rules.size(); ++i) {
     const Arguments& rule = options.rules[i];
     const std::string what = "--rule " + std::to_string(i + 1);
-    rules.From.push_back(pluginText(rule[0], what + " FROM"));
-    rules.To.push_back(pluginText(rule[1], what + " TO"));
+    rules.From.push_back(storedRuleText(rule[0], what + " FROM"));
+    rules.To.push_back(storedRuleText(rule[1], what + " TO"));
     rules.Type.push_back(storedRuleType(rule[2], what + " TYPE"));
   }
   store.setText(columnName(kColumnFrom), joinColumn(rules.From));

@@ -558,6 +558,10 @@ TEST(QuillmaxHost, usage_errors_exit_2_with_one_line) {
       {{"rules"}, "list, add, delete or edit"},
       {{"rules", "add", "only-from"}, "rules add FROM TO"},
       {{"rules", "add", "a", "b", "regex"}, "not 'regex'"},
+      // CR LF ends a rule in the stored column: the rule would be stored changed.
+      {{"rules", "add", "a\r\nb", "X"}, "the rule's FROM \"a\\r\\nb\" holds CR LF"},
+      {{"correct", "--rule", "a", "b\r\r\n", "word", "a"},
+       "--rule 1 TO \"b\\r\\r\\n\" holds CR LF"},
       {{"rules", "list", "extra"}, "no arguments"},
       {{"set", "incoming", "maybe"}, "on or off"},
       {{"set", "colour", "on"}, "colour"},

@@ -1,5 +1,6 @@
 #include "host/cli_commands.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <istream>
 #include <ostream>
@@ -57,20 +58,20 @@ std::string kindOfTypeCell(const std::string& cell) {
 
 // --- rules -------------------------------------------------------------------
 
+// A rule number as typed: decimal digits only, so that "1 ", "+1" or "1.5"
+// is not taken for rule 1.
 size_t ruleNumber(const std::string& text, size_t ruleCount) {
-  size_t used = 0;
-  long number = 0;
-  try {
-    number = std::stol(text, &used);
-  } catch (const std::exception&) {
-    used = 0;
+  const std::string numbered = "the rules are numbered 1 to " + std::to_string(ruleCount);
+  if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) {
+    throw UsageError("\"" + text + "\" is not a rule number: " + numbered);
   }
-  if (used != text.size() || text.empty() || number < 1 ||
-      static_cast<size_t>(number) > ruleCount) {
-    throw UsageError("no rule " + text + ": the rules are numbered 1 to " +
-                     std::to_string(ruleCount));
+  // Past the last rule the value no longer matters, only that it is too large.
+  size_t number = 0;
+  for (char digit : text) {
+    number = std::min(number * 10 + static_cast<size_t>(digit - '0'), ruleCount + 1);
   }
-  return static_cast<size_t>(number);
+  if (number < 1 || number > ruleCount) throw UsageError("no rule " + text + ": " + numbered);
+  return number;
 }
 
 int rulesList(CommandContext& context, const Arguments& args) {

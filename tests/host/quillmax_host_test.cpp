@@ -231,21 +231,30 @@ TEST(QuillmaxHost, store_round_trip_through_the_plugins_editor) {
   EXPECT_EQ(host({"--store", store, "rules", "list"}).out, "1\tźle\tdobrze\tperl\n");
 }
 
-TEST(QuillmaxHost, rule_numbers_out_of_range_are_usage_errors) {
+TEST(QuillmaxHost, rule_numbers_out_of_range_or_not_numbers_are_usage_errors) {
   TempDir dir;
   const std::string store = dir.file("rules.json");
   writeFile(store, R"({"Rewordix/From": "a\r\nb\r\n", "Rewordix/To": "1\r\n2\r\n"})");
   const std::string before = readFile(store);
-  for (const std::vector<std::string>& args : {std::vector<std::string>{"rules", "delete", "3"},
-                                               {"rules", "delete", "0"},
-                                               {"rules", "delete", "1", "x"},
-                                               {"rules", "edit", "-1"},
-                                               {"rules", "edit", "1.5"}}) {
+  struct Case {
+    std::vector<std::string> args;
+    const char* mentions;
+  };
+  const Case cases[] = {
+      {{"rules", "delete", "3"}, "no rule 3: the rules are numbered 1 to 2"},
+      {{"rules", "delete", "0"}, "no rule 0"},
+      {{"rules", "delete", "99999999999999999999"}, "no rule 99999999999999999999"},
+      {{"rules", "delete", "1", "x"}, "\"x\" is not a rule number: the rules are numbered 1 to 2"},
+      {{"rules", "delete", "1 "}, "\"1 \" is not a rule number"},
+      {{"rules", "edit", "-1"}, "\"-1\" is not a rule number"},
+      {{"rules", "edit", "1.5"}, "\"1.5\" is not a rule number"},
+  };
+  for (const Case& c : cases) {
     std::vector<std::string> command = {"--store", store};
-    command.insert(command.end(), args.begin(), args.end());
+    command.insert(command.end(), c.args.begin(), c.args.end());
     const ProcessResult result = host(command);
-    EXPECT_EQ(result.status, 2) << args.back();
-    expectOneErrorLine(result, "numbered 1 to 2");
+    EXPECT_EQ(result.status, 2) << c.mentions;
+    expectOneErrorLine(result, c.mentions);
   }
   EXPECT_EQ(readFile(store), before);
 }

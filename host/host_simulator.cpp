@@ -1,6 +1,7 @@
 #include "host/host_simulator.h"
 
 #include <cstring>
+#include <utility>
 
 #include "shell/action_event.h"
 #include "shell/call_ids.h"
@@ -64,9 +65,29 @@ int64_t HostSimulator::call(uint32_t id, Address p1) {
   writeInt(record, static_cast<int64_t>(offsets_.argsSize), 2);
   writeInt(record + offsets_.argsId, id, 4);
   writeInt(record + offsets_.argsP1, static_cast<int64_t>(p1), offsets_.pointer);
-  const int64_t answer = plugin_.call(record);
+  failureInCall_ = nullptr;
+  int64_t answer = 0;
+  try {
+    answer = plugin_.call(record);
+  } catch (...) {
+    // The emulator reports a failing operation as a fault of the DLL; the
+    // failure itself is the one to tell.
+    if (failureInCall_) std::rethrow_exception(std::exchange(failureInCall_, nullptr));
+    throw;
+  }
   plugin_.release(record);
+  if (failureInCall_) std::rethrow_exception(std::exchange(failureInCall_, nullptr));
   return answer;
+}
+
+template <typename Operation>
+auto HostSimulator::serve(Operation operation) -> decltype(operation()) {
+  try {
+    return operation();
+  } catch (...) {
+    if (!failureInCall_) failureInCall_ = std::current_exception();
+    throw;
+  }
 }
 
 void HostSimulator::begin() {
@@ -102,6 +123,10 @@ const DeclaredColumn* HostSimulator::columnById(int column) const {
 }
 
 void HostSimulator::readConfig(int column, Address value) {
+  serve([&] { readConfigValue(column, value); });
+}
+
+void HostSimulator::readConfigValue(int column, Address value) {
   const DeclaredColumn* declared = columnById(column);
   const int64_t type = readInt(value + offsets_.configType, 2);
   Address answer = 0;
@@ -118,6 +143,10 @@ void HostSimulator::readConfig(int column, Address value) {
 }
 
 void HostSimulator::writeConfig(int column, Address value) {
+  serve([&] { writeConfigValue(column, value); });
+}
+
+void HostSimulator::writeConfigValue(int column, Address value) {
   const DeclaredColumn* declared = columnById(column);
   if (!declared) return;  // the messenger keeps only declared columns
   const int64_t type = readInt(value + offsets_.configType, 2);
@@ -130,6 +159,10 @@ void HostSimulator::writeConfig(int column, Address value) {
 }
 
 int64_t HostSimulator::hostCall(Address record) {
+  return serve([&] { return serveHostCall(record); });
+}
+
+int64_t HostSimulator::serveHostCall(Address record) {
   const auto id = static_cast<uint32_t>(readInt(record + offsets_.argsId, 4));
   const Address p1 = readAddress(record + offsets_.argsP1);
   switch (id) {

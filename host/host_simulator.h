@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <map>
 #include <stdexcept>
@@ -107,14 +108,28 @@ class HostSimulator : private HostOperations {
   int32_t iconId() const { return iconId_; }
 
   // A raw call with a plain record; for tests and diagnostics.
+  //
+  // Every call into the plug-in (this one and those above) throws what the
+  // simulator itself threw while serving the plug-in during the call (out
+  // of memory, a limit of the emulator), once the call has returned: the
+  // plug-in catches what reaches it and goes on, and would otherwise hide a
+  // load or a write-back of its rules that the host left half done.
   int64_t call(uint32_t id, Address p1 = 0);
 
  private:
+  // Runs one of the operations below for the plug-in, keeping the first
+  // failure of the current call for call() to throw.
+  template <typename Operation>
+  auto serve(Operation operation) -> decltype(operation());
+
   Address getPluginInstance() override;
   void reportNoResult(int code) override;
   int64_t hostCall(Address record) override;
   void readConfig(int column, Address value) override;
   void writeConfig(int column, Address value) override;
+  int64_t serveHostCall(Address record);
+  void readConfigValue(int column, Address value);
+  void writeConfigValue(int column, Address value);
 
   uint64_t readAddress(Address at);
   int64_t readInt(Address at, size_t width);
@@ -131,6 +146,7 @@ class HostSimulator : private HostOperations {
 
   PluginBoundary& plugin_;
   ConfigStore& store_;
+  std::exception_ptr failureInCall_;
   RecordOffsets offsets_;
   bool begun_ = false;
   std::vector<std::string> log_;

@@ -135,6 +135,8 @@ class HostSimulator : private HostOperations {
   int64_t readInt(Address at, size_t width);
   void writeInt(Address at, int64_t value, size_t width);
   Address placeText(const std::string& text);
+  // A placed text the plug-in may go on reading until the simulator goes.
+  Address placeKeptText(const std::string& text);
   const DeclaredColumn* columnById(int column) const;
   // The store's option to correct incoming messages, as the plug-in reads it.
   bool incomingCorrected() const;

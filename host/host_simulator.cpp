@@ -123,6 +123,7 @@ auto HostSimulator::serve(Operation operation) -> decltype(operation()) {
 void HostSimulator::begin() {
   if (begun_) return;
   begun_ = true;
+  columnsWritten_.clear();
   call(CALL_INIT, plugin_.hostControl(this));
   call(CALL_SET_COLUMNS);
   call(CALL_UI_REGISTER);
@@ -185,6 +186,7 @@ void HostSimulator::writeConfigValue(int column, Address value) {
   } else {
     store_.setInteger(declared->name, static_cast<int32_t>(written));
   }
+  columnsWritten_.insert(column);
 }
 
 int64_t HostSimulator::hostCall(Address record) {

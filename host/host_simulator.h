@@ -7,6 +7,7 @@
 #include <exception>
 #include <functional>
 #include <map>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -91,6 +92,10 @@ class HostSimulator : private HostOperations {
   // The text the plug-in last set on an element (empty when none).
   std::string fieldValue(int32_t element) const;
 
+  // Whether the plug-in wrote the declared column `id` since begin(), as it
+  // writes its rules back at the end of a session whose load succeeded.
+  bool wroteColumn(int32_t id) const { return columnsWritten_.count(id) != 0; }
+
   // Log lines as the plug-in wrote them (Windows-1250) since the latest
   // delivery began (before any, since the start), and a listener called as
   // each arrives. Kept per delivery so that a long run holds no history.
@@ -153,6 +158,7 @@ class HostSimulator : private HostOperations {
   bool begun_ = false;
   std::vector<std::string> log_;
   std::vector<DeclaredColumn> columns_;
+  std::set<int32_t> columnsWritten_;
   std::vector<PageElement> elements_;
   int32_t iconId_ = 0;
   std::vector<HandedMessage> handed_;

@@ -620,9 +620,15 @@ TEST(QuillmaxHost, help_is_offered_for_the_program_and_each_command) {
 
 // --- exit statuses ------------------------------------------------------------
 
-// A message that goes out uncorrected, or a result that never reaches the
-// reader, is never reported as success.
+// A message that goes out uncorrected, a rule the plug-in never stored, or a
+// result that never reaches the reader, is never reported as success; and a
+// command that failed leaves the store as it was.
 TEST(QuillmaxHost, plugin_failures_and_lost_output_are_errors) {
+  TempDir dir;
+  const std::string store = dir.file("store.json");
+  writeFile(store, R"({"Rewordix/From": "kot\r\n", "Rewordix/To": "pies\r\n"})");
+  struct stat before {};
+  stat(store.c_str(), &before);
   struct Case {
     std::vector<std::string> args;
     Output output;
@@ -642,6 +648,17 @@ TEST(QuillmaxHost, plugin_failures_and_lost_output_are_errors) {
        0,
        "a\n",
        nullptr},
+      {{"--plugin", kNoResultPlugin, "--store", store, "rules", "add", "a", "b"},
+       Output::Pipe,
+       1,
+       "",
+       "the plug-in did not write its rules back (as when it could not load them), so the "
+       "change is not saved"},
+      {{"--plugin", kNoResultPlugin, "correct", "bad_alloc"},
+       Output::Pipe,
+       2,
+       "",
+       "quillmax-host: out of memory while correcting message 1\n"},
       {{"correct", "moze"}, Output::Full, 2, "", "cannot write standard output"},
       {{"rules", "list"}, Output::Full, 2, "", "cannot write standard output"},
       {{"correct", "moze"}, Output::Closed, 2, "", "standard output is closed"},
@@ -657,6 +674,9 @@ TEST(QuillmaxHost, plugin_failures_and_lost_output_are_errors) {
       EXPECT_EQ(result.err, "");
     }
   }
+  struct stat after {};
+  stat(store.c_str(), &after);
+  EXPECT_EQ(after.st_ino, before.st_ino) << "the store was written again";
 }
 
 // A reader waiting for each result (a co-process) gets it before it sends

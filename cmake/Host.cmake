@@ -27,6 +27,7 @@ add_library(quillmax_hostsim STATIC
   host/cli_session.cpp
   host/config_store.cpp
   host/default_store.cpp
+  host/escape_controls.cpp
   host/host_simulator.cpp
   host/native_plugin.cpp
   host/record_offsets.cpp

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <istream>
+#include <new>
 #include <ostream>
 
 #include "host/cli_commands.h"
 #include "host/cli_session.h"
+#include "host/escape_controls.h"
 #include "host/native_plugin.h"
 #if defined(QUILLMAX_HAVE_PE)
 #include "host/pe/emulator.h"
@@ -44,8 +46,8 @@ const char kUsage[] =
     "Options go before the command; 'quillmax-host COMMAND --help' tells more of each.\n"
     "Exit status: 0 success; 1 an action refused, a check failed, or the plug-in failed\n"
     "(a message left uncorrected, a fault); 2 a usage error, unreadable input or store,\n"
-    "or a store or output that could not be written; 3 (--dll) a limit of the emulator\n"
-    "running the DLL, not a fault of the DLL.\n";
+    "a store or output that could not be written, or memory that ran out; 3 (--dll) a\n"
+    "limit of the emulator running the DLL, not a fault of the DLL.\n";
 
 GlobalOptions parseGlobalOptions(const std::vector<std::string>& args, size_t& next,
                                  const std::string& defaultPlugin, bool& help) {
@@ -100,12 +102,14 @@ int runCommand(CommandContext& context, const std::string& command, const Argume
 int runCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
            std::ostream& err, const std::string& defaultPlugin) {
   // What was delivered before a failure goes out before the error, so that
-  // the two read in order on a terminal.
+  // the two read in order on a terminal. An error is one line, whatever
+  // path or text it quotes.
   const auto fail = [&out, &err](const std::string& message, int status) {
     out.flush();
-    err << "quillmax-host: " << message << "\n";
+    err << "quillmax-host: " << escapeControls(message) << "\n";
     return status;
   };
+  std::string stage = "reading the command line";
   try {
     size_t next = 0;
     bool help = false;
@@ -116,11 +120,13 @@ int runCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
     const std::string command = help ? "help" : args[next];
     const Arguments rest(args.begin() + static_cast<long>(std::min(next + 1, args.size())),
                          args.end());
-    CommandContext context{options, in, out, err};
+    CommandContext context{options, in, out, err, stage};
     const int status = runCommand(context, command, rest);
     out.flush();
     requireWritten(out);
     return status;
+  } catch (const std::bad_alloc&) {
+    return fail("out of memory while " + stage, kExitUsage);
   } catch (const OutputError& error) {
     return fail(error.what(), kExitUsage);
   } catch (const PluginFailure& error) {

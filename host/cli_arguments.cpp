@@ -62,6 +62,14 @@ bool isHelpOption(const std::string& option) {
   return option == "-h" || option == "--help";
 }
 
+std::string storedRuleText(const std::string& utf8, const std::string& what) {
+  if (utf8.find("\r\n") != std::string::npos) {
+    throw UsageError(what + " \"" + utf8 +
+                     "\" holds CR LF, which ends a rule in the stored column");
+  }
+  return pluginText(utf8, what);
+}
+
 std::string storedRuleType(const std::string& type, const std::string& what) {
   if (type == "word") return "0";
   if (type == "perl") return "1";

@@ -40,6 +40,12 @@ class ArgumentScanner {
 
 bool isHelpOption(const std::string& option);
 
+// A rule's From or To as typed (UTF-8), in the plug-in's encoding. Throws
+// UsageError naming `what` for a character with no Windows-1250 form, and
+// for a CR LF: it ends a rule in the stored column, so the rule would not
+// survive as typed. A lone CR or LF is kept.
+std::string storedRuleText(const std::string& utf8, const std::string& what);
+
 // "0" or "1", as the store holds a rule type, for the name a user types:
 // word or perl. Throws UsageError naming `what` for anything else.
 std::string storedRuleType(const std::string& type, const std::string& what);

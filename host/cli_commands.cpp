@@ -1,5 +1,6 @@
 #include "host/cli_commands.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <istream>
 #include <ostream>
@@ -7,6 +8,7 @@
 
 #include "correction/rule_check.h"
 #include "host/cli_arguments.h"
+#include "host/escape_controls.h"
 #include "host/rule_diagnostics.h"
 #include "platform/win32_standin.h"
 #include "shell/columns.h"
@@ -56,26 +58,42 @@ std::string kindOfTypeCell(const std::string& cell) {
 
 // --- rules -------------------------------------------------------------------
 
+// A rule number as typed: decimal digits only, so that "1 ", "+1" or "1.5"
+// is not taken for rule 1.
 size_t ruleNumber(const std::string& text, size_t ruleCount) {
-  size_t used = 0;
-  long number = 0;
-  try {
-    number = std::stol(text, &used);
-  } catch (const std::exception&) {
-    used = 0;
+  const std::string numbered = "the rules are numbered 1 to " + std::to_string(ruleCount);
+  if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) {
+    throw UsageError("\"" + text + "\" is not a rule number: " + numbered);
   }
-  if (used != text.size() || text.empty() || number < 1 ||
-      static_cast<size_t>(number) > ruleCount) {
-    throw UsageError("no rule " + text + ": the rules are numbered 1 to " +
-                     std::to_string(ruleCount));
+  // Past the last rule the value no longer matters, only that it is too large.
+  size_t number = 0;
+  for (char digit : text) {
+    number = std::min(number * 10 + static_cast<size_t>(digit - '0'), ruleCount + 1);
   }
-  return static_cast<size_t>(number);
+  if (number < 1 || number > ruleCount) throw UsageError("no rule " + text + ": " + numbered);
+  return number;
+}
+
+// The plug-in writes its rules back at the end of a session only when it
+// had loaded them all: without a write-back the change it took in was never
+// stored, and a save would report it done.
+void requireRulesWrittenBack(Session& session) {
+  for (int32_t column : {kColumnFrom, kColumnTo, kColumnType}) {
+    if (!session.host().wroteColumn(column)) {
+      throw PluginFailure(
+          "the plug-in did not write its rules back (as when it could not load "
+          "them), so the change is not saved");
+    }
+  }
 }
 
 int rulesList(CommandContext& context, const Arguments& args) {
   if (args.size() != 1) throw UsageError("rules list takes no arguments");
+  context.stage = "reading the store";
   StoreAccess access(context.options, StoreUse::Read);
+  context.stage = "loading the rules";
   Session session(context.options, access.store(), context.err);
+  context.stage = "listing the rules";
   session.host().openSettings();
   const auto rows = session.plugin().windows().rows(session.host().ruleList());
   for (size_t i = 0; i < rows.size(); ++i) {
@@ -83,6 +101,7 @@ int rulesList(CommandContext& context, const Arguments& args) {
     context.out << i + 1 << '\t' << displayText(cells.at(0)) << '\t' << displayText(cells.at(1))
                 << '\t' << kindOfTypeCell(cells.at(2)) << '\n';
   }
+  context.stage = "ending the plug-in";
   session.end();
   return kExitOk;
 }
@@ -90,10 +109,13 @@ int rulesList(CommandContext& context, const Arguments& args) {
 int rulesAdd(CommandContext& context, const Arguments& args) {
   if (args.size() < 3 || args.size() > 4) throw UsageError("usage: rules add FROM TO [word|perl]");
   const std::string type = storedRuleType(args.size() == 4 ? args[3] : "word", "rules add");
-  const std::string from = pluginText(args[1], "the rule's FROM");
-  const std::string to = pluginText(args[2], "the rule's TO");
+  const std::string from = storedRuleText(args[1], "the rule's FROM");
+  const std::string to = storedRuleText(args[2], "the rule's TO");
+  context.stage = "reading the store";
   StoreAccess access(context.options, StoreUse::Change);
+  context.stage = "loading the rules";
   Session session(context.options, access.store(), context.err);
+  context.stage = "adding the rule";
   HostSimulator& host = session.host();
   host.openSettings();
   WindowSystem& windows = session.plugin().windows();
@@ -103,14 +125,18 @@ int rulesAdd(CommandContext& context, const Arguments& args) {
   host.setFieldValue(kElementTypeChoice, type);
   host.press(kElementAddButton);
   const size_t after = windows.rows(host.ruleList()).size();
+  context.stage = "writing back the rules";
   session.end();
   if (after == before) {
-    context.err << "quillmax-host: refused: a rule with the From \"" << args[1]
+    context.err << "quillmax-host: refused: a rule with the From \"" << escapeControls(args[1])
                 << "\" is already listed (letter case aside)\n";
     return kExitRefused;
   }
+  requireRulesWrittenBack(session);
+  context.stage = "saving the store";
   // Only once the rule is safely in the store.
   access.save(context.err);
+  context.stage = "checking the rule, which is saved";
   // The plug-in's editor takes any rule; what check would say of this one
   // is said now, while the user still has it in mind.
   const RuleStore rules = rulesOf(access.store());
@@ -127,8 +153,11 @@ int rulesAdd(CommandContext& context, const Arguments& args) {
 
 int rulesDelete(CommandContext& context, const Arguments& args) {
   if (args.size() < 2) throw UsageError("usage: rules delete N...");
+  context.stage = "reading the store";
   StoreAccess access(context.options, StoreUse::Change);
+  context.stage = "loading the rules";
   Session session(context.options, access.store(), context.err);
+  context.stage = "deleting the rules";
   HostSimulator& host = session.host();
   host.openSettings();
   WindowSystem& windows = session.plugin().windows();
@@ -140,7 +169,10 @@ int rulesDelete(CommandContext& context, const Arguments& args) {
   windows.setMessageBoxAnswer(IDYES);
   host.press(kElementDeleteButton);
   const size_t left = windows.rows(host.ruleList()).size();
+  context.stage = "writing back the rules";
   session.end();
+  requireRulesWrittenBack(session);
+  context.stage = "saving the store";
   access.save(context.err);
   context.out << "deleted " << count - left << (count - left == 1 ? " rule\n" : " rules\n");
   return kExitOk;
@@ -148,8 +180,11 @@ int rulesDelete(CommandContext& context, const Arguments& args) {
 
 int rulesEdit(CommandContext& context, const Arguments& args) {
   if (args.size() != 2) throw UsageError("usage: rules edit N");
+  context.stage = "reading the store";
   StoreAccess access(context.options, StoreUse::Read);
+  context.stage = "loading the rules";
   Session session(context.options, access.store(), context.err);
+  context.stage = "reading the rule";
   HostSimulator& host = session.host();
   host.openSettings();
   WindowSystem& windows = session.plugin().windows();
@@ -159,6 +194,7 @@ int rulesEdit(CommandContext& context, const Arguments& args) {
   context.out << "From: " << displayText(host.fieldValue(kElementFromField)) << '\n'
               << "To: " << displayText(host.fieldValue(kElementToField)) << '\n'
               << "Type: " << displayText(host.fieldValue(kElementTypeChoice)) << '\n';
+  context.stage = "ending the plug-in";
   session.end();
   return kExitOk;
 }
@@ -190,7 +226,9 @@ int runCheck(CommandContext& context, const Arguments& args) {
     return kExitOk;
   }
   if (!scan.operands().empty()) throw UsageError("check takes no arguments");
+  context.stage = "reading the store";
   StoreAccess access(context.options, StoreUse::Read);
+  context.stage = "checking the rules";
   const ConfigStore& store = access.store();
   const RuleStore rules = rulesOf(store);
   const auto findings = checkRules(rules, caseSensitiveIn(store));
@@ -261,8 +299,11 @@ int runPage(CommandContext& context, const Arguments& args) {
     return kExitOk;
   }
   if (!scan.operands().empty()) throw UsageError("page takes no arguments");
+  context.stage = "reading the store";
   StoreAccess access(context.options, StoreUse::Read);
+  context.stage = "loading the plug-in";
   Session session(context.options, access.store(), context.err);
+  context.stage = "listing the settings page";
   const HostSimulator& host = session.host();
   std::ostream& out = context.out;
   out << "columns:\n";
@@ -283,6 +324,7 @@ int runPage(CommandContext& context, const Arguments& args) {
     out << '\n';
     if (element.status == kGroupStart || element.status == kPageStatus) ++depth;
   }
+  context.stage = "ending the plug-in";
   session.end();
   return kExitOk;
 }
@@ -304,8 +346,10 @@ int runSet(CommandContext& context, const Arguments& args) {
   if (operands[1] != "on" && operands[1] != "off") {
     throw UsageError("set: the value is on or off");
   }
+  context.stage = "reading the store";
   StoreAccess access(context.options, StoreUse::Change);
   access.store().setInteger(column, operands[1] == "on" ? 1 : 0);
+  context.stage = "saving the store";
   access.save(context.err);
   context.out << operands[0] << ": " << operands[1] << '\n';
   return kExitOk;

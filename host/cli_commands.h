@@ -17,6 +17,9 @@ struct CommandContext {
   std::istream& in;
   std::ostream& out;
   std::ostream& err;
+  // What the command is doing, set as it goes, for the error of a failure
+  // that cannot tell where it struck: "out of memory while saving the store".
+  std::string& stage;
 };
 
 int runCorrect(CommandContext& context, const Arguments& args);

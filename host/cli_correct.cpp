@@ -66,8 +66,8 @@ void addRunOnlyRules(ConfigStore& store, const CorrectOptions& options) {
   for (size_t i = 0; i < options.rules.size(); ++i) {
     const Arguments& rule = options.rules[i];
     const std::string what = "--rule " + std::to_string(i + 1);
-    rules.From.push_back(pluginText(rule[0], what + " FROM"));
-    rules.To.push_back(pluginText(rule[1], what + " TO"));
+    rules.From.push_back(storedRuleText(rule[0], what + " FROM"));
+    rules.To.push_back(storedRuleText(rule[1], what + " TO"));
     rules.Type.push_back(storedRuleType(rule[2], what + " TYPE"));
   }
   store.setText(columnName(kColumnFrom), joinColumn(rules.From));
@@ -170,18 +170,23 @@ int runCorrect(CommandContext& context, const Arguments& args) {
     return kExitOk;
   }
   const bool raw = context.options.raw;
+  context.stage = "reading the store";
   StoreAccess access(context.options, StoreUse::Read);
+  context.stage = "loading the rules";
   ConfigStore& store = access.store();
   if (!options.rules.empty()) addRunOnlyRules(store, options);
   const RuleStore rules = options.trace ? rulesOf(store) : RuleStore();
   const bool caseSensitive = caseSensitiveIn(store);
   RuleLoop loop;
+  context.stage = "reading the messages";
   MessageSource source(options, raw, context.in);
 
+  context.stage = "loading the rules";
   Session session(context.options, store, context.err);
   std::string message;
   while (source.next(message)) {
     const std::string what = source.name();
+    context.stage = "correcting " + what;
     const Delivery delivery = deliverOrFail(session.host(), message, options.incoming, what);
     if (options.trace && delivery.replaced) {
       traceDelivery(context.err, what, loop, rules, caseSensitive, message, delivery);
@@ -190,7 +195,9 @@ int runCorrect(CommandContext& context, const Arguments& args) {
                 << (options.nullTerminated ? '\0' : '\n');
     if (source.mayWait()) context.out.flush();
     requireWritten(context.out);
+    context.stage = "reading the messages";
   }
+  context.stage = "ending the plug-in";
   session.end();
   return kExitOk;
 }

@@ -18,10 +18,12 @@ namespace qmxhost {
 // Exit statuses of quillmax-host.
 constexpr int kExitOk = 0;
 // An action the plug-in refused, a check that found faults, or a plug-in
-// that failed: a message it left uncorrected, a fault, a protocol breach.
+// that failed: a message it left uncorrected, a change it did not write
+// back, a fault, a protocol breach.
 constexpr int kExitRefused = 1;
 // A command that could not be carried out: a usage error, unreadable
-// input or store, a store or an output that could not be written.
+// input or store, a store or an output that could not be written, memory
+// that ran out.
 constexpr int kExitUsage = 2;
 // --dll only: a limit of the emulator running the DLL was reached (its heap,
 // or the instructions one call may run); not a fault of the DLL.

@@ -82,6 +82,8 @@ ConfigStore ConfigStore::parse(const std::string& json, const std::string& origi
       } catch (const TextCodecError& error) {
         throw StoreError(origin + ": column \"" + name + "\": " + error.what());
       }
+      // A CR LF needs no such check: it is what ends each rule in a column,
+      // so no rule's text can hold one.
       const size_t nul = text.find('\0');
       if (nul != std::string::npos) {
         throw StoreError(origin + ": column \"" + name + "\": rule " +

@@ -40,6 +40,15 @@ class EmulatedWindows : public WindowSystem {
   qmxpe::User32& user32_;
 };
 
+// The emulator's instruction budget spent, whether by a call or by the
+// DLL's start-up: a limit of the emulator, not a fault of the DLL.
+HostLimitReached instructionLimitReached(uint64_t limit, const qmxpe::EmulationError& error) {
+  return HostLimitReached("the emulator stopped the DLL after " + std::to_string(limit) +
+                          " instructions, its limit for this call (an endless loop, or more "
+                          "work than emulation allows; Quillmax.so has no such limit): " +
+                          error.what());
+}
+
 }  // namespace
 
 EmulatedPlugin::EmulatedPlugin(const std::string& path, const EmulatorLimits& limits)
@@ -47,8 +56,13 @@ EmulatedPlugin::EmulatedPlugin(const std::string& path, const EmulatorLimits& li
   try {
     qmxpe::LoadOptions options;
     options.heapSize = limits_.heapSize;
+    // The start-up holds nothing in the heap yet: the floor is its budget.
+    options.instructionLimit = limits_.instructionFloor;
     dll_ = qmxpe::EmulatedDll::load(path, options);
-  } catch (const qmxpe::EmulationError&) {
+  } catch (const qmxpe::EmulationError& error) {
+    if (error.kind() == qmxpe::FaultKind::kInstructionLimit) {
+      throw instructionLimitReached(limits_.instructionFloor, error);
+    }
     throw;
   } catch (const std::exception& error) {
     throw PluginLoadError(path + ": " + error.what());
@@ -108,10 +122,7 @@ int64_t EmulatedPlugin::call(Address record) {
     answer = dll_->callStdcall(proc_, {narrow(record)});
   } catch (const qmxpe::EmulationError& error) {
     if (error.kind() != qmxpe::FaultKind::kInstructionLimit) throw;
-    throw HostLimitReached("the emulator stopped the DLL after " + std::to_string(limit) +
-                           " instructions, its limit for this call (an endless loop, or more "
-                           "work than emulation allows; Quillmax.so has no such limit): " +
-                           error.what());
+    throw instructionLimitReached(limit, error);
   }
   // The DLL copes with a failed allocation as it would in the messenger,
   // but there it would have had the memory: what it did is not what it does.

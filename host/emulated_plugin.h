@@ -31,7 +31,8 @@ class EmulatedPlugin : public PluginBoundary {
   // Loads the DLL at `path` and finds _IMessageProc@4. Throws
   // PluginLoadError; a fault inside the DLL is reported as
   // qmxpe::EmulationError, and a limit of the emulator (its heap full, its
-  // instruction budget for a call spent) as HostLimitReached.
+  // instruction budget for a call or for the DLL's start-up spent) as
+  // HostLimitReached.
   explicit EmulatedPlugin(const std::string& path, const EmulatorLimits& limits = {});
   ~EmulatedPlugin() override;
   EmulatedPlugin(const EmulatedPlugin&) = delete;

@@ -1,6 +1,7 @@
 #include "host/host_simulator.h"
 
 #include <cstring>
+#include <utility>
 
 #include "shell/action_event.h"
 #include "shell/call_ids.h"
@@ -18,6 +19,28 @@ namespace {
 constexpr Address kPluginInstance = 0x10000000;
 
 constexpr int64_t kAnswerReplaced = 2;
+
+// A block of the plug-in's memory placed for one call, released however the
+// call ends: one that throws must not leave it behind.
+class PlacedBlock {
+ public:
+  PlacedBlock(PluginBoundary& plugin, Address address) : plugin_(plugin), address_(address) {}
+  ~PlacedBlock() {
+    try {
+      plugin_.release(address_);
+    } catch (...) {
+      // Not the host's block any more (the DLL freed it): nothing to give back.
+    }
+  }
+  PlacedBlock(const PlacedBlock&) = delete;
+  PlacedBlock& operator=(const PlacedBlock&) = delete;
+
+  Address address() const { return address_; }
+
+ private:
+  PluginBoundary& plugin_;
+  Address address_;
+};
 
 }  // namespace
 
@@ -59,19 +82,48 @@ Address HostSimulator::placeText(const std::string& text) {
   return address;
 }
 
+Address HostSimulator::placeKeptText(const std::string& text) {
+  // Room first, so that a text once placed is always kept, and released.
+  texts_.reserve(texts_.size() + 1);
+  const Address address = placeText(text);
+  texts_.push_back(address);
+  return address;
+}
+
 int64_t HostSimulator::call(uint32_t id, Address p1) {
-  const Address record = plugin_.allocate(offsets_.argsSize);
+  const PlacedBlock placed(plugin_, plugin_.allocate(offsets_.argsSize));
+  const Address record = placed.address();
   writeInt(record, static_cast<int64_t>(offsets_.argsSize), 2);
   writeInt(record + offsets_.argsId, id, 4);
   writeInt(record + offsets_.argsP1, static_cast<int64_t>(p1), offsets_.pointer);
-  const int64_t answer = plugin_.call(record);
-  plugin_.release(record);
+  failureInCall_ = nullptr;
+  int64_t answer = 0;
+  try {
+    answer = plugin_.call(record);
+  } catch (...) {
+    // The emulator reports a failing operation as a fault of the DLL; the
+    // failure itself is the one to tell.
+    if (failureInCall_) std::rethrow_exception(std::exchange(failureInCall_, nullptr));
+    throw;
+  }
+  if (failureInCall_) std::rethrow_exception(std::exchange(failureInCall_, nullptr));
   return answer;
+}
+
+template <typename Operation>
+auto HostSimulator::serve(Operation operation) -> decltype(operation()) {
+  try {
+    return operation();
+  } catch (...) {
+    if (!failureInCall_) failureInCall_ = std::current_exception();
+    throw;
+  }
 }
 
 void HostSimulator::begin() {
   if (begun_) return;
   begun_ = true;
+  columnsWritten_.clear();
   call(CALL_INIT, plugin_.hostControl(this));
   call(CALL_SET_COLUMNS);
   call(CALL_UI_REGISTER);
@@ -102,14 +154,17 @@ const DeclaredColumn* HostSimulator::columnById(int column) const {
 }
 
 void HostSimulator::readConfig(int column, Address value) {
+  serve([&] { readConfigValue(column, value); });
+}
+
+void HostSimulator::readConfigValue(int column, Address value) {
   const DeclaredColumn* declared = columnById(column);
   const int64_t type = readInt(value + offsets_.configType, 2);
   Address answer = 0;
   if (type == kConfigText) {
     // The plug-in relies on a text, never a null address, and copies it at once.
     const auto text = declared ? store_.text(declared->name) : std::nullopt;
-    answer = placeText(text.value_or(""));
-    texts_.push_back(answer);
+    answer = placeKeptText(text.value_or(""));
   } else {
     const auto number = declared ? store_.integer(declared->name) : std::nullopt;
     answer = static_cast<Address>(static_cast<int64_t>(number.value_or(0)));
@@ -118,6 +173,10 @@ void HostSimulator::readConfig(int column, Address value) {
 }
 
 void HostSimulator::writeConfig(int column, Address value) {
+  serve([&] { writeConfigValue(column, value); });
+}
+
+void HostSimulator::writeConfigValue(int column, Address value) {
   const DeclaredColumn* declared = columnById(column);
   if (!declared) return;  // the messenger keeps only declared columns
   const int64_t type = readInt(value + offsets_.configType, 2);
@@ -127,9 +186,14 @@ void HostSimulator::writeConfig(int column, Address value) {
   } else {
     store_.setInteger(declared->name, static_cast<int32_t>(written));
   }
+  columnsWritten_.insert(column);
 }
 
 int64_t HostSimulator::hostCall(Address record) {
+  return serve([&] { return serveHostCall(record); });
+}
+
+int64_t HostSimulator::serveHostCall(Address record) {
   const auto id = static_cast<uint32_t>(readInt(record + offsets_.argsId, 4));
   const Address p1 = readAddress(record + offsets_.argsP1);
   switch (id) {
@@ -178,9 +242,7 @@ int64_t HostSimulator::hostCall(Address record) {
     case HOST_GET_ACTION_VALUE: {
       const auto element = static_cast<int32_t>(readInt(p1 + offsets_.actionRef, 4));
       auto found = fieldsGiven_.find(element);
-      const Address text = placeText(found == fieldsGiven_.end() ? "" : found->second);
-      texts_.push_back(text);
-      return static_cast<int64_t>(text);
+      return static_cast<int64_t>(placeKeptText(found == fieldsGiven_.end() ? "" : found->second));
     }
     case HOST_SET_ACTION_VALUE: {
       const auto element = static_cast<int32_t>(readInt(p1 + offsets_.actionRef, 4));
@@ -196,18 +258,17 @@ int64_t HostSimulator::hostCall(Address record) {
 
 int64_t HostSimulator::sendMessage(const std::string& body, const std::string& ext,
                                    uint32_t flags) {
-  const Address bodyText = placeText(body);
-  const Address extText = placeText(ext);
-  const Address message = plugin_.allocate(offsets_.messageSize);
+  const PlacedBlock placedBody(plugin_, placeText(body));
+  const PlacedBlock placedExt(plugin_, placeText(ext));
+  const PlacedBlock placedMessage(plugin_, plugin_.allocate(offsets_.messageSize));
+  const Address bodyText = placedBody.address();
+  const Address extText = placedExt.address();
+  const Address message = placedMessage.address();
   writeInt(message, static_cast<int64_t>(offsets_.messageSize), 2);
   writeInt(message + offsets_.messageBody, static_cast<int64_t>(bodyText), offsets_.pointer);
   writeInt(message + offsets_.messageExt, static_cast<int64_t>(extText), offsets_.pointer);
   writeInt(message + offsets_.messageFlags, flags, 4);
-  const int64_t answer = call(CALL_MESSAGE, message);
-  plugin_.release(message);
-  plugin_.release(extText);
-  plugin_.release(bodyText);
-  return answer;
+  return call(CALL_MESSAGE, message);
 }
 
 bool HostSimulator::incomingCorrected() const {
@@ -249,13 +310,13 @@ Address HostSimulator::placeEvent(int32_t element, int32_t code) {
 }
 
 void HostSimulator::windowEvent(int32_t code, Address window) {
-  const Address event = placeEvent(kElementRuleList, code);
+  const PlacedBlock placed(plugin_, placeEvent(kElementRuleList, code));
+  const Address event = placed.address();
   writeInt(event + offsets_.eventHwnd, static_cast<int64_t>(window), offsets_.pointer);
   writeInt(event + offsets_.eventHwndParent, static_cast<int64_t>(settingsWindow_),
            offsets_.pointer);
   call(CALL_UI_ACTION, event);
   if (code == EVENT_CREATE_WINDOW) ruleList_ = readAddress(event + offsets_.eventHwnd);
-  plugin_.release(event);
 }
 
 void HostSimulator::openSettings() {
@@ -272,10 +333,8 @@ void HostSimulator::closeSettings() {
 }
 
 int64_t HostSimulator::press(int32_t element) {
-  const Address event = placeEvent(element, EVENT_ACTIVATE);
-  const int64_t answer = call(CALL_UI_ACTION, event);
-  plugin_.release(event);
-  return answer;
+  const PlacedBlock placed(plugin_, placeEvent(element, EVENT_ACTIVATE));
+  return call(CALL_UI_ACTION, placed.address());
 }
 
 void HostSimulator::setFieldValue(int32_t element, const std::string& cp1250) {

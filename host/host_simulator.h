@@ -4,8 +4,10 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <map>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -90,6 +92,10 @@ class HostSimulator : private HostOperations {
   // The text the plug-in last set on an element (empty when none).
   std::string fieldValue(int32_t element) const;
 
+  // Whether the plug-in wrote the declared column `id` since begin(), as it
+  // writes its rules back at the end of a session whose load succeeded.
+  bool wroteColumn(int32_t id) const { return columnsWritten_.count(id) != 0; }
+
   // Log lines as the plug-in wrote them (Windows-1250) since the latest
   // delivery began (before any, since the start), and a listener called as
   // each arrives. Kept per delivery so that a long run holds no history.
@@ -107,19 +113,35 @@ class HostSimulator : private HostOperations {
   int32_t iconId() const { return iconId_; }
 
   // A raw call with a plain record; for tests and diagnostics.
+  //
+  // Every call into the plug-in (this one and those above) throws what the
+  // simulator itself threw while serving the plug-in during the call (out
+  // of memory, a limit of the emulator), once the call has returned: the
+  // plug-in catches what reaches it and goes on, and would otherwise hide a
+  // load or a write-back of its rules that the host left half done.
   int64_t call(uint32_t id, Address p1 = 0);
 
  private:
+  // Runs one of the operations below for the plug-in, keeping the first
+  // failure of the current call for call() to throw.
+  template <typename Operation>
+  auto serve(Operation operation) -> decltype(operation());
+
   Address getPluginInstance() override;
   void reportNoResult(int code) override;
   int64_t hostCall(Address record) override;
   void readConfig(int column, Address value) override;
   void writeConfig(int column, Address value) override;
+  int64_t serveHostCall(Address record);
+  void readConfigValue(int column, Address value);
+  void writeConfigValue(int column, Address value);
 
   uint64_t readAddress(Address at);
   int64_t readInt(Address at, size_t width);
   void writeInt(Address at, int64_t value, size_t width);
   Address placeText(const std::string& text);
+  // A placed text the plug-in may go on reading until the simulator goes.
+  Address placeKeptText(const std::string& text);
   const DeclaredColumn* columnById(int column) const;
   // The store's option to correct incoming messages, as the plug-in reads it.
   bool incomingCorrected() const;
@@ -131,10 +153,12 @@ class HostSimulator : private HostOperations {
 
   PluginBoundary& plugin_;
   ConfigStore& store_;
+  std::exception_ptr failureInCall_;
   RecordOffsets offsets_;
   bool begun_ = false;
   std::vector<std::string> log_;
   std::vector<DeclaredColumn> columns_;
+  std::set<int32_t> columnsWritten_;
   std::vector<PageElement> elements_;
   int32_t iconId_ = 0;
   std::vector<HandedMessage> handed_;

@@ -1,6 +1,7 @@
 #include "host/rule_diagnostics.h"
 
 #include "host/cli_session.h"
+#include "host/escape_controls.h"
 #include "shell/columns.h"
 
 namespace qmxhost {
@@ -28,7 +29,8 @@ std::string describeFinding(const RuleFinding& finding, const std::string& from)
   if (finding.pass > 0) line += ": pass " + std::to_string(finding.pass);
   line += ": " + displayText(finding.reason);
   if (finding.offset >= 0) line += " at offset " + std::to_string(finding.offset);
-  return line;
+  // A From may hold a line feed; a finding is still one line.
+  return escapeControls(line);
 }
 
 }  // namespace qmxhost

@@ -14,7 +14,8 @@ class StoreLock {
   // created when missing and never removed: the store itself is replaced
   // by every save, so a lock on it would be a lock on a file that is
   // already gone, while the lock file stays the same file for every run.
-  // Throws StoreError when the lock file cannot be opened or locked.
+  // Throws StoreError when the lock file cannot be opened or locked, or is
+  // not a regular file (a pipe, a device).
   explicit StoreLock(const std::string& store);
   // Releases the lock.
   ~StoreLock();

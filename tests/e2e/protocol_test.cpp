@@ -5,7 +5,9 @@
 // of the plug-in's own address width.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -246,6 +248,65 @@ TEST_P(Protocol, editor_adds_deletes_and_edits_through_the_list_view) {
   EXPECT_EQ(store.text("Rewordix/Type"), "2\r\n0\r\n");
 }
 
+// The plug-in's memory as the host reaches it, where no text of `limit`
+// bytes or more can be had: as if the host ran out of memory copying the
+// rules to the plug-in or back.
+class LongTextsOutOfMemory : public PluginBoundary {
+ public:
+  explicit LongTextsOutOfMemory(PluginBoundary& plugin) : plugin_(plugin) {}
+
+  size_t limit = SIZE_MAX;
+
+  size_t pointerSize() const override { return plugin_.pointerSize(); }
+  Address allocate(size_t size) override {
+    if (size >= limit) throw std::bad_alloc();
+    return plugin_.allocate(size);
+  }
+  void release(Address address) override { plugin_.release(address); }
+  void write(Address address, const void* data, size_t size) override {
+    plugin_.write(address, data, size);
+  }
+  void read(Address address, void* data, size_t size) override {
+    plugin_.read(address, data, size);
+  }
+  std::string readString(Address address) override {
+    std::string text = plugin_.readString(address);
+    if (text.size() >= limit) throw std::bad_alloc();
+    return text;
+  }
+  int64_t call(Address record) override { return plugin_.call(record); }
+  Address hostControl(qmxhost::HostOperations* operations) override {
+    return plugin_.hostControl(operations);
+  }
+  qmxhost::WindowSystem& windows() override { return plugin_.windows(); }
+
+ private:
+  PluginBoundary& plugin_;
+};
+
+// The plug-in copes with whatever fails inside its calls and goes on: a host
+// that failed while serving one must fail the call itself, or a half-done
+// load or write-back of the rules would pass for a whole one (and be saved).
+TEST_P(Protocol, host_out_of_memory_while_serving_the_plugin_fails_the_call) {
+  const std::string rules = std::string(4096, 'a') + "\r\n";
+  for (const bool whileLoading : {true, false}) {
+    SCOPED_TRACE(whileLoading ? "loading the rules" : "writing the rules back");
+    const std::unique_ptr<PluginBoundary> fresh = load(GetParam());
+    LongTextsOutOfMemory limited(*fresh);
+    ConfigStore large;
+    large.setText("Rewordix/From", rules);
+    HostSimulator simulator(limited, large);
+    if (whileLoading) {
+      limited.limit = rules.size();
+      EXPECT_THROW(simulator.begin(), std::bad_alloc);
+    } else {
+      simulator.begin();
+      limited.limit = rules.size();
+      EXPECT_THROW(simulator.end(), std::bad_alloc);
+    }
+  }
+}
+
 std::string formName(const ::testing::TestParamInfo<Form>& info) {
   return info.param == Form::LinuxLibrary ? "linux_library" : "windows_dll";
 }
@@ -253,36 +314,57 @@ std::string formName(const ::testing::TestParamInfo<Form>& info) {
 #if defined(QUILLMAX_HAVE_PE)
 // What the emulator cannot give the DLL is the emulator's limit, told apart
 // from a fault of the DLL: its heap full while the DLL copies its rule base,
-// a call running past its instruction budget. Small limits here; the
-// defaults hold a megabyte message and 100,000 rules.
+// a call running past its instruction budget, the DLL's start-up too. Small
+// limits here; the defaults hold a megabyte message and 100,000 rules.
+enum class Step { LoadingTheDll, StartingThePlugin, CorrectingAMessage };
+
 struct EmulatorLimitCase {
   const char* name;
   qmxhost::EmulatorLimits limits;
-  std::string from, type, message;  // message empty: the start itself fails
+  std::string from, type, message;
+  Step stoppedAt;
 };
 
 TEST(EmulatedDll, limits_of_the_emulator_are_reported_as_its_own) {
   const EmulatorLimitCase cases[] = {
-      {"heap", {4u << 20, 300'000'000, 0}, std::string(3u << 20, 'a') + "\r\n", "0\r\n", ""},
+      {"instructions in DllMain", {64u << 20, 100, 0}, "", "", "", Step::LoadingTheDll},
+      {"heap",
+       {4u << 20, 300'000'000, 0},
+       std::string(3u << 20, 'a') + "\r\n",
+       "0\r\n",
+       "",
+       Step::StartingThePlugin},
+      // The host's own copy of the rules for the DLL.
+      {"heap, for what the host passes",
+       {4u << 20, 300'000'000, 0},
+       std::string(5u << 20, 'a') + "\r\n",
+       "0\r\n",
+       "",
+       Step::StartingThePlugin},
       // The «ab» up front lets the rule run: without it nothing could match.
       {"instructions",
        {64u << 20, 2'000'000, 0},
        "/(a+)+b/\r\n",
        "1\r\n",
-       "ab " + std::string(2000, 'a')},
+       "ab " + std::string(2000, 'a'),
+       Step::CorrectingAMessage},
   };
   for (const EmulatorLimitCase& c : cases) {
     SCOPED_TRACE(c.name);
-    qmxhost::EmulatedPlugin plugin(QUILLMAX_DLL, c.limits);
     ConfigStore store;
     store.setText("Rewordix/From", c.from);
     store.setText("Rewordix/Type", c.type);
-    HostSimulator host(plugin, store);
-    if (c.message.empty()) {
-      EXPECT_THROW(host.begin(), qmxhost::HostLimitReached);
-    } else {
+    Step step = Step::LoadingTheDll;
+    try {
+      qmxhost::EmulatedPlugin plugin(QUILLMAX_DLL, c.limits);
+      HostSimulator host(plugin, store);
+      step = Step::StartingThePlugin;
       host.begin();
-      EXPECT_THROW(host.deliver(c.message, false), qmxhost::HostLimitReached);
+      step = Step::CorrectingAMessage;
+      host.deliver(c.message, false);
+      ADD_FAILURE() << "no limit was reached";
+    } catch (const qmxhost::HostLimitReached&) {
+      EXPECT_EQ(step, c.stoppedAt);
     }
   }
 }

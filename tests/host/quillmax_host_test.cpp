@@ -231,21 +231,30 @@ TEST(QuillmaxHost, store_round_trip_through_the_plugins_editor) {
   EXPECT_EQ(host({"--store", store, "rules", "list"}).out, "1\tźle\tdobrze\tperl\n");
 }
 
-TEST(QuillmaxHost, rule_numbers_out_of_range_are_usage_errors) {
+TEST(QuillmaxHost, rule_numbers_out_of_range_or_not_numbers_are_usage_errors) {
   TempDir dir;
   const std::string store = dir.file("rules.json");
   writeFile(store, R"({"Rewordix/From": "a\r\nb\r\n", "Rewordix/To": "1\r\n2\r\n"})");
   const std::string before = readFile(store);
-  for (const std::vector<std::string>& args : {std::vector<std::string>{"rules", "delete", "3"},
-                                               {"rules", "delete", "0"},
-                                               {"rules", "delete", "1", "x"},
-                                               {"rules", "edit", "-1"},
-                                               {"rules", "edit", "1.5"}}) {
+  struct Case {
+    std::vector<std::string> args;
+    const char* mentions;
+  };
+  const Case cases[] = {
+      {{"rules", "delete", "3"}, "no rule 3: the rules are numbered 1 to 2"},
+      {{"rules", "delete", "0"}, "no rule 0"},
+      {{"rules", "delete", "99999999999999999999"}, "no rule 99999999999999999999"},
+      {{"rules", "delete", "1", "x"}, "\"x\" is not a rule number: the rules are numbered 1 to 2"},
+      {{"rules", "delete", "1 "}, "\"1 \" is not a rule number"},
+      {{"rules", "edit", "-1"}, "\"-1\" is not a rule number"},
+      {{"rules", "edit", "1.5"}, "\"1.5\" is not a rule number"},
+  };
+  for (const Case& c : cases) {
     std::vector<std::string> command = {"--store", store};
-    command.insert(command.end(), args.begin(), args.end());
+    command.insert(command.end(), c.args.begin(), c.args.end());
     const ProcessResult result = host(command);
-    EXPECT_EQ(result.status, 2) << args.back();
-    expectOneErrorLine(result, "numbered 1 to 2");
+    EXPECT_EQ(result.status, 2) << c.mentions;
+    expectOneErrorLine(result, c.mentions);
   }
   EXPECT_EQ(readFile(store), before);
 }
@@ -266,9 +275,12 @@ TEST(QuillmaxHost, unreadable_store_is_an_error_and_left_untouched) {
   struct Case {
     const char* content;  // null: the store is a directory
     const char* mentions;
+    bool pipeAsLock = false;  // a FIFO stands where the store's lock goes
   };
   const Case cases[] = {
       {nullptr, "is a directory"},
+      // Opened as it is, the pipe would wait for a writer for ever.
+      {"{}", "piped.json.lock is not a regular file", true},
       {"{\n  \"Rewordix/From\": \"a\"\n  x", "line 3, column 3"},
       {"[1, 2]", "JSON object"},
       {"{\"Rewordix/Przychodzace\": true}", "Rewordix/Przychodzace"},
@@ -282,7 +294,10 @@ TEST(QuillmaxHost, unreadable_store_is_an_error_and_left_untouched) {
        "\"Rewordix/From\" is named twice"},
   };
   for (const Case& c : cases) {
-    const std::string store = dir.file(c.content ? "bad.json" : "directory.json");
+    const std::string store = dir.file(c.pipeAsLock ? "piped.json"
+                                       : c.content  ? "bad.json"
+                                                    : "directory.json");
+    if (c.pipeAsLock) mkfifo((store + ".lock").c_str(), 0644);
     if (c.content) {
       writeFile(store, c.content);
     } else {
@@ -295,7 +310,8 @@ TEST(QuillmaxHost, unreadable_store_is_an_error_and_left_untouched) {
     EXPECT_EQ(readFile(store), c.content ? c.content : "") << c.mentions;
   }
   EXPECT_EQ(entriesOf(dir.path()),
-            (std::vector<std::string>{"bad.json", "bad.json.lock", "directory.json"}))
+            (std::vector<std::string>{"bad.json", "bad.json.lock", "directory.json", "piped.json",
+                                      "piped.json.lock"}))
       << "no temporary file remains, and no lock beside what is not a file";
 }
 
@@ -406,7 +422,9 @@ TEST(QuillmaxHost, overlapping_writers_lose_no_rule) {
 
 std::string jsonText(const std::string& text) {
   std::string out;
-  for (char c : text) out += c == '\\' || c == '"' ? std::string{'\\', c} : std::string{c};
+  for (char c : text) {
+    out += c == '\\' || c == '"' ? std::string{'\\', c} : c == '\n' ? "\\n" : std::string{c};
+  }
   return out;
 }
 
@@ -459,6 +477,9 @@ TEST(QuillmaxHost, check_judges_rules_as_the_plugin_runs_them) {
       {"k.t?", "y", "0",
        "rule 2: k.t?: From holds pattern characters \".\" \"?\"" + patternCharacters},
       {"k\\.t", "y", "0", ""},
+      // A lone line feed is kept in a stored rule, and shown escaped.
+      {"k.t\n", "y", "0",
+       "rule 2: k.t\\n: From holds pattern characters \".\"" + patternCharacters},
       {"kot(", "y", "0",
        "rule 2: kot(: From holds pattern characters \"(\"" + patternCharacters +
            "rule 2: kot(: pass 1: missing ) at offset 45\n"
@@ -546,10 +567,17 @@ TEST(QuillmaxHost, usage_errors_exit_2_with_one_line) {
       {{"rules"}, "list, add, delete or edit"},
       {{"rules", "add", "only-from"}, "rules add FROM TO"},
       {{"rules", "add", "a", "b", "regex"}, "not 'regex'"},
+      // CR LF ends a rule in the stored column: the rule would be stored changed.
+      {{"rules", "add", "a\r\nb", "X"}, "the rule's FROM \"a\\r\\nb\" holds CR LF"},
+      {{"correct", "--rule", "a", "b\r\r\n", "word", "a"},
+       "--rule 1 TO \"b\\r\\r\\n\" holds CR LF"},
       {{"rules", "list", "extra"}, "no arguments"},
       {{"set", "incoming", "maybe"}, "on or off"},
       {{"set", "colour", "on"}, "colour"},
       {{"check", "extra"}, "no arguments"},
+      // Quoted texts and paths stay on the line, control characters escaped.
+      {{"set", "colour\x1b[31m\n", "on"}, "unknown option 'colour\\x1B[31m\\n'"},
+      {{"--plugin", "/nonexistent/a\r\nb.so", "correct", "x"}, "/nonexistent/a\\r\\nb.so"},
   };
   for (const Case& c : cases) {
     const ProcessResult result = host(c.args, c.input);
@@ -592,9 +620,15 @@ TEST(QuillmaxHost, help_is_offered_for_the_program_and_each_command) {
 
 // --- exit statuses ------------------------------------------------------------
 
-// A message that goes out uncorrected, or a result that never reaches the
-// reader, is never reported as success.
+// A message that goes out uncorrected, a rule the plug-in never stored, or a
+// result that never reaches the reader, is never reported as success; and a
+// command that failed leaves the store as it was.
 TEST(QuillmaxHost, plugin_failures_and_lost_output_are_errors) {
+  TempDir dir;
+  const std::string store = dir.file("store.json");
+  writeFile(store, R"({"Rewordix/From": "kot\r\n", "Rewordix/To": "pies\r\n"})");
+  struct stat before {};
+  stat(store.c_str(), &before);
   struct Case {
     std::vector<std::string> args;
     Output output;
@@ -614,6 +648,17 @@ TEST(QuillmaxHost, plugin_failures_and_lost_output_are_errors) {
        0,
        "a\n",
        nullptr},
+      {{"--plugin", kNoResultPlugin, "--store", store, "rules", "add", "a", "b"},
+       Output::Pipe,
+       1,
+       "",
+       "the plug-in did not write its rules back (as when it could not load them), so the "
+       "change is not saved"},
+      {{"--plugin", kNoResultPlugin, "correct", "bad_alloc"},
+       Output::Pipe,
+       2,
+       "",
+       "quillmax-host: out of memory while correcting message 1\n"},
       {{"correct", "moze"}, Output::Full, 2, "", "cannot write standard output"},
       {{"rules", "list"}, Output::Full, 2, "", "cannot write standard output"},
       {{"correct", "moze"}, Output::Closed, 2, "", "standard output is closed"},
@@ -629,6 +674,9 @@ TEST(QuillmaxHost, plugin_failures_and_lost_output_are_errors) {
       EXPECT_EQ(result.err, "");
     }
   }
+  struct stat after {};
+  stat(store.c_str(), &after);
+  EXPECT_EQ(after.st_ino, before.st_ino) << "the store was written again";
 }
 
 // A reader waiting for each result (a co-process) gets it before it sends

@@ -377,6 +377,9 @@ TEST_F(HostileInput, every_rule_finishes_on_every_message) {
       // the deeper the recursion, and 5,000 letters took a minute and a half.
       {"nested subroutine calls", {"/(a(?1)?)x/", "X", 1}, std::string(5000, 'a'), ""},
       {"two calls a level", {"/.+(?R)(?R)/s", "X", 1}, std::string(1000, 'a'), ""},
+      // The literals every match needs were worked out whole: gigabytes and
+      // seconds at every message, and then no message was corrected.
+      {"required literals of huge counts", {"/(?:a{65535}){65535}/", "X", 1}, "kot", ""},
   };
   host.intColumns[kColumnIncoming] = 1;
   for (const BoundedCase& c : cases) {

@@ -371,6 +371,16 @@ TEST_F(HostileInput, every_rule_finishes_on_every_message) {
        {"dzi.ki", "X", 0},
        "dzieki" + dots + "dzieki",
        "X" + dots + "X"},
+      // A From with a class or a group tried every start inside the run,
+      // and the three passes ran out of steps before they reached the word.
+      {"word rule with a class over separators",
+       {"k[o\xf3]t", "PIES", 0},
+       dots + "k\xf3t a",
+       dots + "PIES a"},
+      {"word rule with a group over separators",
+       {"(?:kot|pies)", "PIES", 0},
+       dots + "kot a",
+       dots + "PIES a"},
       {"possessive run before a letter", {"/[.]+x/", "X", 1}, megabyteOfDots, ""},
       {"written possessive", {"/[.]++x/", "X", 1}, megabyteOfDots, ""},
       // Each subroutine call walks every call still open: steps grew slower

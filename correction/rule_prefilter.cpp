@@ -19,6 +19,13 @@ using Literals = std::optional<std::vector<RequiredLiteral>>;
 // Numbers the distinct literals of a rule base, in the order first met.
 class LiteralTable {
  public:
+  // Room for `expected` literals up front: growing a table of a hundred
+  // thousand strings step by step costs more than filling it.
+  explicit LiteralTable(size_t expected) {
+    ids_.reserve(expected);
+    all_.reserve(expected);
+  }
+
   LiteralAutomaton::Id idOf(const RequiredLiteral& literal) {
     std::string key = literal.bytes;
     key += literal.caseless ? 'i' : 'e';
@@ -61,7 +68,10 @@ Literals wordRuleNeeds(RegexReplacer& parser, const std::string& from, bool case
 }  // namespace
 
 RulePrefilter::RulePrefilter(const RuleStore& rules, const LiteralAnalysis& analyse) {
-  LiteralTable table;
+  // Most rules are word rules with one literal in each case.
+  const size_t expected = 2 * rules.From.size();
+  LiteralTable table(expected);
+  ids_.reserve(expected);
   RegexReplacer parser;
   // A rule whose analysis fails (out of memory, say) is never passed over;
   // the others keep their needs, and the failure is kept with the rest

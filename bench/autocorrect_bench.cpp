@@ -38,6 +38,10 @@ namespace qmxbench {
 namespace {
 
 constexpr size_t kWordRuleCounts[] = {500, 2000, 10000};
+// A rule base far past any user's, for the preparation alone: it must stay
+// linear in the rules.
+constexpr size_t kLargeRuleBase = 100000;
+constexpr size_t kMadeWordRules = 10000;
 constexpr size_t kLineSizes[] = {20, 40, 200};
 constexpr size_t kScanSizes[] = {40, 200, 4096};
 // Different lines in turn, as a chat sends them: one line over and over
@@ -81,7 +85,19 @@ const Base& autocorrectBase(size_t wordRules) {
   std::unique_ptr<Base>& base = bases[wordRules];
   if (!base) {
     base = std::make_unique<Base>();
-    base->rules = makeAutocorrectBase(wordRules);
+    if (wordRules <= kMadeWordRules) {
+      base->rules = makeAutocorrectBase(wordRules);
+    } else {
+      // Past that the made-up words run short: numbered copies of the
+      // largest list, the same mix of rules.
+      const std::vector<Rule>& made = autocorrectBase(kMadeWordRules).rules;
+      for (size_t copy = 0; base->rules.size() < wordRules; ++copy) {
+        for (Rule rule : made) {
+          if (rule.type == 0 && copy > 0) rule.from += std::to_string(copy);
+          base->rules.push_back(std::move(rule));
+        }
+      }
+    }
     base->store = storeOf(base->rules);
   }
   return *base;
@@ -301,6 +317,13 @@ const bool registered = [] {
           ->MinTime(kMinTime);
     }
   }
+  const std::string large = std::to_string(kLargeRuleBase);
+  RegisterBenchmark(("ruleLoop/prepare/rules:" + large).c_str(), benchPrepare, kLargeRuleBase)
+      ->Unit(benchmark::kMillisecond)
+      ->MinTime(kMinTime);
+  RegisterBenchmark(("ruleLoop/reload/rules:" + large).c_str(), benchReload, kLargeRuleBase)
+      ->Unit(benchmark::kMillisecond)
+      ->MinTime(kMinTime);
   for (const MessageCase& c : kMessageCases) {
     for (RuleFilters filters : {RuleFilters::Off, RuleFilters::On}) {
       RegisterBenchmark(messageName(c, filters).c_str(), benchMessageCase, c, filters)
@@ -391,8 +414,11 @@ void printRuleFilterSummary(const FigureLookup& find) {
                 beyond, verdict(beyond <= 20));
   }
 
-  std::printf("\nPreparing a rule base (target: 10,000 rules <= 50 ms)\n");
-  for (size_t rules : kWordRuleCounts) {
+  std::printf(
+      "\nPreparing a rule base (targets: 10,000 rules <= 50 ms; 100,000 rules, reload and first "
+      "message <= 200 ms)\n");
+  for (size_t rules :
+       {kWordRuleCounts[0], kWordRuleCounts[1], kWordRuleCounts[2], kLargeRuleBase}) {
     const std::string size = std::to_string(rules);
     const Figure* prepare = find("ruleLoop/prepare/rules:" + size);
     const Figure* reload = find("ruleLoop/reload/rules:" + size);
@@ -405,8 +431,10 @@ void printRuleFilterSummary(const FigureLookup& find) {
     if (kept && kept->counters.count("compiled_KB")) {
       std::printf("; compiled patterns kept %6.0f KB", kept->counters.at("compiled_KB"));
     }
-    std::printf("  %s\n",
-                verdict(rules != 10000 || (prepare->ms <= 50 && (!reload || reload->ms <= 50))));
+    const bool met = rules == 10000            ? prepare->ms <= 50 && (!reload || reload->ms <= 50)
+                     : rules == kLargeRuleBase ? !reload || reload->ms <= 200
+                                               : true;
+    std::printf("  %s\n", verdict(met));
   }
 }
 

@@ -24,10 +24,16 @@ constexpr int kWordRulePasses = 3;
 std::string wordRulePattern(int pass, const std::string& from, bool caseSensitive);
 
 // True when `from`, put into the word-rule patterns, leaves their structure
-// alone: it holds no parenthesis, bar, class or escape, which could close
-// the group, add a branch or refer to the separator's text, and does not
-// begin with a quantifier, which would make the separator before it
-// optional. Every match of the patterns then holds a match of `from` alone.
+// alone and cannot tell where the separator before it began: its groups and
+// classes close within it, a bar stands only inside a group, and it holds
+// nothing that looks back at what the pattern matched before it or at where
+// a match began (references, lookbehinds, \K, \G, verbs, callouts,
+// conditions, recursion), nor an option setting, which would reach the
+// separator after it and the patterns' other branch; nor does it begin with
+// a quantifier, which would repeat the separator before it. Every match of
+// the patterns then holds a match of `from` alone, and one that begins
+// inside a run of separators has a match beginning at the run's start.
+// Errs on the side of false.
 bool leavesWordPatternAlone(const std::string& from);
 
 // The template of word-rule pass `pass`: `to` with the separators the pass

@@ -19,6 +19,13 @@ using Literals = std::optional<std::vector<RequiredLiteral>>;
 // Numbers the distinct literals of a rule base, in the order first met.
 class LiteralTable {
  public:
+  // Room for `expected` literals up front: growing a table of a hundred
+  // thousand strings step by step costs more than filling it.
+  explicit LiteralTable(size_t expected) {
+    ids_.reserve(expected);
+    all_.reserve(expected);
+  }
+
   LiteralAutomaton::Id idOf(const RequiredLiteral& literal) {
     std::string key = literal.bytes;
     key += literal.caseless ? 'i' : 'e';
@@ -34,22 +41,24 @@ class LiteralTable {
 };
 
 // Any of the literals a delimited pattern's matches need.
-Literals patternNeeds(RegexReplacer& parser, const std::string& pattern) {
+Literals patternNeeds(RegexReplacer& parser, const std::string& pattern,
+                      const LiteralAnalysis& analyse) {
   parser.setPattern(pattern);
-  return requiredLiterals(parser.expression(), parser.options());
+  return analyse(parser.expression(), parser.options());
 }
 
 // A match of any of the three passes needs one of these.
-Literals wordRuleNeeds(RegexReplacer& parser, const std::string& from, bool caseSensitive) {
+Literals wordRuleNeeds(RegexReplacer& parser, const std::string& from, bool caseSensitive,
+                       const LiteralAnalysis& analyse) {
   if (isPlainLiteral(from)) return std::vector<RequiredLiteral>{{from, !caseSensitive}};
   // What From alone needs, when the passes hold it whole: one short
   // expression to read instead of three patterns.
   if (leavesWordPatternAlone(from)) {
-    return requiredLiterals(from, caseSensitive ? 0u : static_cast<uint32_t>(PCRE_CASELESS));
+    return analyse(from, caseSensitive ? 0u : static_cast<uint32_t>(PCRE_CASELESS));
   }
   std::vector<RequiredLiteral> all;
   for (int pass = 1; pass <= kWordRulePasses; ++pass) {
-    Literals needs = patternNeeds(parser, wordRulePattern(pass, from, caseSensitive));
+    Literals needs = patternNeeds(parser, wordRulePattern(pass, from, caseSensitive), analyse);
     if (!needs) return std::nullopt;
     all.insert(all.end(), needs->begin(), needs->end());
   }
@@ -58,15 +67,27 @@ Literals wordRuleNeeds(RegexReplacer& parser, const std::string& from, bool case
 
 }  // namespace
 
-RulePrefilter::RulePrefilter(const RuleStore& rules) {
-  LiteralTable table;
+RulePrefilter::RulePrefilter(const RuleStore& rules, const LiteralAnalysis& analyse) {
+  // Most rules are word rules with one literal in each case.
+  const size_t expected = 2 * rules.From.size();
+  LiteralTable table(expected);
+  ids_.reserve(expected);
   RegexReplacer parser;
-  auto record = [&](const Literals& literals) {
+  // A rule whose analysis fails (out of memory, say) is never passed over;
+  // the others keep their needs, and the failure is kept with the rest
+  // rather than met again at the next message.
+  auto record = [&](const auto& literalsOf) {
     Needs needs;
-    if (!literals) return needs;
-    needs.begin = static_cast<uint32_t>(ids_.size());
-    for (const RequiredLiteral& literal : *literals) ids_.push_back(table.idOf(literal));
-    needs.count = static_cast<uint32_t>(ids_.size()) - needs.begin;
+    try {
+      const Literals literals = literalsOf();
+      if (!literals) return needs;
+      const uint32_t begin = static_cast<uint32_t>(ids_.size());
+      for (const RequiredLiteral& literal : *literals) ids_.push_back(table.idOf(literal));
+      needs.begin = begin;
+      needs.count = static_cast<uint32_t>(ids_.size()) - begin;
+    } catch (...) {
+      needs = Needs();
+    }
     return needs;
   };
   rules_.resize(rules.From.size());
@@ -75,10 +96,10 @@ RulePrefilter::RulePrefilter(const RuleStore& rules) {
     const int type = i < rules.Type.size() ? readTypeNumber(rules.Type[i]) : TYPE_WORD;
     RuleNeeds& needs = rules_[i];
     if (type == TYPE_WORD) {
-      needs.folded = record(wordRuleNeeds(parser, from, false));
-      needs.exact = record(wordRuleNeeds(parser, from, true));
+      needs.folded = record([&] { return wordRuleNeeds(parser, from, false, analyse); });
+      needs.exact = record([&] { return wordRuleNeeds(parser, from, true, analyse); });
     } else if (type == TYPE_PERL) {
-      needs.folded = needs.exact = record(patternNeeds(parser, from));
+      needs.folded = needs.exact = record([&] { return patternNeeds(parser, from, analyse); });
     }
   }
   automaton_ = LiteralAutomaton(table.all());

@@ -5,13 +5,22 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "correction/literal_automaton.h"
 #include "correction/literal_presence.h"
+#include "regex/required_literals.h"
 #include "rules/rule_columns.h"
 
 namespace qmx {
+
+// What finds the literals of a bare expression compiled with some options:
+// requiredLiterals, or a stand-in with the same contract.
+using LiteralAnalysis = std::function<std::optional<std::vector<RequiredLiteral>>(
+    const std::string& expression, uint32_t options)>;
 
 // Built from a rule base, and to be built again whenever the rule base
 // changes; rule i of the index is rule i of the store it was built from.
@@ -19,12 +28,14 @@ namespace qmx {
 // A word rule with a plain-literal From needs that literal (caseless when
 // any of its passes is); a word rule with a pattern From needs what the
 // three pass patterns need; a Perl rule what its expression needs. Rules
-// whose needs cannot be proven (requiredLiterals gives up) always run.
+// whose needs cannot be proven (the analysis gives up, or fails with an
+// exception) always run.
 class RulePrefilter {
  public:
   // Knows no rule: every rule may change the text.
   RulePrefilter() = default;
-  explicit RulePrefilter(const RuleStore& rules);
+  // Each expression is read by `analyse`, once.
+  explicit RulePrefilter(const RuleStore& rules, const LiteralAnalysis& analyse = requiredLiterals);
 
   // The literals to count in each message (a LiteralPresence over it).
   const LiteralAutomaton& automaton() const { return automaton_; }

@@ -10,12 +10,6 @@ namespace qmx {
 
 namespace {
 
-// Sets stay small: past these sizes a set is dropped, which only loses
-// precision. Exact sets multiply when pieces follow each other, so they
-// stay smaller than the others.
-constexpr size_t kMaxExact = 16;
-constexpr size_t kMaxSet = 64;
-
 void normalise(Strings& strings) {
   std::sort(strings.begin(), strings.end());
   strings.erase(std::unique(strings.begin(), strings.end()), strings.end());
@@ -27,23 +21,79 @@ size_t shortest(const Strings& strings) {
   return length;
 }
 
-// Every string of `a` followed by every string of `b`; unset when there
-// would be more than `limit`. Appends in place when `b` holds one string, so
-// that a long literal grows byte by byte in linear time.
-std::optional<Strings> product(Strings a, const Strings& b, size_t limit) {
+size_t longest(const Strings& strings) {
+  size_t length = 0;
+  for (const std::string& s : strings) length = std::max(length, s.size());
+  return length;
+}
+
+// Which bytes of a joined string past kMaxFactBytes stay: the first ones of
+// a prefix, the last ones of a suffix (any piece of a required string is
+// required too).
+enum class Keep { Start, End };
+
+void clip(std::string& s, Keep keep) {
+  if (s.size() <= kMaxFactBytes) return;
+  if (keep == Keep::Start) {
+    s.resize(kMaxFactBytes);
+  } else {
+    s.erase(0, s.size() - kMaxFactBytes);
+  }
+}
+
+// Every string of `a` followed by every string of `b`, each cut to
+// kMaxFactBytes as `keep` says; unset when there would be more than
+// `limit`. Appends in place when `b` holds one string.
+std::optional<Strings> product(Strings a, const Strings& b, size_t limit, Keep keep) {
   if (a.size() * b.size() > limit) return std::nullopt;
   if (b.size() == 1) {
-    for (std::string& s : a) s += b[0];
+    for (std::string& s : a) {
+      s += b[0];
+      clip(s, keep);
+    }
     normalise(a);
     return a;
   }
   Strings joined;
   joined.reserve(a.size() * b.size());
   for (const std::string& x : a) {
-    for (const std::string& y : b) joined.push_back(x + y);
+    for (const std::string& y : b) {
+      joined.push_back(x + y);
+      clip(joined.back(), keep);
+    }
   }
   normalise(joined);
   return joined;
+}
+
+// The exact strings of `a` followed by `b`: unset when they would be too
+// many or too long to stay exact.
+std::optional<Strings> exactProduct(Strings a, const Strings& b) {
+  if (a.size() * b.size() > kMaxExactStrings || longest(a) + longest(b) > kMaxFactBytes) {
+    return std::nullopt;
+  }
+  return product(std::move(a), b, kMaxExactStrings, Keep::Start);
+}
+
+// Whether `text` holds `piece`, in time linear in both: short pieces by the
+// library's search, which is linear for them; longer ones by Knuth, Morris
+// and Pratt's, where the library's could take the product of the lengths.
+bool contains(const std::string& text, const std::string& piece) {
+  constexpr size_t kShortPiece = 16;
+  if (piece.size() <= kShortPiece) return text.find(piece) != std::string::npos;
+  if (piece.size() > text.size()) return false;
+  std::vector<size_t> border(piece.size(), 0);
+  for (size_t i = 1, k = 0; i < piece.size(); ++i) {
+    while (k > 0 && piece[i] != piece[k]) k = border[k - 1];
+    if (piece[i] == piece[k]) ++k;
+    border[i] = k;
+  }
+  for (size_t i = 0, k = 0; i < text.size(); ++i) {
+    while (k > 0 && text[i] != piece[k]) k = border[k - 1];
+    if (text[i] == piece[k]) ++k;
+    if (k == piece.size()) return true;
+  }
+  return false;
 }
 
 std::optional<Strings> unite(const std::optional<Strings>& a, const std::optional<Strings>& b,
@@ -66,9 +116,8 @@ std::optional<Strings> asRequired(const std::optional<Strings>& strings) {
   });
   Strings kept;
   for (std::string& s : sorted) {
-    const bool implied = std::any_of(kept.begin(), kept.end(), [&s](const std::string& k) {
-      return s.find(k) != std::string::npos;
-    });
+    const bool implied = std::any_of(kept.begin(), kept.end(),
+                                     [&s](const std::string& k) { return contains(s, k); });
     if (!implied) kept.push_back(std::move(s));
   }
   normalise(kept);
@@ -162,10 +211,10 @@ std::optional<Strings> requiredStrings(const MatchFacts& facts) {
 MatchFacts followedBy(MatchFacts first, const MatchFacts& second) {
   MatchFacts out;
   out.emptyable = first.emptyable && second.emptyable;
-  if (first.exact && second.exact && first.exact->size() * second.exact->size() <= kMaxExact) {
+  if (first.exact && second.exact) {
     // The joined strings hold every string either piece requires.
-    out.exact = product(std::move(*first.exact), *second.exact, kMaxExact);
-    return out;
+    out.exact = exactProduct(*first.exact, *second.exact);
+    if (out.exact) return out;
   }
   const std::optional<Strings>& firstSuffix = suffixOf(first);
   const std::optional<Strings>& secondPrefix = prefixOf(second);
@@ -173,23 +222,24 @@ MatchFacts followedBy(MatchFacts first, const MatchFacts& second) {
   keepBetter(out.required, requiredStrings(second));
   // The end of one piece's match meets the start of the next one's.
   if (firstSuffix && secondPrefix) {
-    keepBetter(out.required, asRequired(product(*firstSuffix, *secondPrefix, kMaxSet)));
-  }
-  if (!first.exact) {
-    out.prefix = first.prefix;
-  } else if (secondPrefix) {
-    out.prefix = product(*first.exact, *secondPrefix, kMaxSet);
-    if (!out.prefix) out.prefix = first.exact;
-  } else {
-    out.prefix = first.exact;
+    keepBetter(out.required,
+               asRequired(product(*firstSuffix, *secondPrefix, kMaxSetStrings, Keep::Start)));
   }
   if (!second.exact) {
     out.suffix = second.suffix;
   } else if (firstSuffix) {
-    out.suffix = product(*firstSuffix, *second.exact, kMaxSet);
+    out.suffix = product(*firstSuffix, *second.exact, kMaxSetStrings, Keep::End);
     if (!out.suffix) out.suffix = second.exact;
   } else {
     out.suffix = second.exact;
+  }
+  if (!first.exact) {
+    out.prefix = std::move(first.prefix);
+  } else if (secondPrefix) {
+    out.prefix = product(*first.exact, *secondPrefix, kMaxSetStrings, Keep::Start);
+    if (!out.prefix) out.prefix = std::move(first.exact);
+  } else {
+    out.prefix = std::move(first.exact);
   }
   return withEndsRequired(std::move(out));
 }
@@ -198,12 +248,12 @@ MatchFacts eitherOf(const MatchFacts& a, const MatchFacts& b) {
   MatchFacts out;
   out.emptyable = a.emptyable || b.emptyable;
   if (a.exact && b.exact) {
-    out.exact = unite(a.exact, b.exact, kMaxExact);
+    out.exact = unite(a.exact, b.exact, kMaxExactStrings);
     if (out.exact) return out;
   }
-  out.prefix = unite(prefixOf(a), prefixOf(b), kMaxSet);
-  out.suffix = unite(suffixOf(a), suffixOf(b), kMaxSet);
-  out.required = asRequired(unite(requiredStrings(a), requiredStrings(b), kMaxSet));
+  out.prefix = unite(prefixOf(a), prefixOf(b), kMaxSetStrings);
+  out.suffix = unite(suffixOf(a), suffixOf(b), kMaxSetStrings);
+  out.required = asRequired(unite(requiredStrings(a), requiredStrings(b), kMaxSetStrings));
   return withEndsRequired(std::move(out));
 }
 
@@ -219,21 +269,36 @@ MatchFacts repeated(const MatchFacts& atom, unsigned min, unsigned max) {
     }
     return out;
   }
-  if (atom.exact && min == max) {
-    std::optional<Strings> power = Strings{""};
-    for (unsigned i = 0; i < min && power; ++i)
-      power = product(std::move(*power), *atom.exact, kMaxExact);
-    if (power) return matchesExactly(std::move(*power));
+  // The strings of `reps` repetitions while they stay exact: a match of
+  // `min` or more begins with one of them and ends with one. Each round
+  // lengthens a string or adds one, unless none changes any more, so the
+  // caps end the loop long before a large count does.
+  std::optional<Strings> power;
+  unsigned reps = 0;
+  if (atom.exact) {
+    Strings strings{""};
+    while (reps < min) {
+      std::optional<Strings> next = exactProduct(strings, *atom.exact);
+      if (!next) break;
+      const bool same = *next == strings;
+      strings = std::move(*next);
+      reps = same ? min : reps + 1;
+    }
+    if (reps == min && min == max) return matchesExactly(std::move(strings));
+    if (reps > 0) power = std::move(strings);
   }
   // At least one repetition: the first begins the match and the last ends
   // it; with two or more, one's end meets the next one's start.
   MatchFacts out;
   out.emptyable = atom.emptyable;
-  out.prefix = prefixOf(atom);
-  out.suffix = suffixOf(atom);
+  out.prefix = power ? power : prefixOf(atom);
+  out.suffix = power ? power : suffixOf(atom);
   out.required = requiredStrings(atom);
-  if (min >= 2 && out.prefix && out.suffix) {
-    keepBetter(out.required, asRequired(product(*out.suffix, *out.prefix, kMaxSet)));
+  const std::optional<Strings>& atomPrefix = prefixOf(atom);
+  const std::optional<Strings>& atomSuffix = suffixOf(atom);
+  if (min >= 2 && atomPrefix && atomSuffix) {
+    keepBetter(out.required,
+               asRequired(product(*atomSuffix, *atomPrefix, kMaxSetStrings, Keep::Start)));
   }
   return withEndsRequired(std::move(out));
 }

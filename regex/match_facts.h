@@ -2,8 +2,17 @@
 // knowledge of pieces combines when they follow each other, stand as
 // alternatives or repeat. Every fact errs on the side of knowing less: a
 // set may only grow, never leave out a string that can match.
+//
+// What the facts hold stays small whatever the pattern: where strings are
+// joined (a piece followed by another, a repeat), a string longer than
+// kMaxFactBytes is cut to the bytes at the end that matters (the first ones
+// of a prefix, the last ones of a suffix; a piece of a required string is
+// still required), and an exact set that would hold such a string, or more
+// than kMaxExactStrings, is given up for its ends. Other sets hold at most
+// kMaxSetStrings strings, or are dropped.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -11,6 +20,10 @@
 namespace qmx {
 
 using Strings = std::vector<std::string>;
+
+constexpr size_t kMaxFactBytes = 256;
+constexpr size_t kMaxExactStrings = 16;
+constexpr size_t kMaxSetStrings = 64;
 
 struct MatchFacts {
   // The piece can match the empty string.

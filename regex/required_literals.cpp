@@ -3,6 +3,7 @@
 #include <pcre.h>
 
 #include <cstring>
+#include <exception>
 #include <utility>
 
 #include "regex/match_facts.h"
@@ -11,8 +12,9 @@ namespace qmx {
 
 namespace {
 
-// PCRE refuses deeper nesting itself; the bound keeps recursion shallow.
-constexpr int kMaxDepth = 250;
+// Groups nested deeper are not modelled: the bound keeps the recursion
+// shallow and the facts held at one time few (see the header).
+constexpr int kMaxDepth = kMaxModelledNesting;
 constexpr unsigned kMaxRepeat = 65535;
 constexpr unsigned kUnbounded = kMaxRepeat + 1;
 
@@ -24,6 +26,10 @@ constexpr uint32_t kModelledOptions = PCRE_CASELESS | PCRE_MULTILINE | PCRE_DOTA
 
 // A class listing more bytes than this is taken as one unknown byte.
 constexpr size_t kMaxClassMembers = 16;
+
+// The highest group a modelled backreference ("\\1" to "\\9") names: the
+// strings of later groups are never needed.
+constexpr size_t kMaxBackreference = 9;
 
 // Thrown, and caught at the top, on anything not modelled.
 struct Unmodelled {};
@@ -215,7 +221,7 @@ class Parser {
     MatchFacts facts = alternation(depth + 1);
     if (*at_ != ')') throw Unmodelled();
     ++at_;
-    if (number != 0) {
+    if (number != 0 && number <= kMaxBackreference) {
       if (closedGroups_.size() <= number) closedGroups_.resize(number + 1);
       closedGroups_[number] = facts.exact.value_or(Strings());
     }
@@ -328,18 +334,20 @@ std::optional<std::vector<RequiredLiteral>> requiredLiterals(const std::string& 
                                                              uint32_t options) {
   if (options & ~kModelledOptions) return std::nullopt;
   const bool caseless = (options & PCRE_CASELESS) != 0;
-  MatchFacts facts;
   try {
-    facts = Parser(expression.c_str(), caseless).pattern();
+    const MatchFacts facts = Parser(expression.c_str(), caseless).pattern();
+    if (facts.emptyable) return std::nullopt;
+    const std::optional<Strings> required = requiredStrings(facts);
+    if (!required) return std::nullopt;
+    std::vector<RequiredLiteral> literals;
+    for (const std::string& bytes : *required) literals.push_back({bytes, caseless});
+    return literals;
   } catch (const Unmodelled&) {
     return std::nullopt;
+  } catch (const std::exception&) {
+    // Out of memory, say: no literal is proven, and the rule simply runs.
+    return std::nullopt;
   }
-  if (facts.emptyable) return std::nullopt;
-  const std::optional<Strings> required = requiredStrings(facts);
-  if (!required) return std::nullopt;
-  std::vector<RequiredLiteral> literals;
-  for (const std::string& bytes : *required) literals.push_back({bytes, caseless});
-  return literals;
 }
 
 }  // namespace qmx

@@ -7,7 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "regex/match_facts.h"
+
 namespace qmx {
+
+// Groups nested deeper than this are not modelled.
+constexpr int kMaxModelledNesting = 32;
 
 struct RequiredLiteral {
   std::string bytes;
@@ -27,8 +32,18 @@ struct RequiredLiteral {
 // (lookarounds, \K, \G, \Q..\E, option settings such as (?i), named groups,
 // conditionals, recursion, verbs, callouts, comments, numeric escapes,
 // POSIX classes, a "{" that is not a repeat, the extended or UTF-8
-// options, ...). The expression ends at its first NUL byte, as the engine
-// reads it. An expression the engine would refuse may get any answer.
+// options, groups nested more than kMaxModelledNesting deep, ...). The
+// expression ends at its first NUL byte, as the engine reads it. An
+// expression the engine would refuse may get any answer.
+//
+// Bounded whatever the expression, so that the analysis never costs more
+// than the rule: at most kMaxSetStrings literals of at most kMaxFactBytes
+// bytes each (a long literal is given as a piece of it, see match_facts.h);
+// each item of the expression joins sets of at most kMaxSetStrings strings
+// of at most kMaxFactBytes bytes, so the time grows linearly with the
+// expression's length, and the facts held at once are those of at most
+// kMaxModelledNesting nested groups and nine backreferenced ones. Never
+// throws: when memory runs out it gives std::nullopt.
 std::optional<std::vector<RequiredLiteral>> requiredLiterals(const std::string& expression,
                                                              uint32_t options);
 

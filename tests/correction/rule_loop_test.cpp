@@ -8,11 +8,14 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
 #include <random>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "correction/literal_presence.h"
+#include "correction/rule_prefilter.h"
 #include "tests/support/rule_sessions.h"
 
 using namespace qmx;
@@ -106,6 +109,32 @@ TEST(RuleLoop, filters_change_no_text_and_no_read) {
     }
   }
   EXPECT_GT(passedOver, 3000u);
+}
+
+// Fault: a rule whose literal analysis ran out of memory took the whole
+// preparation of the rule base down, at every message, and no rule
+// corrected anything. Now that rule alone is never passed over, and the
+// failure is kept rather than met again.
+TEST(RulePrefilter, a_rule_whose_analysis_fails_is_never_passed_over) {
+  RuleStore rules;
+  rules.From = {"/zly/", "/pies/", "k(o)t"};
+  rules.To = {"x", "y", "z"};
+  rules.Type = {"1", "1", "0"};
+  int analyses = 0;
+  const RulePrefilter prefilter(rules, [&](const std::string& expression, uint32_t options) {
+    ++analyses;
+    if (expression == "zly") throw std::bad_alloc();
+    return requiredLiterals(expression, options);
+  });
+  LiteralPresence presence(prefilter.automaton());
+  presence.start("nic tu nie ma");
+  for (const bool caseSensitive : {false, true}) {
+    const bool passes[kWordRulePasses] = {caseSensitive, caseSensitive, caseSensitive};
+    EXPECT_TRUE(prefilter.mayChange(0, passes, presence));
+    EXPECT_FALSE(prefilter.mayChange(1, passes, presence));
+    EXPECT_FALSE(prefilter.mayChange(2, passes, presence));
+  }
+  EXPECT_EQ(analyses, 4) << "each Perl rule once, the word rule once for each case";
 }
 
 }  // namespace

@@ -173,6 +173,22 @@ TEST(LiteralWordRule, containment_folds_ascii_letters_only) {
   EXPECT_TRUE(containsLiteral("aaaab", "aaab", true)) << "a partial match must not hide one";
 }
 
+// Pattern Froms. Those that cannot tell where the separator before them
+// began skip the starts inside separator runs; the others must not: those
+// that change the patterns' structure (a bar outside a group, a ")" or "\\"
+// that reaches the separator, a quantifier first) or look back at it
+// (references, lookbehinds, \\K, \\G, verbs, callouts, options, recursion).
+const std::vector<std::string> kPatternFroms = {
+    // Skip run insides.
+    "", "k.t", "(k)ot", "k[o\xf3]t", "(?:kot|pies)", "a+", "[ab]", "\\.", "^a", "b$", ".", "-?k",
+    "k.", ".?a", "a*", "k{0,2}!", "-.", ",*", "a(?=!)", "(a|b)", "\\bk", "\\Bk", "k\\b", "(?>a+)b",
+    "[.,]k", "[^a]", "[]k]", "\\d", "\\s?k", "(k|)ot", "(?=k)k", "(-k)", "[\\]k]",
+    // Keep them.
+    "a|b", "kot(", "a)|(b", "a\\", "?k", "+k", "{1}", "\\2k", "(k)\\1", "\\1k", "\\K.", "\\Gk",
+    "(?<=\\.)k", "(?<!a)k", "(?m)^k", "(?m)k", "(?x)k", "(?i)k", "(?|(k)|(a))\\2", "\\g{-1}k",
+    "\\g2k", "(?<n>k)\\k<n>", "(?P<n>k)(?P=n)", "\\12k", "(?C)k", "(*COMMIT)k", "(*SKIP)k|.",
+    "(?1)k", "(?R)?k", "(?(1)k|a)", "k(?#)", "[k", "k\\Qa", "\\ck", "(?:a|b)|c"};
+
 // What applyWordRule asked and answered, as the host would see it.
 struct RuleRun {
   std::string text;
@@ -193,12 +209,7 @@ TEST(WordRuleEngine, fast_road_matches_the_patterns_in_texts_and_host_calls) {
   std::bernoulli_distribution coin(0.5);
   std::uniform_int_distribution<size_t> pickTemplate(0, kTemplates.size() - 1);
   // Froms of every kind: literals, pattern text, the empty From, long
-  // literals. Some pattern Froms may skip starts inside separator runs; the
-  // others (structure, escapes, a leading quantifier) must not.
-  const std::vector<std::string> patternFroms = {
-      "",      "k.t", "(k)ot", "a+",      "kot(", "[ab]", "a|b",  "\\.",   "^a",
-      "b$",    ".",   "-?k",   "k.",      ".?a",  "a*",   "?k",   "+k",    "{1}",
-      "a)|(b", "a\\", "\\2k",  "k{0,2}!", "-.",   ",*",   "\\K.", "a(?=!)"};
+  // literals.
   const std::string longLiteral(5000, 'a');
   for (int round = 0; round < 4000; ++round) {
     // A message goes through several rules in order, as in the pipeline;
@@ -207,7 +218,8 @@ TEST(WordRuleEngine, fast_road_matches_the_patterns_in_texts_and_host_calls) {
     std::string fastText = randomText(random, kTextBytes, 30);
     if (coin(random))
       fastText +=
-          std::string(std::uniform_int_distribution<size_t>(2, 12)(random), ".,!?-"[round % 5]) +
+          std::string(std::uniform_int_distribution<size_t>(2, round % 20 == 0 ? 120 : 12)(random),
+                      ".,!?-"[round % 5]) +
           randomText(random, kTextBytes, 6);
     std::string patternText = fastText;
     for (int rule = 0; rule < 5; ++rule) {
@@ -216,8 +228,8 @@ TEST(WordRuleEngine, fast_road_matches_the_patterns_in_texts_and_host_calls) {
       if (kind < 7) {
         from = randomText(random, kLiteralBytes, 4, 1);
       } else if (kind < 9) {
-        from =
-            patternFroms[std::uniform_int_distribution<size_t>(0, patternFroms.size() - 1)(random)];
+        from = kPatternFroms[std::uniform_int_distribution<size_t>(
+            0, kPatternFroms.size() - 1)(random)];
       } else {
         from = longLiteral;
       }
@@ -246,6 +258,34 @@ TEST(WordRuleEngine, long_from_compiles_and_replaces_on_both_roads) {
   for (WordRuleEngine engine : {WordRuleEngine::Fast, WordRuleEngine::Patterns}) {
     EXPECT_EQ(runRule(from, from, "X", answers, engine).text, "X");
     EXPECT_EQ(runRule("x " + from + " y", from, "X", answers, engine).text, "x X y");
+  }
+}
+
+// Runs of separators, odd and even, right before a word and after one:
+// where a start inside a run could match differently from the run's own
+// start if a From could tell them apart. One text for each run holds every
+// word in each place.
+TEST(WordRuleEngine, fast_road_over_separator_runs_matches_the_patterns) {
+  const std::vector<std::string> words = {"k", "kot", "pies", "a", "ab", "k\xf3t", ".k", "kk"};
+  std::vector<std::string> texts;
+  for (size_t run : {1, 2, 3, 4, 7, 40}) {
+    for (const char separator : {'.', '-'}) {
+      const std::string dots(run, separator);
+      std::string text;
+      for (const std::string& word : words) {
+        text += "x" + dots + word + " y " + dots + word + dots + " " + word + dots + word + "\n" +
+                word + " ";
+      }
+      texts.push_back(text);
+    }
+  }
+  const std::vector<bool> answers = {false};
+  for (const std::string& from : kPatternFroms) {
+    for (const std::string& text : texts) {
+      const RuleRun fast = runRule(text, from, "<$1|$2|$3>", answers, WordRuleEngine::Fast);
+      const RuleRun patterns = runRule(text, from, "<$1|$2|$3>", answers, WordRuleEngine::Patterns);
+      ASSERT_EQ(fast.text, patterns.text) << "From «" << from << "» text «" << text << "»";
+    }
   }
 }
 

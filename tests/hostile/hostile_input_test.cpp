@@ -375,6 +375,16 @@ TEST_F(HostileInput, every_rule_finishes_on_every_message) {
        {"dzi.ki", "X", 0},
        "dzieki" + dots + "dzieki",
        "X" + dots + "X"},
+      // A From with a class or a group tried every start inside the run,
+      // and the three passes ran out of steps before they reached the word.
+      {"word rule with a class over separators",
+       {"k[o\xf3]t", "PIES", 0},
+       dots + "k\xf3t a",
+       dots + "PIES a"},
+      {"word rule with a group over separators",
+       {"(?:kot|pies)", "PIES", 0},
+       dots + "kot a",
+       dots + "PIES a"},
       {"possessive run before a letter", {"/[.]+x/", "X", 1}, megabyteOfDots, ""},
       {"written possessive", {"/[.]++x/", "X", 1}, megabyteOfDots, ""},
       // Each subroutine call walks every call still open: steps grew slower
@@ -401,6 +411,9 @@ TEST_F(HostileInput, every_rule_finishes_on_every_message) {
       {"word rule with a back reference", {"a(?=(.*)).*\\3", "X", 0}, " " + megabyteOfAs, ""},
       // A template of many "$0": each one-byte match wrote ten kilobytes.
       {"template that multiplies the text", {"/./s", repeatToSize("$0", 20000), 1}, words, ""},
+      // The literals every match needs were worked out whole: gigabytes and
+      // seconds at every message, and then no message was corrected.
+      {"required literals of huge counts", {"/(?:a{65535}){65535}/", "X", 1}, "kot", ""},
   };
   host.intColumns[kColumnIncoming] = 1;
   for (const BoundedCase& c : cases) {

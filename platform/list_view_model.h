@@ -9,16 +9,9 @@
 #include <utility>
 #include <vector>
 
+#include "platform/case_fold_1250.h"
+
 namespace standin {
-
-// Folds a Windows-1250 byte to lower case the way a Polish Windows compares
-// texts without regard to case: ASCII letters and the code page's letter
-// pairs; every other byte (the multiplication sign 0xD7, ß 0xDF and the
-// division sign 0xF7 among them) is its own fold.
-unsigned char foldCase1250(unsigned char c);
-
-// Whether two texts are equal after foldCase1250 of each byte.
-bool equalIgnoringCase1250(std::string_view a, std::string_view b);
 
 class ListViewModel {
  public:
@@ -107,56 +100,6 @@ class ListViewModel {
 
 // Definitions, inline: the model is compiled into the one library whose C
 // functions use it, and into nothing else.
-
-inline unsigned char foldCase1250(unsigned char c) {
-  if (c >= 'A' && c <= 'Z') {
-    return static_cast<unsigned char>(c + 0x20);
-  }
-  // Upper half: capitals 0xC0-0xDE sit 0x20 below their small letters, like
-  // ASCII; 0xD7 is the multiplication sign, whose partner 0xF7 is division.
-  if (c >= 0xC0 && c <= 0xDE && c != 0xD7) {
-    return static_cast<unsigned char>(c + 0x20);
-  }
-  switch (c) {
-    case 0x8A:  // S caron
-    case 0x8C:  // S acute
-    case 0x8D:  // T caron
-    case 0x8E:  // Z caron
-    case 0x8F:  // Z acute
-      return static_cast<unsigned char>(c + 0x10);
-    case 0xA3:  // L stroke
-      return 0xB3;
-    case 0xA5:  // A ogonek
-      return 0xB9;
-    case 0xAA:  // S cedilla
-      return 0xBA;
-    case 0xAF:  // Z dot above
-      return 0xBF;
-    case 0xBC:  // L caron
-      return 0xBE;
-    default:
-      return c;
-  }
-}
-
-namespace detail {
-
-inline unsigned char folded(char c) {
-  return foldCase1250(static_cast<unsigned char>(c));
-}
-
-inline bool lessIgnoringCase1250(std::string_view a, std::string_view b) {
-  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                      [](char x, char y) { return folded(x) < folded(y); });
-}
-
-}  // namespace detail
-
-inline bool equalIgnoringCase1250(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return detail::folded(x) == detail::folded(y);
-         });
-}
 
 inline ListViewModel::ListViewModel(bool singleSelection, bool sortAscending)
     : singleSelection_(singleSelection), sortAscending_(sortAscending) {}

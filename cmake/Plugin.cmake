@@ -18,6 +18,7 @@ set(QUILLMAX_RULE_ENGINE_SOURCES
   correction/prepared_rules.cpp
   correction/word_separators.cpp
   correction/rule_loop.cpp
+  correction/pattern_letters.cpp
   correction/rule_check.cpp
 )
 # Everything else: the entry point, the host services, the store of the

@@ -22,6 +22,11 @@ enum class FindingKind {
   MatchesEmpty,        // a Perl pattern that can match the empty text
   PatternCharacters,   // a word From holding characters a pattern reads
   TemplateReference,   // a word To holding "$" and a digit or "&"
+  CaseNotIgnored,      // a letter outside A-Z where matching ignores case
+  NotWordCharacter,    // \b, \w and kin beside a letter outside A-Z
+  SameFrom,            // the From of an earlier rule, letter case aside
+  MissingGroup,        // a Perl To naming a group the pattern lacks
+  PerlLookingWord,     // a word From written as a Perl pattern
 };
 
 struct RuleFinding {
@@ -29,15 +34,19 @@ struct RuleFinding {
   size_t rule;         // index into the rules
   int pass;            // a word rule's pass, 1 to 3; 0 for the rule as a whole
   std::string reason;  // for a refused pattern the library's message
-  int offset;          // where in the pattern the fault stands; -1 where nowhere in particular
+  int offset;          // where in what the user typed the fault stands; -1 where nowhere in
+                       // particular
 };
 
-// Every finding about one rule, `rule` being its index, with the case
-// option at `caseSensitive`. A rule of neither kind never runs and has none.
+// Every finding about one rule on its own, `rule` being its index, with the
+// case option at `caseSensitive`. A rule of neither kind never runs and has
+// none. A word rule's refused pattern is placed in its From; a refusal all
+// three passes share is one finding, of pass 0.
 std::vector<RuleFinding> checkRule(size_t rule, RuleKind kind, const std::string& from,
                                    const std::string& to, bool caseSensitive);
 
-// Every finding about `rules`, in rule order.
+// Every finding about `rules`, in rule order: each rule's own, and whether
+// an earlier rule that runs has its From.
 std::vector<RuleFinding> checkRules(const RuleStore& rules, bool caseSensitive);
 
 }  // namespace qmx

@@ -36,7 +36,10 @@ const char kCheckUsage[] =
     "that never compiles (for a word rule, each of its three), more groups than a\n"
     "match can report, and what is almost always a mistake: an empty From, a Perl\n"
     "From without its closing delimiter or that can match the empty text, a word\n"
-    "From holding pattern characters, a word To holding \"$\" and a digit or \"&\".\n"
+    "From holding pattern characters, a word To holding \"$\" and a digit or \"&\", a\n"
+    "Perl To naming a group the pattern lacks, a word From written as a Perl pattern,\n"
+    "the From of an earlier rule (letter case aside), and letters outside A-Z where\n"
+    "case is ignored or beside \\b and \\w (the pattern library knows only A-Z).\n"
     "Exits 1 when there is any finding.\n";
 
 const char kPageUsage[] =

@@ -456,7 +456,8 @@ TEST(QuillmaxHost, check_judges_rules_as_the_plugin_runs_them) {
       {literal + ".", "x", "0",
        "rule 2: " + repeat("b", 60) + "...: From holds pattern characters \".\"" +
            patternCharacters + "rule 2: " + repeat("b", 60) +
-           "...: pass 1: regular expression is too large at offset 1800039\n"},
+           "...: pass 1: regular expression is too large, found after From in the pattern a word "
+           "rule builds around it\n"},
       {"/(/", "x", "1", "rule 2: /(/: missing ) at offset 1\n"},
       {"/" + repeat("()", 332) + "x/", "y", "1", ""},
       {groups333, "y", "1",
@@ -482,14 +483,17 @@ TEST(QuillmaxHost, check_judges_rules_as_the_plugin_runs_them) {
        "rule 2: k.t\\n: From holds pattern characters \".\"" + patternCharacters},
       {"kot(", "y", "0",
        "rule 2: kot(: From holds pattern characters \"(\"" + patternCharacters +
-           "rule 2: kot(: pass 1: missing ) at offset 45\n"
-           "rule 2: kot(: pass 2: missing ) at offset 23\n"
-           "rule 2: kot(: pass 3: missing ) at offset 23\n"},
+           "rule 2: kot(: missing ), found after From in the pattern a word rule builds around "
+           "it\n"},
+      // Texts the plug-in holds in Windows-1250, shown in UTF-8.
+      {"źle", "y", "0",
+       "rule 2: źle: case is ignored only for A–Z: «Źle» is not matched by «źle»\n"},
       {"kot", "$2 $& $2", "0",
        "rule 2: kot: To holds \"$2\" \"$&\": To is a template, in which these stand for parts "
        "of the match (the separators around the word, or the word with them)\n"},
       {"kot", "5$ $x $", "0", ""},
-      {"/(kot)/", "$1$2", "1", ""},
+      {"/(kot)/", "$1$2", "1",
+       "rule 2: /(kot)/: To holds \"$2\", but the pattern has 1 group: it puts in nothing\n"},
       {"[x", "y", "2", ""},
   };
   TempDir dir;

@@ -5,8 +5,12 @@
 # rules over PCRE. It calls nothing of the host, so quillmax-host links the
 # same objects to trace and check rules (quillmax_rule_engine below).
 set(QUILLMAX_RULE_ENGINE_SOURCES
-  regex/regex_replacer.cpp
+  regex/pattern_text.cpp
+  regex/compiled_pattern.cpp
   regex/compiled_patterns.cpp
+  regex/step_budget.cpp
+  regex/search.cpp
+  regex/regex_replacer.cpp
   regex/match_facts.cpp
   regex/required_literals.cpp
   rules/rule_columns.cpp

@@ -22,8 +22,10 @@ target_link_libraries(quillmax_standin_client PUBLIC ${CMAKE_DL_LIBS} PRIVATE qu
 add_library(quillmax_hostsim STATIC
   host/cli.cpp
   host/cli_arguments.cpp
+  host/cli_command_table.cpp
   host/cli_commands.cpp
   host/cli_correct.cpp
+  host/cli_rules.cpp
   host/cli_session.cpp
   host/config_store.cpp
   host/default_store.cpp

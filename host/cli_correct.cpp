@@ -15,23 +15,7 @@ using namespace qmx;
 
 namespace {
 
-const char kCorrectUsage[] =
-    "usage: quillmax-host correct [--incoming] [--null] [--trace] [--rule FROM TO TYPE]...\n"
-    "                             [--] [MESSAGE...]\n"
-    "Passes each MESSAGE, or else each line of standard input, through the plug-in as an\n"
-    "outgoing message and prints the text the messenger delivers, one per line, as soon\n"
-    "as it is delivered. Options end at the first MESSAGE or at '--'.\n"
-    "  --incoming   as incoming messages: corrected only when 'set incoming on'\n"
-    "  --null       messages and results end in a NUL byte instead of a line feed\n"
-    "  --trace      show on standard error each rule that changed a message\n"
-    "  --rule FROM TO TYPE\n"
-    "               one more rule for this run only (TYPE: word or perl); it never\n"
-    "               reaches the store\n"
-    "A message the plug-in was to correct but left alone (it gave no result) stops the\n"
-    "run with exit status 1.\n";
-
 struct CorrectOptions {
-  bool help = false;
   bool incoming = false;
   bool nullTerminated = false;
   bool trace = false;
@@ -39,25 +23,15 @@ struct CorrectOptions {
   Arguments messages;            // none: standard input
 };
 
-CorrectOptions parseCorrect(const Arguments& args) {
+CorrectOptions correctOptions(const CommandLine& line) {
   CorrectOptions options;
-  ArgumentScanner scan(args, "correct");
-  while (const auto option = scan.nextOption()) {
-    if (isHelpOption(*option)) {
-      options.help = true;
-    } else if (*option == "--incoming") {
-      options.incoming = true;
-    } else if (*option == "--null") {
-      options.nullTerminated = true;
-    } else if (*option == "--trace") {
-      options.trace = true;
-    } else if (*option == "--rule") {
-      options.rules.push_back(scan.values(3, "--rule needs FROM, TO and TYPE"));
-    } else {
-      scan.refuse(*option);
-    }
+  options.incoming = line.has("--incoming");
+  options.nullTerminated = line.has("--null");
+  options.trace = line.has("--trace");
+  for (const auto& [option, values] : line.options) {
+    if (option == "--rule") options.rules.push_back(values);
   }
-  options.messages = scan.operands();
+  options.messages = line.operands;
   return options;
 }
 
@@ -163,17 +137,11 @@ Delivery deliverOrFail(HostSimulator& host, const std::string& message, bool inc
 
 }  // namespace
 
-int runCorrect(CommandContext& context, const Arguments& args) {
-  const CorrectOptions options = parseCorrect(args);
-  if (options.help) {
-    context.out << kCorrectUsage;
-    return kExitOk;
-  }
+int runCorrect(CommandContext& context, const CommandLine& line) {
+  const CorrectOptions options = correctOptions(line);
   const bool raw = context.options.raw;
-  context.stage = "reading the store";
-  StoreAccess access(context.options, StoreUse::Read);
+  ConfigStore& store = context.store().store();
   context.stage = "loading the rules";
-  ConfigStore& store = access.store();
   if (!options.rules.empty()) addRunOnlyRules(store, options);
   const RuleStore rules = options.trace ? rulesOf(store) : RuleStore();
   const bool caseSensitive = caseSensitiveIn(store);

@@ -1,0 +1,234 @@
+#include "host/cli_command_table.h"
+
+namespace qmxhost {
+namespace {
+
+const char kProgramSynopsis[] =
+    "usage: quillmax-host [--store FILE] [--plugin PATH | --dll PATH] [--log] [--raw] COMMAND\n"
+    "                     ...\n"
+    "       quillmax-host --help | help COMMAND\n"
+    "\n"
+    "Runs the Quillmax plug-in the way the messenger does.\n"
+    "\n"
+    "commands:\n";
+
+const char kProgramOptions[] =
+    "\n"
+    "options:\n"
+    "  --store FILE      the configuration store (JSON). A missing one is empty, and a\n"
+    "                    command that changes it creates it. Without it a built-in store\n"
+    "                    of Polish rules is used and nothing is saved.\n"
+    "  --plugin PATH     the plug-in to load (default: Quillmax.so beside this program)\n"
+    "  --dll PATH        run the Windows DLL itself (Quillmax.dll) under CPU emulation\n"
+    "  --log             show the plug-in's log lines on standard error\n"
+    "  --raw             pass message bytes unchanged (Windows-1250), without UTF-8\n"
+    "                    conversion\n"
+    "\n"
+    "Options go before the command; 'quillmax-host help COMMAND' tells more of each.\n"
+    "Exit status: 0 success; 1 an action refused, a check failed, or the plug-in failed\n"
+    "(a message left uncorrected, a fault); 2 a usage error, unreadable input or store,\n"
+    "a store or output that could not be written, or memory that ran out; 3 (--dll) a\n"
+    "limit of the emulator running the DLL, not a fault of the DLL.\n";
+
+const char kCorrectDetails[] =
+    "Passes each MESSAGE, or else each line of standard input, through the plug-in as an\n"
+    "outgoing message and prints the text the messenger delivers, one per line, as soon\n"
+    "as it is delivered. Options end at the first MESSAGE or at '--'.\n"
+    "  --incoming   as incoming messages: corrected only when 'set incoming on'\n"
+    "  --null       messages and results end in a NUL byte instead of a line feed\n"
+    "  --trace      show on standard error each rule that changed a message\n"
+    "  --rule FROM TO TYPE\n"
+    "               one more rule for this run only (TYPE: word or perl); it never\n"
+    "               reaches the store\n"
+    "A message the plug-in was to correct but left alone (it gave no result) stops the\n"
+    "run with exit status 1.\n";
+
+const char kRulesListDetails[] =
+    "One line a rule: its number, From, To and type (word, perl, or other for a type\n"
+    "the plug-in keeps but never applies), separated by tabs, as the plug-in's editor\n"
+    "lists them.\n";
+
+const char kRulesAddDetails[] =
+    "Adds the rule at the end of the list through the plug-in's editor, as its Add\n"
+    "button does (TYPE word by default). The editor refuses a From already listed,\n"
+    "letter case aside: exit status 1. What 'check' would say of the new rule is\n"
+    "shown as warnings; the rule is added all the same.\n";
+
+const char kRulesDeleteDetails[] =
+    "Deletes the rules numbered N through the plug-in's editor: selected, then its\n"
+    "Delete button, whose confirmation is answered yes once for all of them.\n";
+
+const char kRulesEditDetails[] =
+    "Shows rule N as the editor's Edit button fills in its fields: From, To and the\n"
+    "type's number (0 word, 1 perl).\n";
+
+const char kCheckDetails[] =
+    "Judges the stored rules as the plug-in runs them, one line a finding, the rule's\n"
+    "number first. Faults: a pattern that never compiles (for a word rule, each of\n"
+    "its three), more groups than a match can report. Warnings, for what is almost\n"
+    "always a mistake: an empty From, a Perl From without its closing delimiter or\n"
+    "that can match the empty text, a word From holding pattern characters, a word To\n"
+    "holding \"$\" and a digit or \"&\". Exits 1 when there is any finding.\n";
+
+const char kPageDetails[] =
+    "Shows the plug-in's configuration columns and its settings page, element by element.\n";
+
+const char kSetDetails[] =
+    "'incoming': correct incoming messages too. 'case-sensitive': word rules match\n"
+    "letter case exactly.\n";
+
+const std::vector<CommandEntry> kCommands = {
+    {"correct",
+     "[--incoming] [--null] [--trace] [--rule FROM TO TYPE]... [--] [MESSAGE...]",
+     "correct messages: the arguments, or each line of standard input",
+     kCorrectDetails,
+     ArgumentStyle::OptionsFirst,
+     {{"--incoming", ""}, {"--null", ""}, {"--trace", ""}, {"--rule", "FROM TO TYPE"}},
+     0,
+     kAnyNumber,
+     StoreNeed::Read,
+     runCorrect},
+    {"rules list",
+     "",
+     "list the rules, numbered from 1",
+     kRulesListDetails,
+     ArgumentStyle::OperandsOnly,
+     {},
+     0,
+     0,
+     StoreNeed::Read,
+     runRulesList},
+    {"rules add",
+     "FROM TO [word|perl]",
+     "add a rule at the end, through the plug-in's editor",
+     kRulesAddDetails,
+     ArgumentStyle::OperandsOnly,
+     {},
+     2,
+     3,
+     StoreNeed::Change,
+     runRulesAdd},
+    {"rules delete",
+     "N...",
+     "delete rules, through the plug-in's editor",
+     kRulesDeleteDetails,
+     ArgumentStyle::OperandsOnly,
+     {},
+     1,
+     kAnyNumber,
+     StoreNeed::Change,
+     runRulesDelete},
+    {"rules edit",
+     "N",
+     "show a rule as the plug-in's editor fills in its fields",
+     kRulesEditDetails,
+     ArgumentStyle::OperandsOnly,
+     {},
+     1,
+     1,
+     StoreNeed::Read,
+     runRulesEdit},
+    {"check",
+     "",
+     "judge the stored rules: faults and likely mistakes",
+     kCheckDetails,
+     ArgumentStyle::OperandsOnly,
+     {},
+     0,
+     0,
+     StoreNeed::Read,
+     runCheck},
+    {"page",
+     "",
+     "show the settings page as the plug-in declares it",
+     kPageDetails,
+     ArgumentStyle::OperandsOnly,
+     {},
+     0,
+     0,
+     StoreNeed::Read,
+     runPage},
+    {"set",
+     "incoming|case-sensitive on|off",
+     "change an option",
+     kSetDetails,
+     ArgumentStyle::OperandsOnly,
+     {},
+     2,
+     2,
+     StoreNeed::Change,
+     runSet},
+};
+
+std::string usageLine(const CommandEntry& entry) {
+  std::string line = entry.name;
+  if (entry.synopsis[0] != '\0') line += std::string(" ") + entry.synopsis;
+  return line;
+}
+
+bool inGroup(const CommandEntry& entry, const std::string& group) {
+  const std::string name = entry.name;
+  return name.size() > group.size() && name.compare(0, group.size(), group) == 0 &&
+         name[group.size()] == ' ';
+}
+
+}  // namespace
+
+const std::vector<CommandEntry>& commandTable() {
+  return kCommands;
+}
+
+const CommandEntry* findCommand(const std::string& name) {
+  for (const CommandEntry& entry : kCommands) {
+    if (name == entry.name) return &entry;
+  }
+  return nullptr;
+}
+
+bool isCommandGroup(const std::string& name) {
+  for (const CommandEntry& entry : kCommands) {
+    if (inGroup(entry, name)) return true;
+  }
+  return false;
+}
+
+std::string subcommandNames(const std::string& group) {
+  std::vector<std::string> names;
+  for (const CommandEntry& entry : kCommands) {
+    if (inGroup(entry, group)) names.push_back(std::string(entry.name).substr(group.size() + 1));
+  }
+  std::string text;
+  for (size_t i = 0; i < names.size(); ++i) {
+    if (i > 0) text += i + 1 == names.size() ? " or " : ", ";
+    text += names[i];
+  }
+  return text;
+}
+
+std::string programHelp() {
+  std::string help = kProgramSynopsis;
+  for (const CommandEntry& entry : kCommands) {
+    help += "  " + usageLine(entry) + "\n      " + entry.summary + "\n";
+  }
+  return help + kProgramOptions;
+}
+
+std::string commandHelp(const CommandEntry& entry) {
+  return "usage: quillmax-host [OPTIONS] " + usageLine(entry) + "\n" + entry.details;
+}
+
+std::string groupHelp(const std::string& group) {
+  std::string help;
+  for (const CommandEntry& entry : kCommands) {
+    if (!inGroup(entry, group)) continue;
+    help += std::string(help.empty() ? "usage: " : "       ") + "quillmax-host [OPTIONS] " +
+            usageLine(entry) + "\n";
+  }
+  help += "\n";
+  for (const CommandEntry& entry : kCommands) {
+    if (inGroup(entry, group)) help += "  " + std::string(entry.name) + ": " + entry.summary + "\n";
+  }
+  return help + "\n'quillmax-host help " + group + " COMMAND' tells more of each.\n";
+}
+
+}  // namespace qmxhost

@@ -38,6 +38,7 @@ add_library(quillmax_hostsim STATIC
   host/store_lock.cpp
   host/text_codec.cpp)
 target_include_directories(quillmax_hostsim PUBLIC ${CMAKE_SOURCE_DIR})
+target_compile_definitions(quillmax_hostsim PRIVATE QUILLMAX_HOST_VERSION="${PROJECT_VERSION}")
 target_link_libraries(quillmax_hostsim
   PUBLIC quillmax_rule_engine quillmax_host_boundary quillmax_standin_client
          nlohmann_json::nlohmann_json

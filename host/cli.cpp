@@ -1,6 +1,7 @@
 #include "host/cli.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <istream>
 #include <new>
 #include <ostream>
@@ -18,10 +19,21 @@
 namespace qmxhost {
 namespace {
 
-GlobalOptions parseGlobalOptions(const std::vector<std::string>& args, size_t& next,
-                                 const std::string& defaultPlugin, bool& help) {
+// The program's own options, before the command.
+struct ProgramLine {
   GlobalOptions options;
+  bool help = false;
+  bool version = false;
+  size_t command = 0;  // the index of the command's name
+};
+
+ProgramLine readProgramLine(const std::vector<std::string>& args,
+                            const std::string& defaultPlugin) {
+  ProgramLine line;
+  GlobalOptions& options = line.options;
   options.pluginPath = defaultPlugin;
+  bool pluginGiven = false;
+  size_t& next = line.command;
   while (next < args.size()) {
     const std::string& arg = args[next];
     if (arg == "--") {
@@ -29,7 +41,10 @@ GlobalOptions parseGlobalOptions(const std::vector<std::string>& args, size_t& n
       break;
     }
     if (arg == "--help" || arg == "-h") {
-      help = true;
+      line.help = true;
+      ++next;
+    } else if (arg == "--version") {
+      line.version = true;
       ++next;
     } else if (arg == "--log") {
       options.log = true;
@@ -43,14 +58,34 @@ GlobalOptions parseGlobalOptions(const std::vector<std::string>& args, size_t& n
       if (arg == "--store") options.storePath = value;
       if (arg == "--plugin") options.pluginPath = value;
       if (arg == "--dll") options.dllPath = value;
+      pluginGiven = pluginGiven || arg == "--plugin";
       next += 2;
     } else if (arg.size() > 1 && arg[0] == '-') {
-      throw UsageError("unknown option " + arg);
+      throw UsageError("unknown option " + arg + "; see 'quillmax-host --help'");
     } else {
       break;
     }
   }
-  return options;
+  if (pluginGiven && options.dllPath) {
+    throw UsageError(
+        "--plugin and --dll each name the plug-in to run: give one, --plugin for "
+        "Quillmax.so or --dll for Quillmax.dll");
+  }
+  const char* environmentStore = std::getenv("QUILLMAX_STORE");
+  if (!options.storePath && environmentStore && environmentStore[0] != '\0') {
+    options.storePath = environmentStore;
+    options.storeFromEnvironment = true;
+  }
+  return line;
+}
+
+// This program's version, then the plug-in's, as the plug-in tells it.
+int runVersion(const GlobalOptions& options, std::ostream& out) {
+  out << "quillmax-host " << QUILLMAX_HOST_VERSION << '\n';
+  out.flush();
+  out << "plug-in: " << displayText(pluginIdentity(options)) << " ("
+      << (options.dllPath ? *options.dllPath : options.pluginPath) << ")\n";
+  return kExitOk;
 }
 
 // "rules add" for "rules" "add" ...; `rest` is left with the command's own
@@ -131,16 +166,21 @@ int runCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
   };
   std::string stage = "reading the command line";
   try {
-    size_t next = 0;
-    bool help = false;
-    const GlobalOptions options = parseGlobalOptions(args, next, defaultPlugin, help);
-    if (next >= args.size() && !help) {
+    const ProgramLine line = readProgramLine(args, defaultPlugin);
+    const size_t next = line.command;
+    const GlobalOptions& options = line.options;
+    int status = kExitOk;
+    if (line.help) {
+      out << programHelp();
+    } else if (line.version) {
+      stage = "loading the plug-in";
+      status = runVersion(options, out);
+    } else if (next >= args.size()) {
       throw UsageError("no command given; see 'quillmax-host --help'");
+    } else {
+      const Arguments rest(args.begin() + static_cast<long>(next + 1), args.end());
+      status = runCommand(options, args[next], rest, in, out, err, stage);
     }
-    const std::string command = help ? "help" : args[next];
-    const Arguments rest(args.begin() + static_cast<long>(std::min(next + 1, args.size())),
-                         args.end());
-    const int status = runCommand(options, command, help ? Arguments() : rest, in, out, err, stage);
     out.flush();
     requireWritten(out);
     return status;

@@ -6,7 +6,7 @@ namespace {
 const char kProgramSynopsis[] =
     "usage: quillmax-host [--store FILE] [--plugin PATH | --dll PATH] [--log] [--raw] COMMAND\n"
     "                     ...\n"
-    "       quillmax-host --help | help COMMAND\n"
+    "       quillmax-host --version | --help | help COMMAND\n"
     "\n"
     "Runs the Quillmax plug-in the way the messenger does.\n"
     "\n"
@@ -15,14 +15,16 @@ const char kProgramSynopsis[] =
 const char kProgramOptions[] =
     "\n"
     "options:\n"
-    "  --store FILE      the configuration store (JSON). A missing one is empty, and a\n"
-    "                    command that changes it creates it. Without it a built-in store\n"
-    "                    of Polish rules is used and nothing is saved.\n"
+    "  --store FILE      the configuration store (JSON). A command that changes it\n"
+    "                    creates a missing one; one that only reads it refuses a missing\n"
+    "                    one. Without it, the store named by QUILLMAX_STORE; without\n"
+    "                    either, a built-in store of Polish rules, never saved.\n"
     "  --plugin PATH     the plug-in to load (default: Quillmax.so beside this program)\n"
     "  --dll PATH        run the Windows DLL itself (Quillmax.dll) under CPU emulation\n"
     "  --log             show the plug-in's log lines on standard error\n"
     "  --raw             pass message bytes unchanged (Windows-1250), without UTF-8\n"
     "                    conversion\n"
+    "  --version         show this program's version and the plug-in's\n"
     "\n"
     "Options go before the command; 'quillmax-host help COMMAND' tells more of each.\n"
     "Exit status: 0 success; 1 an action refused, a check failed, or the plug-in failed\n"
@@ -74,8 +76,9 @@ const char kPageDetails[] =
     "Shows the plug-in's configuration columns and its settings page, element by element.\n";
 
 const char kSetDetails[] =
-    "'incoming': correct incoming messages too. 'case-sensitive': word rules match\n"
-    "letter case exactly.\n";
+    "Without arguments shows both options. 'incoming': correct incoming messages too.\n"
+    "'case-sensitive': word rules match letter case exactly (otherwise they ignore\n"
+    "the case of A-Z only).\n";
 
 const std::vector<CommandEntry> kCommands = {
     {"correct",
@@ -149,12 +152,12 @@ const std::vector<CommandEntry> kCommands = {
      StoreNeed::Read,
      runPage},
     {"set",
-     "incoming|case-sensitive on|off",
-     "change an option",
+     "[incoming|case-sensitive on|off]",
+     "show the options, or change one",
      kSetDetails,
      ArgumentStyle::OperandsOnly,
      {},
-     2,
+     0,
      2,
      StoreNeed::Change,
      runSet},

@@ -147,6 +147,17 @@ int runPage(CommandContext& context, const CommandLine&) {
 
 int runSet(CommandContext& context, const CommandLine& line) {
   const Arguments& operands = line.operands;
+  if (operands.empty()) {
+    const ConfigStore& store = context.store(StoreUse::Read).store();
+    for (const auto& [name, column] : {std::pair("incoming", kColumnIncoming),
+                                       std::pair("case-sensitive", kColumnCaseSensitive)}) {
+      context.out << name << ": " << (store.integer(columnName(column)).value_or(0) ? "on" : "off")
+                  << '\n';
+    }
+    return kExitOk;
+  }
+  if (operands.size() != 2)
+    throw UsageError("usage: quillmax-host set [incoming|case-sensitive on|off]");
   const char* column = nullptr;
   if (operands[0] == "incoming") column = columnName(kColumnIncoming);
   if (operands[0] == "case-sensitive") column = columnName(kColumnCaseSensitive);

@@ -270,6 +270,47 @@ TEST(QuillmaxHost, changes_without_a_store_say_nothing_is_saved) {
 
 // --- the store ----------------------------------------------------------------
 
+// --store, else QUILLMAX_STORE, else the built-in rules; an empty file is a
+// store with nothing in it yet.
+TEST(QuillmaxHost, the_store_is_named_by_the_option_or_the_environment) {
+  TempDir dir;
+  const std::string store = dir.file("store.json");
+  const std::string empty = dir.file("empty.json");
+  writeFile(store, R"({"Rewordix/From": "kot\r\n", "Rewordix/To": "pies\r\n", )"
+                   R"("Rewordix/CaseSensitive": 1})");
+  writeFile(empty, "");
+  struct Case {
+    std::string environment;  // QUILLMAX_STORE; empty: unset
+    std::vector<std::string> args;
+    int status;
+    std::string out;
+    std::string err;  // what standard error mentions; empty: nothing
+  };
+  const Case cases[] = {
+      {"", {"correct", "kot moze"}, 0, "kot może\n", ""},
+      {store, {"correct", "kot moze"}, 0, "pies moze\n", ""},
+      {empty, {"--store", store, "correct", "kot moze"}, 0, "pies moze\n", ""},
+      {"", {"--store", empty, "correct", "kot moze"}, 0, "kot moze\n", ""},
+      {"", {"--store", empty, "set"}, 0, "incoming: off\ncase-sensitive: off\n", ""},
+      {store, {"set"}, 0, "incoming: off\ncase-sensitive: on\n", ""},
+      {dir.file("typo.jsno"), {"check"}, 2, "", "(named by QUILLMAX_STORE; a changing command"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.environment + " " + c.args.back());
+    if (!c.environment.empty()) setenv("QUILLMAX_STORE", c.environment.c_str(), 1);
+    const ProcessResult result = host(c.args);
+    unsetenv("QUILLMAX_STORE");
+    EXPECT_EQ(result.status, c.status) << result.err;
+    EXPECT_EQ(result.out, c.out);
+    if (c.err.empty()) {
+      EXPECT_EQ(result.err, "");
+    } else {
+      expectOneErrorLine(result, c.err);
+    }
+  }
+  EXPECT_EQ(readFile(empty), "") << "reading an empty store writes nothing";
+}
+
 TEST(QuillmaxHost, unreadable_store_is_an_error_and_left_untouched) {
   TempDir dir;
   struct Case {
@@ -380,12 +421,18 @@ TEST(QuillmaxHost, read_only_commands_never_write_the_store_or_beside_it) {
                                                   {"rules", "edit", "1"},
                                                   {"check"},
                                                   {"page"}}) {
-    for (const std::string& store : {existing, dir.file("missing.json")}) {
-      if (command.back() == "1" && store != existing) continue;  // editing needs a rule
+    for (const std::string& store : {existing, dir.file("missing.jsno")}) {
       std::vector<std::string> args = {"--store", store};
       args.insert(args.end(), command.begin(), command.end());
       const ProcessResult result = host(args);
-      EXPECT_EQ(result.status, 0) << command[0] << " " << store << ": " << result.err;
+      if (store == existing) {
+        EXPECT_EQ(result.status, 0) << command[0] << ": " << result.err;
+      } else {
+        // A mistyped name would otherwise correct nothing and report success.
+        EXPECT_EQ(result.status, 2) << command[0];
+        expectOneErrorLine(result, "no store at " + store +
+                                       " (a changing command such as `rules add` creates one)");
+      }
     }
   }
   EXPECT_EQ(entriesOf(dir.path()), std::vector<std::string>{"store.json"});
@@ -548,9 +595,13 @@ TEST(QuillmaxHost, page_lists_columns_then_elements_in_groups) {
 // --- arguments ----------------------------------------------------------------
 
 TEST(QuillmaxHost, usage_errors_exit_2_with_one_line) {
+  TempDir dir;
+  const std::string windowsDll = dir.file("Quillmax.dll");
+  writeFile(windowsDll, "MZ\x90");
+  const std::string missingDirectory = dir.file("nowhere/store.json");
   struct Case {
     std::vector<std::string> args;
-    const char* mentions;
+    std::string mentions;
     std::string input = "";
   };
   const Case cases[] = {
@@ -578,12 +629,21 @@ TEST(QuillmaxHost, usage_errors_exit_2_with_one_line) {
       // Quoted texts and paths stay on the line, control characters escaped.
       {{"set", "colour\x1b[31m\n", "on"}, "unknown option 'colour\\x1B[31m\\n'"},
       {{"--plugin", "/nonexistent/a\r\nb.so", "correct", "x"}, "/nonexistent/a\\r\\nb.so"},
+      // Why, and what to do.
+      {{"--plugin", "/nope.so", "correct", "x"}, "cannot open /nope.so: No such file or directory"},
+      {{"--dll", "/nope.dll", "correct", "x"}, "quillmax-host: cannot open /nope.dll: No such"},
+      {{"--plugin", windowsDll, "correct", "x"}, windowsDll + ": this is a Windows DLL: use --dll"},
+      {{"--dll", QUILLMAX_HOST_PATH, "correct", "x"}, "not a Windows DLL: use --plugin"},
+      {{"--plugin", "a.so", "--dll", "b.dll", "correct", "x"}, "give one, --plugin for"},
+      {{"--store", missingDirectory, "rules", "add", "a", "b"},
+       "there is no directory " + dir.file("nowhere") + " to hold the store"},
   };
   for (const Case& c : cases) {
     const ProcessResult result = host(c.args, c.input);
     EXPECT_EQ(result.status, 2) << c.mentions;
     expectOneErrorLine(result, c.mentions);
     EXPECT_EQ(result.err.back(), '\n') << result.err;
+    EXPECT_EQ(entriesOf(dir.path()), std::vector<std::string>{"Quillmax.dll"});
   }
 }
 
@@ -601,6 +661,21 @@ TEST(QuillmaxHost, options_end_at_the_first_operand_or_double_dash) {
     const ProcessResult result = host(c.args, c.input);
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.out, c.expected);
+  }
+}
+
+// The plug-in's version is what the loaded plug-in answers, not a text of
+// the tool's.
+TEST(QuillmaxHost, version_names_the_tool_and_the_loaded_plugin) {
+  for (const auto& [plugin, expected] :
+       {std::pair<std::string, std::string>{"", "plug-in: Quillmax 0.0.5beta ("},
+        {kNoResultPlugin, "plug-in: NoResult 0.1-test (" + std::string(kNoResultPlugin)}}) {
+    std::vector<std::string> args = {"--version"};
+    if (!plugin.empty()) args = {"--plugin", plugin, "--version"};
+    const ProcessResult result = host(args);
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out.rfind("quillmax-host ", 0), 0u) << result.out;
+    EXPECT_NE(result.out.find("\n" + expected), std::string::npos) << result.out;
   }
 }
 
@@ -699,12 +774,6 @@ TEST(QuillmaxHost, each_result_is_printed_before_the_next_message_is_read) {
   close(toHost[1]);
   close(fromHost[0]);
   EXPECT_EQ(exitStatus(child), 0);
-}
-
-TEST(QuillmaxHost, plugin_that_cannot_be_loaded_is_one_clear_error) {
-  const ProcessResult result = host({"--plugin", "/nonexistent/Quillmax.so", "correct", "x"});
-  EXPECT_EQ(result.status, 2);
-  expectOneErrorLine(result, "cannot load the plug-in");
 }
 
 }  // namespace

@@ -34,6 +34,7 @@ add_library(quillmax_hostsim STATIC
   host/native_plugin.cpp
   host/record_offsets.cpp
   host/rule_diagnostics.cpp
+  host/rule_list_changes.cpp
   host/store_file.cpp
   host/store_lock.cpp
   host/text_codec.cpp)

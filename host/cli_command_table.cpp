@@ -61,8 +61,17 @@ const char kRulesDeleteDetails[] =
     "Delete button, whose confirmation is answered yes once for all of them.\n";
 
 const char kRulesEditDetails[] =
-    "Shows rule N as the editor's Edit button fills in its fields: From, To and the\n"
-    "type's number (0 word, 1 perl).\n";
+    "With --from, --to or --type, changes rule N in place (options may also come\n"
+    "before N). A From that another rule has already, letter case aside, is refused\n"
+    "with exit status 1, as the editor's Add refuses it; what 'check' would say of\n"
+    "the changed rule is shown as warnings.\n"
+    "Without them, shows rule N as the editor's Edit button fills in its fields:\n"
+    "From, To and the type's number (0 word, 1 perl). The editor itself has no way\n"
+    "to change a rule: its Edit only copies one into the fields.\n";
+
+const char kRulesMoveDetails[] =
+    "Rule N becomes rule M; the rules between move up or down by one. Order matters:\n"
+    "each rule works on what the rules before it left.\n";
 
 const char kCheckDetails[] =
     "Judges the stored rules as the plug-in runs them, one line a finding, the rule's\n"
@@ -122,15 +131,25 @@ const std::vector<CommandEntry> kCommands = {
      StoreNeed::Change,
      runRulesDelete},
     {"rules edit",
-     "N",
-     "show a rule as the plug-in's editor fills in its fields",
+     "N [--from FROM] [--to TO] [--type word|perl]",
+     "change a rule in place, or show it as the plug-in's editor does",
      kRulesEditDetails,
+     ArgumentStyle::OptionsAnywhere,
+     {{"--from", "FROM"}, {"--to", "TO"}, {"--type", "TYPE"}},
+     1,
+     1,
+     StoreNeed::Change,
+     runRulesEdit},
+    {"rules move",
+     "N M",
+     "move rule N to place M; the others keep their order",
+     kRulesMoveDetails,
      ArgumentStyle::OperandsOnly,
      {},
-     1,
-     1,
-     StoreNeed::Read,
-     runRulesEdit},
+     2,
+     2,
+     StoreNeed::Change,
+     runRulesMove},
     {"check",
      "",
      "judge the stored rules: faults and likely mistakes",

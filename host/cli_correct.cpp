@@ -44,9 +44,7 @@ void addRunOnlyRules(ConfigStore& store, const CorrectOptions& options) {
     rules.To.push_back(storedRuleText(rule[1], what + " TO"));
     rules.Type.push_back(storedRuleType(rule[2], what + " TYPE"));
   }
-  store.setText(columnName(kColumnFrom), joinColumn(rules.From));
-  store.setText(columnName(kColumnTo), joinColumn(rules.To));
-  store.setText(columnName(kColumnType), joinColumn(rules.Type));
+  storeRules(store, rules);
 }
 
 // The messages of one run, one at a time, in the plug-in's encoding: the

@@ -1,5 +1,6 @@
 // quillmax-host rules: the rule list through the plug-in's own editor.
 #include <algorithm>
+#include <optional>
 #include <ostream>
 #include <set>
 
@@ -7,6 +8,7 @@
 #include "host/cli_commands.h"
 #include "host/escape_controls.h"
 #include "host/rule_diagnostics.h"
+#include "host/rule_list_changes.h"
 #include "platform/win32_standin.h"
 #include "shell/columns.h"
 #include "shell/element_ids.h"
@@ -51,6 +53,48 @@ void requireRulesWrittenBack(Session& session) {
           "them), so the change is not saved");
     }
   }
+}
+
+// What check would say of rule `index`, said as warnings while the user
+// still has the rule in mind: the plug-in's editor takes any rule.
+void warnAboutRule(std::ostream& err, const ConfigStore& store, size_t index) {
+  const RuleStore rules = rulesOf(store);
+  for (const RuleFinding& finding :
+       checkRule(index, ruleKind(rules.Type.at(index)), rules.From.at(index), rules.To.at(index),
+                 caseSensitiveIn(store))) {
+    err << "quillmax-host: warning: " << describeFinding(finding, rules.From.at(index)) << '\n';
+  }
+}
+
+// Changes rule `number` in place, on the stored columns: the editor has no
+// such action (its Edit only copies a rule into the fields).
+int changeRule(CommandContext& context, const std::string& number, const CommandLine& line) {
+  std::optional<std::string> from, to, type;
+  if (const Arguments* given = line.last("--from")) from = storedRuleText((*given)[0], "--from");
+  if (const Arguments* given = line.last("--to")) to = storedRuleText((*given)[0], "--to");
+  if (const Arguments* given = line.last("--type")) type = storedRuleType((*given)[0], "--type");
+  StoreAccess& access = context.store(StoreUse::Change);
+  context.stage = "changing the rule";
+  RuleStore rules = rulesOf(access.store());
+  const size_t index = ruleNumber(number, rules.From.size()) - 1;
+  if (from) {
+    if (const auto same = ruleWithFrom(rules, *from, index)) {
+      context.err << "quillmax-host: refused: rule " << *same + 1 << " has the From \""
+                  << escapeControls(displayText(rules.From[*same]))
+                  << "\" already (letter case aside), as the editor's Add would refuse it\n";
+      return kExitRefused;
+    }
+    rules.From[index] = *from;
+  }
+  if (to) rules.To[index] = *to;
+  if (type) rules.Type[index] = *type;
+  storeRules(access.store(), rules);
+  context.stage = "saving the store";
+  access.save(context.err);
+  context.stage = "checking the rule, which is saved";
+  warnAboutRule(context.err, access.store(), index);
+  context.out << "changed rule " << index + 1 << '\n';
+  return kExitOk;
 }
 
 }  // namespace
@@ -102,16 +146,7 @@ int runRulesAdd(CommandContext& context, const CommandLine& line) {
   // Only once the rule is safely in the store.
   access.save(context.err);
   context.stage = "checking the rule, which is saved";
-  // The plug-in's editor takes any rule; what check would say of this one
-  // is said now, while the user still has it in mind.
-  const RuleStore rules = rulesOf(access.store());
-  const size_t added = after - 1;
-  for (const RuleFinding& finding :
-       checkRule(added, ruleKind(rules.Type.at(added)), rules.From.at(added), rules.To.at(added),
-                 caseSensitiveIn(access.store()))) {
-    context.err << "quillmax-host: warning: " << describeFinding(finding, rules.From.at(added))
-                << '\n';
-  }
+  warnAboutRule(context.err, access.store(), after - 1);
   context.out << "added rule " << after << '\n';
   return kExitOk;
 }
@@ -143,7 +178,8 @@ int runRulesDelete(CommandContext& context, const CommandLine& line) {
 }
 
 int runRulesEdit(CommandContext& context, const CommandLine& line) {
-  ConfigStore& store = context.store().store();
+  if (!line.options.empty()) return changeRule(context, line.operands[0], line);
+  ConfigStore& store = context.store(StoreUse::Read).store();
   context.stage = "loading the rules";
   Session session(context.options, store, context.err);
   context.stage = "reading the rule";
@@ -158,6 +194,20 @@ int runRulesEdit(CommandContext& context, const CommandLine& line) {
               << "Type: " << displayText(host.fieldValue(kElementTypeChoice)) << '\n';
   context.stage = "ending the plug-in";
   session.end();
+  return kExitOk;
+}
+
+int runRulesMove(CommandContext& context, const CommandLine& line) {
+  StoreAccess& access = context.store();
+  context.stage = "moving the rule";
+  RuleStore rules = rulesOf(access.store());
+  const size_t from = ruleNumber(line.operands[0], rules.From.size());
+  const size_t to = ruleNumber(line.operands[1], rules.From.size());
+  moveRule(rules, from - 1, to - 1);
+  storeRules(access.store(), rules);
+  context.stage = "saving the store";
+  access.save(context.err);
+  context.out << "moved rule " << from << " to " << to << '\n';
   return kExitOk;
 }
 

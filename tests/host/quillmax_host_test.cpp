@@ -231,6 +231,61 @@ TEST(QuillmaxHost, store_round_trip_through_the_plugins_editor) {
   EXPECT_EQ(host({"--store", store, "rules", "list"}).out, "1\tźle\tdobrze\tperl\n");
 }
 
+// The host's own changes to the stored columns: a rule changed in place or
+// moved, the other rules and columns as they were. A From that another rule
+// has, letter case aside as the plug-in's editor compares (Polish letters
+// too), is refused as the editor's Add refuses it.
+TEST(QuillmaxHost, edit_and_move_change_rules_in_place) {
+  const std::string original =
+      R"({"Rewordix/CaseSensitive": 1, "Rewordix/From": "teh\r\nźle\r\n/x+/\r\n", )"
+      R"("Rewordix/To": "the\r\ndobrze\r\ny\r\n", "Rewordix/Type": "0\r\n0\r\n1\r\n"})";
+  const std::string listed = "1\tteh\tthe\tword\n2\tźle\tdobrze\tword\n3\t/x+/\ty\tperl\n";
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    std::string list;  // rules list afterwards; empty: as it was
+    std::string err;   // what standard error mentions; empty: nothing
+  };
+  const Case cases[] = {
+      {{"edit", "2", "--to", "dobrze!"},
+       0,
+       "1\tteh\tthe\tword\n2\tźle\tdobrze!\tword\n3\t/x+/\ty\tperl\n",
+       ""},
+      {{"edit", "--from", "Teh", "--type", "perl", "1"},
+       0,
+       "1\tTeh\tthe\tperl\n2\tźle\tdobrze\tword\n3\t/x+/\ty\tperl\n",
+       "warning: rule 1: Teh"},
+      {{"edit", "1", "--from", "ŹLE"}, 1, "", "refused: rule 2 has the From \"źle\" already"},
+      {{"move", "3", "1"}, 0, "1\t/x+/\ty\tperl\n2\tteh\tthe\tword\n3\tźle\tdobrze\tword\n", ""},
+      {{"move", "1", "3"}, 0, "1\tźle\tdobrze\tword\n2\t/x+/\ty\tperl\n3\tteh\tthe\tword\n", ""},
+      {{"move", "2", "2"}, 0, listed, ""},
+      {{"edit", "4", "--to", "x"}, 2, "", "no rule 4: the rules are numbered 1 to 3"},
+      {{"edit", "1", "--type", "regex"}, 2, "", "word or perl, not 'regex'"},
+      {{"move", "1"}, 2, "", "usage: quillmax-host rules move N M"},
+  };
+  TempDir dir;
+  const std::string store = dir.file("store.json");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args[0] + " " + c.args[1]);
+    writeFile(store, original);
+    std::vector<std::string> args = {"--store", store, "rules"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const ProcessResult result = host(args);
+    EXPECT_EQ(result.status, c.status) << result.err;
+    if (c.err.empty()) {
+      EXPECT_EQ(result.err, "");
+    } else {
+      EXPECT_NE(result.err.find(c.err), std::string::npos) << result.err;
+    }
+    if (c.list.empty()) {
+      EXPECT_EQ(readFile(store), original) << "a refused change writes nothing";
+    } else {
+      EXPECT_EQ(host({"--store", store, "rules", "list"}).out, c.list);
+      EXPECT_NE(readFile(store).find("\"Rewordix/CaseSensitive\": 1"), std::string::npos);
+    }
+  }
+}
+
 TEST(QuillmaxHost, rule_numbers_out_of_range_or_not_numbers_are_usage_errors) {
   TempDir dir;
   const std::string store = dir.file("rules.json");

@@ -39,11 +39,16 @@ const char kCorrectDetails[] =
     "  --incoming   as incoming messages: corrected only when 'set incoming on'\n"
     "  --null       messages and results end in a NUL byte instead of a line feed\n"
     "  --trace      show on standard error each rule that changed a message\n"
+    "  --stats      at the end, on standard error, one line a rule: how many messages\n"
+    "               it changed (\"changed no message\" for a rule that never fired)\n"
     "  --rule FROM TO TYPE\n"
     "               one more rule for this run only (TYPE: word or perl); it never\n"
-    "               reaches the store\n"
-    "A message the plug-in was to correct but left alone (it gave no result) stops the\n"
-    "run with exit status 1.\n";
+    "               reaches the store. What 'check' would say of it is shown as warnings.\n"
+    "A line holding a character with no Windows-1250 form (an emoji, say) is passed\n"
+    "through uncorrected, with one line on standard error naming the line, the\n"
+    "character and its column; the run goes on and exits 1 at the end. A message the\n"
+    "plug-in was to correct but left alone (it gave no result) stops the run with exit\n"
+    "status 1.\n";
 
 const char kRulesListDetails[] =
     "One line a rule: its number, From, To and type (word, perl, or other for a type\n"
@@ -91,11 +96,15 @@ const char kSetDetails[] =
 
 const std::vector<CommandEntry> kCommands = {
     {"correct",
-     "[--incoming] [--null] [--trace] [--rule FROM TO TYPE]... [--] [MESSAGE...]",
+     "[--incoming] [--null] [--trace] [--stats] [--rule FROM TO TYPE]... [--] [MESSAGE...]",
      "correct messages: the arguments, or each line of standard input",
      kCorrectDetails,
      ArgumentStyle::OptionsFirst,
-     {{"--incoming", ""}, {"--null", ""}, {"--trace", ""}, {"--rule", "FROM TO TYPE"}},
+     {{"--incoming", ""},
+      {"--null", ""},
+      {"--trace", ""},
+      {"--stats", ""},
+      {"--rule", "FROM TO TYPE"}},
      0,
      kAnyNumber,
      StoreNeed::Read,

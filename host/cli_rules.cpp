@@ -55,17 +55,6 @@ void requireRulesWrittenBack(Session& session) {
   }
 }
 
-// What check would say of rule `index`, said as warnings while the user
-// still has the rule in mind: the plug-in's editor takes any rule.
-void warnAboutRule(std::ostream& err, const ConfigStore& store, size_t index) {
-  const RuleStore rules = rulesOf(store);
-  for (const RuleFinding& finding :
-       checkRule(index, ruleKind(rules.Type.at(index)), rules.From.at(index), rules.To.at(index),
-                 caseSensitiveIn(store))) {
-    err << "quillmax-host: warning: " << describeFinding(finding, rules.From.at(index)) << '\n';
-  }
-}
-
 // Changes rule `number` in place, on the stored columns: the editor has no
 // such action (its Edit only copies a rule into the fields).
 int changeRule(CommandContext& context, const std::string& number, const CommandLine& line) {

@@ -1,5 +1,7 @@
 #include "host/rule_diagnostics.h"
 
+#include <ostream>
+
 #include "host/cli_session.h"
 #include "host/escape_controls.h"
 #include "shell/columns.h"
@@ -39,6 +41,15 @@ std::string describeFinding(const RuleFinding& finding, const std::string& from)
   if (finding.offset >= 0) line += " at offset " + std::to_string(finding.offset);
   // A From may hold a line feed; a finding is still one line.
   return escapeControls(line);
+}
+
+void warnAboutRule(std::ostream& err, const ConfigStore& store, size_t index) {
+  const RuleStore rules = rulesOf(store);
+  for (const RuleFinding& finding :
+       checkRule(index, ruleKind(rules.Type.at(index)), rules.From.at(index), rules.To.at(index),
+                 caseSensitiveIn(store))) {
+    err << "quillmax-host: warning: " << describeFinding(finding, rules.From.at(index)) << '\n';
+  }
 }
 
 }  // namespace qmxhost

@@ -109,10 +109,17 @@ void expectOneErrorLine(const ProcessResult& result, const std::string& mentions
   EXPECT_NE(result.err.find(mentions), std::string::npos) << result.err;
 }
 
+// A literal's bytes, NULs included.
+template <size_t N>
+std::string bytes(const char (&text)[N]) {
+  return std::string(text, N - 1);
+}
+
 struct CorrectCase {
   std::vector<std::string> args;
   std::string input;
   std::string expected;
+  std::string err = "";
 };
 
 TEST(QuillmaxHost, corrects_out_of_the_box_with_the_embedded_rules) {
@@ -151,11 +158,39 @@ TEST(QuillmaxHost, raw_passes_windows_1250_bytes_both_ways) {
             "e\n");
 }
 
-TEST(QuillmaxHost, text_without_a_windows_1250_form_is_an_error_naming_the_message) {
-  const ProcessResult result = host({"correct", "ok", "日本"});
-  EXPECT_EQ(result.status, 2);
-  expectOneErrorLine(result, "message 2");
-  EXPECT_EQ(result.out, "") << "nothing is corrected when an input cannot be read";
+// A real chat log: what the plug-in cannot take passes through as it came,
+// with one line on standard error naming the line, the character and its
+// column in characters; the run goes on, and ends with exit status 1.
+TEST(QuillmaxHost, lines_the_plugin_cannot_take_pass_through_and_the_run_goes_on) {
+  const std::string passed = "; passed through uncorrected\n";
+  const CorrectCase cases[] = {
+      {{"correct"},
+       "moze 😀 juz\nsie\n",
+       "moze 😀 juz\nsię\n",
+       "quillmax-host: line 1: \"😀\" at column 6 has no Windows-1250 form" + passed +
+           "quillmax-host: some lines were not corrected: 1 of 2\n"},
+      {{"correct", "--null"},
+       bytes("sie\0żółw 日\0moze\0"),
+       bytes("się\0żółw 日\0może\0"),
+       "quillmax-host: record 2: \"日\" at column 6 has no Windows-1250 form" + passed +
+           "quillmax-host: some records were not corrected: 1 of 3\n"},
+      {{"correct", "ok", "日本", "sie"},
+       "",
+       "ok\n日本\nsię\n",
+       "quillmax-host: message 2: \"日\" at column 1 has no Windows-1250 form" + passed +
+           "quillmax-host: some messages were not corrected: 1 of 3\n"},
+      {{"correct"},
+       "\xff moze\nmoze\n",
+       "\xff moze\nmoże\n",
+       "quillmax-host: line 1: byte 0xFF at column 1 is not UTF-8" + passed +
+           "quillmax-host: some lines were not corrected: 1 of 2\n"},
+  };
+  for (const CorrectCase& c : cases) {
+    const ProcessResult result = host(c.args, c.input);
+    EXPECT_EQ(result.status, 1) << result.err;
+    EXPECT_EQ(result.out, c.expected);
+    EXPECT_EQ(result.err, c.err);
+  }
 }
 
 TEST(QuillmaxHost, incoming_messages_follow_the_stored_option) {
@@ -191,6 +226,25 @@ TEST(QuillmaxHost, trace_names_each_rule_that_changed_the_text) {
   EXPECT_NE(result.err.find("rule 12: \"może juz\" -> \"może już\""), std::string::npos)
       << result.err;
   EXPECT_EQ(lineCount(result.err), 2u) << result.err;
+}
+
+// Which rules fire on a log: counted by the plug-in's own rule loop,
+// replayed; a --rule is warned about as rules add warns.
+TEST(QuillmaxHost, stats_count_the_messages_each_rule_changed) {
+  const ProcessResult result =
+      host({"correct", "--stats", "--rule", "k.t", "x", "word"}, "moze juz\nmoze\nkit\n");
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out, "może już\nmoże\nx\n");
+  for (const char* line : {
+           "quillmax-host: warning: rule 17: k.t: From holds pattern characters \".\"",
+           "\nrule 1: changed no message: wogóle\n",
+           "\nrule 11: changed 2 messages: moze\n",
+           "\nrule 12: changed 1 message: juz\n",
+           "\nrule 17: changed 1 message: k.t\n",
+       }) {
+    EXPECT_NE(result.err.find(line), std::string::npos) << line << "\n" << result.err;
+  }
+  EXPECT_EQ(lineCount(result.err), 18u) << result.err;
 }
 
 TEST(QuillmaxHost, log_shows_the_plugin_lines_in_utf8) {
@@ -670,7 +724,7 @@ TEST(QuillmaxHost, usage_errors_exit_2_with_one_line) {
       {{"correct", "--bogus"}, "unknown option --bogus"},
       {{"correct", "--raw", "x"}, "--raw goes before the command"},
       {{"correct"}, "line 2 of standard input holds a NUL byte", std::string("ok\nabc\0def\n", 11)},
-      {{"rules"}, "list, add, delete or edit"},
+      {{"rules"}, "rules: say list, add, delete, edit"},
       {{"rules", "add", "only-from"}, "rules add FROM TO"},
       {{"rules", "add", "a", "b", "regex"}, "not 'regex'"},
       // CR LF ends a rule in the stored column: the rule would be stored changed.

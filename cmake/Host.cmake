@@ -24,7 +24,9 @@ add_library(quillmax_hostsim STATIC
   host/cli_arguments.cpp
   host/cli_command_table.cpp
   host/cli_commands.cpp
+  host/autocorrect_list.cpp
   host/cli_correct.cpp
+  host/cli_rule_transfer.cpp
   host/cli_rules.cpp
   host/cli_session.cpp
   host/config_store.cpp
@@ -35,6 +37,7 @@ add_library(quillmax_hostsim STATIC
   host/record_offsets.cpp
   host/rule_diagnostics.cpp
   host/rule_list_changes.cpp
+  host/rule_transfer.cpp
   host/store_file.cpp
   host/store_lock.cpp
   host/text_codec.cpp)
@@ -44,6 +47,22 @@ target_link_libraries(quillmax_hostsim
   PUBLIC quillmax_rule_engine quillmax_host_boundary quillmax_standin_client
          nlohmann_json::nlohmann_json
   PRIVATE quillmax_warnings)
+
+# Autocorrect lists (zips of XML) are read with Debian's libzip and expat,
+# which the native builds have; the 32-bit build goes without them.
+# (Debian 12's libzip CMake package names tools that libzip-dev does not
+# bring, so the library is found directly.)
+if(QUILLMAX_TARGET STREQUAL "native")
+  find_path(LIBZIP_INCLUDE_DIR zip.h)
+  find_library(LIBZIP_LIBRARY zip)
+  find_package(EXPAT REQUIRED)
+  if(NOT LIBZIP_INCLUDE_DIR OR NOT LIBZIP_LIBRARY)
+    message(FATAL_ERROR "libzip not found: the native build needs libzip-dev (scripts/install-deps.sh)")
+  endif()
+  target_include_directories(quillmax_hostsim SYSTEM PRIVATE ${LIBZIP_INCLUDE_DIR})
+  target_link_libraries(quillmax_hostsim PRIVATE ${LIBZIP_LIBRARY} EXPAT::EXPAT)
+  target_compile_definitions(quillmax_hostsim PUBLIC QUILLMAX_HAVE_AUTOCORRECT=1)
+endif()
 
 # Running the shipped DLL itself, under CPU emulation, where the loader is built.
 if(TARGET quillmax_pe)

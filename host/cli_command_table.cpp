@@ -78,6 +78,31 @@ const char kRulesMoveDetails[] =
     "Rule N becomes rule M; the rules between move up or down by one. Order matters:\n"
     "each rule works on what the rules before it left.\n";
 
+const char kRulesExportDetails[] =
+    "Writes the stored rules, UTF-8, to FILE (replaced), or to standard output without\n"
+    "FILE or with '-'. The format is --format, or else json for a FILE ending in\n"
+    ".json, tsv for any other:\n"
+    "  tsv   one rule a line: From, To and its type (word or perl), separated by tabs;\n"
+    "        a tab, line break or backslash inside a text is written \\t, \\n, \\r, \\\\\n"
+    "  json  an array of {\"from\", \"to\", \"type\"} objects\n"
+    "A rule of a type the plug-in keeps but never applies is written with its type's\n"
+    "number. An export imported into an empty store gives the same rules.\n";
+
+const char kRulesImportDetails[] =
+    "Adds the rules of FILE ('-': standard input) at the end of the list, in one\n"
+    "session of the plug-in's editor, through its Add, so that a From already listed\n"
+    "(letter case aside) is skipped as Add refuses it. The format is --format, or\n"
+    "else json for a FILE ending in .json, autocorrect for .dat, tsv for any other\n"
+    "(see 'rules export'). A file that cannot be read is refused whole, and nothing\n"
+    "is added.\n"
+    "  autocorrect  an office suite's autocorrect list (a .dat zip holding\n"
+    "               DocumentList.xml): each entry becomes a word rule whose From has\n"
+    "               its pattern characters escaped, so that \"np.\" matches only \"np.\".\n"
+    "Skipped, one line each on standard error: a rule whose text has a character with\n"
+    "no Windows-1250 form; from an autocorrect list, a wildcard entry, a replacement\n"
+    "holding \"$\" and a digit or \"&\" (a To has no escape for them) or formatted text.\n"
+    "Ends with one line: how many rules were added and how many skipped, by reason.\n";
+
 const char kCheckDetails[] =
     "Judges the stored rules as the plug-in runs them, one line a finding, the rule's\n"
     "number first. Faults: a pattern that never compiles (for a word rule, each of\n"
@@ -159,6 +184,26 @@ const std::vector<CommandEntry> kCommands = {
      2,
      StoreNeed::Change,
      runRulesMove},
+    {"rules export",
+     "[--format tsv|json] [FILE]",
+     "write the rules to FILE, or standard output, as tab-separated text or JSON",
+     kRulesExportDetails,
+     ArgumentStyle::OptionsAnywhere,
+     {{"--format", "FORMAT"}},
+     0,
+     1,
+     StoreNeed::Read,
+     runRulesExport},
+    {"rules import",
+     "[--format tsv|json|autocorrect] FILE",
+     "add the rules of FILE through the plug-in's editor",
+     kRulesImportDetails,
+     ArgumentStyle::OptionsAnywhere,
+     {{"--format", "FORMAT"}},
+     1,
+     1,
+     StoreNeed::Change,
+     runRulesImport},
     {"check",
      "",
      "judge the stored rules: faults and likely mistakes",

@@ -52,6 +52,8 @@ int runRulesAdd(CommandContext& context, const CommandLine& line);
 int runRulesDelete(CommandContext& context, const CommandLine& line);
 int runRulesEdit(CommandContext& context, const CommandLine& line);
 int runRulesMove(CommandContext& context, const CommandLine& line);
+int runRulesExport(CommandContext& context, const CommandLine& line);
+int runRulesImport(CommandContext& context, const CommandLine& line);
 int runCheck(CommandContext& context, const CommandLine& line);
 int runPage(CommandContext& context, const CommandLine& line);
 int runSet(CommandContext& context, const CommandLine& line);

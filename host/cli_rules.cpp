@@ -42,19 +42,6 @@ size_t ruleNumber(const std::string& text, size_t ruleCount) {
   return number;
 }
 
-// The plug-in writes its rules back at the end of a session only when it
-// had loaded them all: without a write-back the change it took in was never
-// stored, and a save would report it done.
-void requireRulesWrittenBack(Session& session) {
-  for (int32_t column : {kColumnFrom, kColumnTo, kColumnType}) {
-    if (!session.host().wroteColumn(column)) {
-      throw PluginFailure(
-          "the plug-in did not write its rules back (as when it could not load "
-          "them), so the change is not saved");
-    }
-  }
-}
-
 // Changes rule `number` in place, on the stored columns: the editor has no
 // such action (its Edit only copies a rule into the fields).
 int changeRule(CommandContext& context, const std::string& number, const CommandLine& line) {
@@ -130,7 +117,7 @@ int runRulesAdd(CommandContext& context, const CommandLine& line) {
                 << "\" is already listed (letter case aside)\n";
     return kExitRefused;
   }
-  requireRulesWrittenBack(session);
+  session.requireRulesWrittenBack();
   context.stage = "saving the store";
   // Only once the rule is safely in the store.
   access.save(context.err);
@@ -159,7 +146,7 @@ int runRulesDelete(CommandContext& context, const CommandLine& line) {
   const size_t left = windows.rows(host.ruleList()).size();
   context.stage = "writing back the rules";
   session.end();
-  requireRulesWrittenBack(session);
+  session.requireRulesWrittenBack();
   context.stage = "saving the store";
   access.save(context.err);
   context.out << "deleted " << count - left << (count - left == 1 ? " rule\n" : " rules\n");

@@ -16,6 +16,7 @@
 #endif
 #include "host/text_codec.h"
 #include "shell/call_ids.h"
+#include "shell/columns.h"
 
 namespace qmxhost {
 
@@ -174,6 +175,16 @@ Session::~Session() {
 
 void Session::end() {
   host_->end();
+}
+
+void Session::requireRulesWrittenBack() {
+  for (int32_t column : {qmx::kColumnFrom, qmx::kColumnTo, qmx::kColumnType}) {
+    if (!host_->wroteColumn(column)) {
+      throw PluginFailure(
+          "the plug-in did not write its rules back (as when it could not load "
+          "them), so the change is not saved");
+    }
+  }
 }
 
 }  // namespace qmxhost

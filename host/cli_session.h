@@ -111,6 +111,11 @@ class Session {
   // Ends the plug-in (CALL_END, CALL_DEINIT), which writes its rules into
   // the store.
   void end();
+  // Throws PluginFailure unless the plug-in wrote its rules back as it
+  // ended. It writes them only when it had loaded them all: without the
+  // write-back a change it took in was never stored, and a save would
+  // report it done.
+  void requireRulesWrittenBack();
 
  private:
   std::unique_ptr<PluginBoundary> plugin_;

@@ -30,6 +30,7 @@ class EmulatedWindows : public WindowSystem {
   std::vector<std::vector<std::string>> rows(Address list) override {
     return user32_.rows(narrow(list));
   }
+  int rowCount(Address list) override { return user32_.rowCount(narrow(list)); }
   bool selectRow(Address list, int row, bool selected) override {
     return user32_.setRowSelected(narrow(list), row, selected);
   }

@@ -18,6 +18,10 @@
 
 #include "tests/support/process.h"
 
+#if defined(QUILLMAX_HAVE_AUTOCORRECT)
+#include <zip.h>
+#endif
+
 namespace {
 
 using qmxtest::ProcessResult;
@@ -338,6 +342,106 @@ TEST(QuillmaxHost, edit_and_move_change_rules_in_place) {
       EXPECT_NE(readFile(store).find("\"Rewordix/CaseSensitive\": 1"), std::string::npos);
     }
   }
+}
+
+// The rule columns of a store file, one line each as the store is written.
+std::string ruleColumns(const std::string& store) {
+  std::string columns;
+  const std::string json = readFile(store);
+  for (const char* name : {"\"Rewordix/From\"", "\"Rewordix/To\"", "\"Rewordix/Type\""}) {
+    const size_t at = json.find(name);
+    columns += at == std::string::npos ? "none\n" : json.substr(at, json.find('\n', at) - at + 1);
+  }
+  return columns;
+}
+
+// An office autocorrect list as the suites ship it: a zip holding
+// DocumentList.xml. False where this build cannot make one.
+bool writeAutocorrectList(const std::string& path, const std::string& entries) {
+#if defined(QUILLMAX_HAVE_AUTOCORRECT)
+  static const std::string xml =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<block-list:block-list "
+      "xmlns:block-list=\"http://openoffice.org/2001/block-list\">\n";
+  const std::string document = xml + entries + "</block-list:block-list>\n";
+  int error = 0;
+  zip_t* archive = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+  zip_source_t* source = zip_source_buffer(archive, document.data(), document.size(), 0);
+  zip_file_add(archive, "DocumentList.xml", source, ZIP_FL_ENC_UTF_8);
+  return zip_close(archive) == 0;
+#else
+  writeFile(path, entries);
+  return false;
+#endif
+}
+
+// An export imported into an empty store gives the same columns, in either
+// format, whatever the texts hold; an import adds through the editor, whose
+// duplicate check decides, and says why it skips what it skips.
+TEST(QuillmaxHost, import_and_export_carry_rules_between_stores) {
+  TempDir dir;
+  const std::string source = dir.file("source.json");
+  writeFile(source, R"({"Rewordix/From": "a\tb\r\nk\\.t\r\nx\ny\r\n/(ż)/i\r\nodd\r\n", )"
+                    R"("Rewordix/To": "\\\r\n$1\r\nz\r\nŻ\r\n\r\n", )"
+                    R"("Rewordix/Type": "0\r\n0\r\n0\r\n1\r\n2\r\n"})");
+  // Saved once, so that its columns read as the imported store's will.
+  ASSERT_EQ(host({"--store", source, "set", "incoming", "off"}).status, 0);
+  for (const char* format : {"tsv", "json"}) {
+    SCOPED_TRACE(format);
+    const std::string file = dir.file(std::string("rules.") + format);
+    const std::string copy = dir.file(std::string("copy-") + format + ".json");
+    const ProcessResult exported = host({"--store", source, "rules", "export", file});
+    EXPECT_EQ(exported.status, 0) << exported.err;
+    EXPECT_EQ(exported.out, "exported 5 rules to " + file + "\n");
+    const ProcessResult imported = host({"--store", copy, "rules", "import", file});
+    EXPECT_EQ(imported.status, 0) << imported.err;
+    EXPECT_EQ(imported.out, "added 5 rules, skipped 0\n");
+    EXPECT_EQ(ruleColumns(copy), ruleColumns(source));
+    const ProcessResult again = host({"--store", copy, "rules", "import", file});
+    EXPECT_EQ(again.out, "added 0 rules, skipped 5: 5 already listed\n");
+    EXPECT_EQ(lineCount(again.err), 5u) << again.err;
+  }
+  EXPECT_EQ(host({"--store", source, "rules", "export"}).out,
+            "a\\tb\t\\\\\tword\nk\\\\.t\t$1\tword\nx\\ny\tz\tword\n/(ż)/i\tŻ\tperl\nodd\t\t2\n");
+
+  // Refused whole: nothing is added from a file that cannot be read.
+  const std::string store = dir.file("store.json");
+  writeFile(dir.file("bad.tsv"), "ok\tfine\nno tab here\n");
+  writeFile(dir.file("bad.dat"), "not a zip");
+  for (const auto& [file, mentions] :
+       {std::pair<std::string, std::string>{"bad.tsv", "bad.tsv: line 2: 1 field"},
+        {"bad.dat", "bad.dat: not an autocorrect list"}}) {
+    const ProcessResult result = host({"--store", store, "rules", "import", dir.file(file)});
+    EXPECT_EQ(result.status, 2) << file;
+    expectOneErrorLine(result, mentions);
+    EXPECT_EQ(readFile(store), "");
+  }
+
+  const std::string list = dir.file("acor_pl-PL.dat");
+  if (!writeAutocorrectList(list, R"xml(
+      <block-list:block block-list:abbreviated-name="np." block-list:name="na przykład"/>
+      <block-list:block block-list:abbreviated-name="teh" block-list:name="the"/>
+      <block-list:block block-list:abbreviated-name="TEH" block-list:name="THE"/>
+      <block-list:block block-list:abbreviated-name=".*ing" block-list:name="x"/>
+      <block-list:block block-list:abbreviated-name=":smile:" block-list:name="😀"/>
+      <block-list:block block-list:abbreviated-name="usd" block-list:name="$1 USD"/>
+      <block-list:block block-list:abbreviated-name="(c)" block-list:name="©"/>
+  )xml")) {
+    GTEST_SKIP() << "this build reads no autocorrect lists";
+  }
+  const ProcessResult imported = host({"--store", store, "rules", "import", list});
+  EXPECT_EQ(imported.status, 0) << imported.err;
+  EXPECT_EQ(imported.out,
+            "added 3 rules, skipped 4: 1 already listed, 1 with a wildcard, 1 with no "
+            "Windows-1250 form, 1 with $ and a digit or & in To\n");
+  EXPECT_EQ(lineCount(imported.err), 4u) << imported.err;
+  EXPECT_NE(imported.err.find("entry 6 \"usd\": skipped: its replacement holds \"$1\""),
+            std::string::npos)
+      << imported.err;
+  EXPECT_EQ(host({"--store", store, "rules", "list"}).out,
+            "1\tnp\\.\tna przykład\tword\n2\tteh\tthe\tword\n3\t\\(c\\)\t©\tword\n");
+  // Escaped, a From matches only itself.
+  EXPECT_EQ(host({"--store", store, "correct", "to np. tak (c)", "npx (cx)"}).out,
+            "to na przykład tak ©\nnpx (cx)\n");
 }
 
 TEST(QuillmaxHost, rule_numbers_out_of_range_or_not_numbers_are_usage_errors) {

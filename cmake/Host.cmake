@@ -75,3 +75,15 @@ add_executable(quillmax-host host/main.cpp)
 target_link_libraries(quillmax-host PRIVATE quillmax_hostsim quillmax_warnings)
 # The program loads Quillmax.so from beside itself.
 add_dependencies(quillmax-host Quillmax)
+
+# make install (component quillmax-host): the program in bin, the plug-in
+# with the Win32 stand-in it finds beside itself in lib/quillmax (where the
+# program looks when Quillmax.so is not beside it), the manual page and the
+# bash completion. Relative paths only, so PREFIX and DESTDIR both work.
+install(TARGETS quillmax-host RUNTIME DESTINATION bin COMPONENT quillmax-host)
+install(TARGETS Quillmax quillmax_win32
+        LIBRARY DESTINATION lib/quillmax COMPONENT quillmax-host)
+install(FILES host/quillmax-host.1 DESTINATION share/man/man1 COMPONENT quillmax-host)
+install(FILES host/quillmax-host.bash-completion
+        DESTINATION share/bash-completion/completions
+        RENAME quillmax-host COMPONENT quillmax-host)

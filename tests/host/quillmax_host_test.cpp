@@ -892,18 +892,34 @@ TEST(QuillmaxHost, version_names_the_tool_and_the_loaded_plugin) {
   }
 }
 
+// Every command and subcommand has help, asked either way, whose usage
+// line names it; the program's lists them all.
 TEST(QuillmaxHost, help_is_offered_for_the_program_and_each_command) {
-  for (const std::vector<std::string>& args : {std::vector<std::string>{"--help"},
-                                               {"--help", "correct", "x"},
-                                               {"correct", "--help"},
-                                               {"rules", "--help"},
-                                               {"check", "--help"},
-                                               {"page", "--help"},
-                                               {"set", "--help"}}) {
-    const ProcessResult result = host(args);
-    EXPECT_EQ(result.status, 0) << args[0];
-    EXPECT_EQ(result.out.rfind("usage: quillmax-host", 0), 0u) << result.out;
+  const std::vector<std::string> commands = {
+      "correct",      "rules list",   "rules add", "rules delete", "rules edit", "rules move",
+      "rules export", "rules import", "check",     "page",         "set"};
+  const ProcessResult program = host({"--help"});
+  EXPECT_EQ(program.status, 0);
+  EXPECT_EQ(host({"help"}).out, program.out);
+  EXPECT_EQ(host({"--help", "correct", "x"}).out, program.out);
+  for (const std::string& command : commands) {
+    EXPECT_NE(program.out.find("\n  " + command), std::string::npos) << command;
+    std::vector<std::string> words;
+    for (size_t at = 0; at < command.size();) {
+      const size_t end = std::min(command.find(' ', at), command.size());
+      words.push_back(command.substr(at, end - at));
+      at = end + 1;
+    }
+    std::vector<std::string> asked = {"help"};
+    asked.insert(asked.end(), words.begin(), words.end());
+    std::vector<std::string> option = words;
+    option.push_back("--help");
+    const ProcessResult helped = host(asked);
+    EXPECT_EQ(helped.status, 0) << command;
+    EXPECT_EQ(helped.out.rfind("usage: quillmax-host [OPTIONS] " + command, 0), 0u) << helped.out;
+    EXPECT_EQ(host(option).out, helped.out) << command;
   }
+  EXPECT_NE(host({"rules", "--help"}).out.find("rules import [--format"), std::string::npos);
 }
 
 // --- exit statuses ------------------------------------------------------------

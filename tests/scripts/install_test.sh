@@ -21,7 +21,8 @@ check() {  # check NAME COMMAND...
   fi
 }
 
-make -s -C "$source_dir" install DESTDIR="$stage" PREFIX=/opt/qmx INSTALL_BUILD="$build" >/dev/null
+# Run from ctest under make test, the outer make's jobserver is not this one's.
+env -u MAKEFLAGS -u MAKELEVEL make -s -C "$source_dir" install DESTDIR="$stage" PREFIX=/opt/qmx INSTALL_BUILD="$build" >/dev/null
 root=$stage/opt/qmx
 installed=$(cd "$stage" && find . -type f | sort | tr '\n' ' ')
 check "installs the tool, the plug-in beside its stand-in, the manual page and the completion" \

@@ -154,7 +154,9 @@ std::string pluginIdentity(const GlobalOptions& options) {
   const std::unique_ptr<PluginBoundary> plugin = loadPlugin(options);
   ConfigStore store;
   HostSimulator host(*plugin, store);
-  return host.queryText(qmx::QUERY_NAME_30013) + " " + host.queryText(qmx::QUERY_VERSION);
+  const std::string name = host.queryText(qmx::QUERY_NAME_30013);
+  const std::string version = host.queryText(qmx::QUERY_VERSION);
+  return (name.empty() ? "(no name)" : name) + " " + (version.empty() ? "(no version)" : version);
 }
 
 Session::Session(const GlobalOptions& options, ConfigStore& store, std::ostream& err) {

@@ -5,7 +5,7 @@ JOBS ?= 2
 CTEST = ctest --output-on-failure -j $(JOBS)
 
 .PHONY: all run test dll deps native i386 win32 fuzz bench test-native test-i386 test-win32 \
-        test-fuzz test-valgrind format clean
+        test-fuzz test-valgrind install format clean
 
 all: native
 
@@ -80,6 +80,17 @@ test-valgrind: deps build/bench/CMakeCache.txt
 	fi; exit $$status
 
 test: test-win32 test-i386 test-fuzz test-native test-valgrind
+
+# quillmax-host in PREFIX/bin, Quillmax.so with the Win32 stand-in it loads
+# in PREFIX/lib/quillmax, the manual page and the bash completion, from the
+# optimised build without sanitizers (INSTALL_BUILD names another). DESTDIR
+# stages the whole tree under a directory, as a package build does.
+PREFIX ?= /usr/local
+INSTALL_BUILD ?= bench
+install: deps build/$(INSTALL_BUILD)/CMakeCache.txt
+	cmake --build build/$(INSTALL_BUILD) -j $(JOBS) --target quillmax-host Quillmax
+	DESTDIR="$(DESTDIR)" cmake --install build/$(INSTALL_BUILD) --prefix "$(PREFIX)" \
+	  --component quillmax-host --strip
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

@@ -1,10 +1,12 @@
 #include "host/cli.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <istream>
 #include <new>
 #include <ostream>
 
+#include "host/cli_command_table.h"
 #include "host/cli_commands.h"
 #include "host/cli_session.h"
 #include "host/escape_controls.h"
@@ -17,42 +19,21 @@
 namespace qmxhost {
 namespace {
 
-const char kUsage[] =
-    "usage: quillmax-host [--store FILE] [--plugin PATH | --dll PATH] [--log] [--raw] COMMAND\n"
-    "                     ...\n"
-    "\n"
-    "Runs the Quillmax plug-in the way the messenger does.\n"
-    "\n"
-    "commands:\n"
-    "  correct [--incoming] [--null] [--trace] [--rule FROM TO TYPE]... [MESSAGE...]\n"
-    "                    correct messages (the arguments, or each line of standard input)\n"
-    "  rules list | rules add FROM TO [word|perl] | rules delete N... | rules edit N\n"
-    "                    the rule list, through the plug-in's own editor\n"
-    "  check             list the rules whose patterns never compile\n"
-    "  page              show the settings page as the plug-in declares it\n"
-    "  set incoming on|off | set case-sensitive on|off\n"
-    "                    change an option\n"
-    "\n"
-    "options:\n"
-    "  --store FILE      the configuration store (JSON). A missing one is empty, and a\n"
-    "                    command that changes it creates it. Without it a built-in store\n"
-    "                    of Polish rules is used and nothing is saved.\n"
-    "  --plugin PATH     the plug-in to load (default: Quillmax.so beside this program)\n"
-    "  --dll PATH        run the Windows DLL itself (Quillmax.dll) under CPU emulation\n"
-    "  --log             show the plug-in's log lines on standard error\n"
-    "  --raw             pass message bytes unchanged (Windows-1250), without UTF-8\n"
-    "                    conversion\n"
-    "\n"
-    "Options go before the command; 'quillmax-host COMMAND --help' tells more of each.\n"
-    "Exit status: 0 success; 1 an action refused, a check failed, or the plug-in failed\n"
-    "(a message left uncorrected, a fault); 2 a usage error, unreadable input or store,\n"
-    "a store or output that could not be written, or memory that ran out; 3 (--dll) a\n"
-    "limit of the emulator running the DLL, not a fault of the DLL.\n";
-
-GlobalOptions parseGlobalOptions(const std::vector<std::string>& args, size_t& next,
-                                 const std::string& defaultPlugin, bool& help) {
+// The program's own options, before the command.
+struct ProgramLine {
   GlobalOptions options;
+  bool help = false;
+  bool version = false;
+  size_t command = 0;  // the index of the command's name
+};
+
+ProgramLine readProgramLine(const std::vector<std::string>& args,
+                            const std::string& defaultPlugin) {
+  ProgramLine line;
+  GlobalOptions& options = line.options;
   options.pluginPath = defaultPlugin;
+  bool pluginGiven = false;
+  size_t& next = line.command;
   while (next < args.size()) {
     const std::string& arg = args[next];
     if (arg == "--") {
@@ -60,7 +41,10 @@ GlobalOptions parseGlobalOptions(const std::vector<std::string>& args, size_t& n
       break;
     }
     if (arg == "--help" || arg == "-h") {
-      help = true;
+      line.help = true;
+      ++next;
+    } else if (arg == "--version") {
+      line.version = true;
       ++next;
     } else if (arg == "--log") {
       options.log = true;
@@ -74,27 +58,98 @@ GlobalOptions parseGlobalOptions(const std::vector<std::string>& args, size_t& n
       if (arg == "--store") options.storePath = value;
       if (arg == "--plugin") options.pluginPath = value;
       if (arg == "--dll") options.dllPath = value;
+      pluginGiven = pluginGiven || arg == "--plugin";
       next += 2;
     } else if (arg.size() > 1 && arg[0] == '-') {
-      throw UsageError("unknown option " + arg);
+      throw UsageError("unknown option " + arg + "; see 'quillmax-host --help'");
     } else {
       break;
     }
   }
-  return options;
+  if (pluginGiven && options.dllPath) {
+    throw UsageError(
+        "--plugin and --dll each name the plug-in to run: give one, --plugin for "
+        "Quillmax.so or --dll for Quillmax.dll");
+  }
+  const char* environmentStore = std::getenv("QUILLMAX_STORE");
+  if (!options.storePath && environmentStore && environmentStore[0] != '\0') {
+    options.storePath = environmentStore;
+    options.storeFromEnvironment = true;
+  }
+  return line;
 }
 
-int runCommand(CommandContext& context, const std::string& command, const Arguments& args) {
-  if (command == "correct") return runCorrect(context, args);
-  if (command == "rules") return runRules(context, args);
-  if (command == "check") return runCheck(context, args);
-  if (command == "page") return runPage(context, args);
-  if (command == "set") return runSet(context, args);
-  if (command == "help") {
-    context.out << kUsage;
+// This program's version, then the plug-in's, as the plug-in tells it.
+int runVersion(const GlobalOptions& options, std::ostream& out) {
+  out << "quillmax-host " << QUILLMAX_HOST_VERSION << '\n';
+  out.flush();
+  out << "plug-in: " << displayText(pluginIdentity(options)) << " ("
+      << (options.dllPath ? *options.dllPath : options.pluginPath) << ")\n";
+  return kExitOk;
+}
+
+// "rules add" for "rules" "add" ...; `rest` is left with the command's own
+// arguments. Throws UsageError for a name that is no command.
+const CommandEntry& commandNamed(const std::string& name, Arguments& rest) {
+  if (isCommandGroup(name)) {
+    if (rest.empty() || rest[0].empty()) {
+      throw UsageError(name + ": say " + subcommandNames(name) + "; see 'quillmax-host help " +
+                       name + "'");
+    }
+    const std::string sub = rest[0];
+    const CommandEntry* entry = findCommand(name + " " + sub);
+    if (!entry) {
+      throw UsageError((sub[0] == '-' ? name + ": unknown option " + sub
+                                      : "unknown " + name + " command '" + sub + "'") +
+                       "; say " + subcommandNames(name));
+    }
+    rest.erase(rest.begin());
+    return *entry;
+  }
+  const CommandEntry* entry = findCommand(name);
+  if (!entry) throw UsageError("unknown command '" + name + "'; see 'quillmax-host --help'");
+  return *entry;
+}
+
+// help, help COMMAND, help rules add.
+int runHelp(std::ostream& out, const Arguments& topic) {
+  if (topic.empty()) {
+    out << programHelp();
     return kExitOk;
   }
-  throw UsageError("unknown command '" + command + "'; see 'quillmax-host --help'");
+  std::string name = topic[0];
+  for (size_t i = 1; i < topic.size(); ++i) name += " " + topic[i];
+  if (const CommandEntry* entry = findCommand(name)) {
+    out << commandHelp(*entry);
+  } else if (isCommandGroup(name)) {
+    out << groupHelp(name);
+  } else {
+    throw UsageError("no command '" + name + "'; see 'quillmax-host --help'");
+  }
+  return kExitOk;
+}
+
+void requireOperandCount(const CommandEntry& entry, const CommandLine& line) {
+  const size_t count = line.operands.size();
+  if (count >= entry.minOperands && count <= entry.maxOperands) return;
+  if (entry.maxOperands == 0) throw UsageError(std::string(entry.name) + " takes no arguments");
+  throw UsageError(std::string("usage: quillmax-host ") + entry.name + " " + entry.synopsis);
+}
+
+int runCommand(const GlobalOptions& options, const std::string& name, Arguments rest,
+               std::istream& in, std::ostream& out, std::ostream& err, std::string& stage) {
+  if (name == "help") return runHelp(out, rest);
+  // "rules --help", as "help rules".
+  if (isCommandGroup(name) && !rest.empty() && isHelpOption(rest[0])) return runHelp(out, {name});
+  const CommandEntry& entry = commandNamed(name, rest);
+  const CommandLine line = readCommandLine(rest, entry.name, entry.style, entry.options);
+  if (line.help) {
+    out << commandHelp(entry);
+    return kExitOk;
+  }
+  requireOperandCount(entry, line);
+  CommandContext context(options, entry.store, in, out, err, stage);
+  return entry.run(context, line);
 }
 
 }  // namespace
@@ -111,17 +166,21 @@ int runCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
   };
   std::string stage = "reading the command line";
   try {
-    size_t next = 0;
-    bool help = false;
-    const GlobalOptions options = parseGlobalOptions(args, next, defaultPlugin, help);
-    if (next >= args.size() && !help) {
+    const ProgramLine line = readProgramLine(args, defaultPlugin);
+    const size_t next = line.command;
+    const GlobalOptions& options = line.options;
+    int status = kExitOk;
+    if (line.help) {
+      out << programHelp();
+    } else if (line.version) {
+      stage = "loading the plug-in";
+      status = runVersion(options, out);
+    } else if (next >= args.size()) {
       throw UsageError("no command given; see 'quillmax-host --help'");
+    } else {
+      const Arguments rest(args.begin() + static_cast<long>(next + 1), args.end());
+      status = runCommand(options, args[next], rest, in, out, err, stage);
     }
-    const std::string command = help ? "help" : args[next];
-    const Arguments rest(args.begin() + static_cast<long>(std::min(next + 1, args.size())),
-                         args.end());
-    CommandContext context{options, in, out, err, stage};
-    const int status = runCommand(context, command, rest);
     out.flush();
     requireWritten(out);
     return status;

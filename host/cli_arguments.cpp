@@ -1,61 +1,108 @@
 #include "host/cli_arguments.h"
 
+#include <algorithm>
+#include <cctype>
+
 #include "host/cli_session.h"
 
 namespace qmxhost {
 namespace {
 
 bool isGlobalOption(const std::string& option) {
-  for (const char* global : {"--store", "--plugin", "--dll", "--log", "--raw"}) {
+  for (const char* global : {"--store", "--plugin", "--dll", "--log", "--raw", "--version"}) {
     if (option == global) return true;
   }
   return false;
 }
 
-}  // namespace
-
-ArgumentScanner::ArgumentScanner(const Arguments& args, std::string command)
-    : args_(args), command_(std::move(command)) {}
-
-std::optional<std::string> ArgumentScanner::nextOption() {
-  if (ended_ || next_ >= args_.size()) return std::nullopt;
-  const std::string& arg = args_[next_];
-  if (arg == "--") ++next_;
-  if (arg == "--" || arg.size() < 2 || arg[0] != '-') {
-    ended_ = true;
-    return std::nullopt;
-  }
-  ++next_;
-  return arg;
+bool looksLikeOption(const std::string& arg, ArgumentStyle style) {
+  if (arg.size() < 2 || arg[0] != '-') return false;
+  // A negative number is a rule number to be refused as such, not an option.
+  return style != ArgumentStyle::OptionsAnywhere ||
+         !std::isdigit(static_cast<unsigned char>(arg[1]));
 }
 
-Arguments ArgumentScanner::values(size_t count, const std::string& missing) {
-  if (args_.size() - next_ < count) throw UsageError(missing);
-  Arguments taken(args_.begin() + static_cast<long>(next_),
-                  args_.begin() + static_cast<long>(next_ + count));
-  next_ += count;
-  return taken;
-}
-
-Arguments ArgumentScanner::operands() const {
-  return Arguments(args_.begin() + static_cast<long>(next_), args_.end());
-}
-
-void ArgumentScanner::refuse(const std::string& option) const {
+[[noreturn]] void refuse(const std::string& option, const std::string& command) {
   if (isGlobalOption(option)) {
     throw UsageError(option + " goes before the command: quillmax-host " + option + " ... " +
-                     command_ + " ...");
+                     command + " ...");
   }
-  throw UsageError(command_ + ": unknown option " + option);
+  throw UsageError(command + ": unknown option " + option + "; see 'quillmax-host help " + command +
+                   "'");
 }
 
-bool ArgumentScanner::onlyHelp() {
-  bool help = false;
-  while (const auto option = nextOption()) {
-    if (!isHelpOption(*option)) refuse(*option);
-    help = true;
+Arguments wordsOf(const std::string& text) {
+  Arguments words;
+  for (size_t at = 0; at < text.size();) {
+    const size_t end = std::min(text.find(' ', at), text.size());
+    if (end > at) words.push_back(text.substr(at, end - at));
+    at = end + 1;
   }
-  return help;
+  return words;
+}
+
+// "FROM, TO and TYPE"
+std::string listed(const Arguments& names) {
+  std::string text;
+  for (size_t i = 0; i < names.size(); ++i) {
+    if (i > 0) text += i + 1 == names.size() ? " and " : ", ";
+    text += names[i];
+  }
+  return text;
+}
+
+}  // namespace
+
+bool CommandLine::has(const std::string& option) const {
+  return last(option) != nullptr;
+}
+
+const Arguments* CommandLine::last(const std::string& option) const {
+  for (auto given = options.rbegin(); given != options.rend(); ++given) {
+    if (given->first == option) return &given->second;
+  }
+  return nullptr;
+}
+
+CommandLine readCommandLine(const Arguments& args, const std::string& command, ArgumentStyle style,
+                            const std::vector<OptionSpec>& options) {
+  CommandLine line;
+  if (style == ArgumentStyle::OperandsOnly) {
+    line.help = args.size() == 1 && isHelpOption(args[0]);
+    if (!line.help) line.operands = args;
+    return line;
+  }
+  bool optionsEnded = false;
+  for (size_t next = 0; next < args.size();) {
+    const std::string& arg = args[next++];
+    if (optionsEnded || !looksLikeOption(arg, style)) {
+      line.operands.push_back(arg);
+      optionsEnded = optionsEnded || style == ArgumentStyle::OptionsFirst;
+      continue;
+    }
+    if (arg == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    if (isHelpOption(arg)) {
+      line.help = true;
+      continue;
+    }
+    const OptionSpec* spec = nullptr;
+    for (const OptionSpec& known : options) {
+      if (arg == known.name) spec = &known;
+    }
+    if (!spec) refuse(arg, command);
+    const Arguments names = wordsOf(spec->values);
+    if (args.size() - next < names.size()) {
+      throw UsageError(command + ": " + arg + " needs " + listed(names));
+    }
+    line.options.emplace_back(arg,
+                              Arguments(args.begin() + static_cast<long>(next),
+                                        args.begin() + static_cast<long>(next + names.size())));
+    next += names.size();
+  }
+  return line;
 }
 
 bool isHelpOption(const std::string& option) {

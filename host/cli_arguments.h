@@ -1,42 +1,54 @@
-// A command's arguments read as getopt reads them: options first, ended by
-// "--" or by the first operand, so that a message or a rule's text that
+// A command's arguments read against what the command takes: its options
+// (each with the number of values it needs) and its operands. Options come
+// first, as getopt reads them, so that a message or a rule's text that
 // starts with '-' (even "-h") is taken as it is.
 #pragma once
 
-#include <optional>
+#include <cstddef>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace qmxhost {
 
 using Arguments = std::vector<std::string>;
 
-class ArgumentScanner {
- public:
-  // `command` names the command in errors.
-  ArgumentScanner(const Arguments& args, std::string command);
-
-  // The next option, or nothing once the options have ended.
-  std::optional<std::string> nextOption();
-  // The `count` arguments after the latest option, as its values. Throws
-  // UsageError with `missing` when there are fewer.
-  Arguments values(size_t count, const std::string& missing);
-  // Everything after the options (without the "--" that ended them).
-  Arguments operands() const;
-
-  // Throws UsageError for an option the command does not take; for one of
-  // the program's own options, says that it goes before the command.
-  [[noreturn]] void refuse(const std::string& option) const;
-  // Reads the options of a command whose only option is help. Returns
-  // whether help was asked for; throws UsageError for any other.
-  bool onlyHelp();
-
- private:
-  const Arguments& args_;
-  std::string command_;
-  size_t next_ = 0;
-  bool ended_ = false;
+// How a command's arguments are read.
+enum class ArgumentStyle {
+  // Every argument is an operand, so that a rule may read "-h"; help is
+  // asked for only by "--help" or "-h" alone.
+  OperandsOnly,
+  // Options first, ended by "--" or by the first operand.
+  OptionsFirst,
+  // Options before or after the operands, ended only by "--": for a
+  // command whose operands are rule numbers or files. "-" alone, and "-"
+  // followed by a digit, are operands (a file, or a number to be refused).
+  OptionsAnywhere,
 };
+
+struct OptionSpec {
+  const char* name;    // "--rule"
+  const char* values;  // the names of the values it takes, "FROM TO TYPE"; "" for none
+};
+
+// What a command's arguments said: the options given, in order, each with
+// its values, and the operands.
+struct CommandLine {
+  std::vector<std::pair<std::string, Arguments>> options;
+  Arguments operands;
+  bool help = false;
+
+  bool has(const std::string& option) const;
+  // The values of the latest `option` given; null when it was not given.
+  const Arguments* last(const std::string& option) const;
+};
+
+// Reads `args` for the command `command` (named so in errors). Throws
+// UsageError for an option the command does not take (for one of the
+// program's own options, saying that it goes before the command) and for
+// an option without all its values. Help options set `help`.
+CommandLine readCommandLine(const Arguments& args, const std::string& command, ArgumentStyle style,
+                            const std::vector<OptionSpec>& options);
 
 bool isHelpOption(const std::string& option);
 

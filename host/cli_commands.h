@@ -1,18 +1,38 @@
-// The commands of quillmax-host. Each takes its own arguments (after the
-// command's name) and returns the exit status; usage errors are thrown as
-// UsageError.
+// The commands of quillmax-host. Each handler takes the arguments as the
+// command table read them and returns the exit status; usage errors are
+// thrown as UsageError.
 #pragma once
 
 #include <iosfwd>
+#include <optional>
 #include <string>
-#include <vector>
 
 #include "host/cli_arguments.h"
 #include "host/cli_session.h"
 
 namespace qmxhost {
 
-struct CommandContext {
+// What a command does with the store.
+enum class StoreNeed {
+  None,    // nothing: help, the version
+  Read,    // reads it only (see StoreUse::Read)
+  Change,  // changes it, under its lock (see StoreUse::Change)
+};
+
+class CommandContext {
+ public:
+  CommandContext(const GlobalOptions& options, StoreNeed need, std::istream& in, std::ostream& out,
+                 std::ostream& err, std::string& stage);
+
+  // The store as the command needs it, opened on first use. A --store (or
+  // QUILLMAX_STORE) that does not exist is an error for a command that only
+  // reads it. Throws StoreError, UsageError.
+  StoreAccess& store();
+  // The same for a command that changes the store only when asked to (an
+  // edit with something to change, an option given a value): `use` Read
+  // then opens it as a reading command does.
+  StoreAccess& store(StoreUse use);
+
   const GlobalOptions& options;
   std::istream& in;
   std::ostream& out;
@@ -20,12 +40,22 @@ struct CommandContext {
   // What the command is doing, set as it goes, for the error of a failure
   // that cannot tell where it struck: "out of memory while saving the store".
   std::string& stage;
+
+ private:
+  StoreNeed need_;
+  std::optional<StoreAccess> access_;
 };
 
-int runCorrect(CommandContext& context, const Arguments& args);
-int runRules(CommandContext& context, const Arguments& args);
-int runCheck(CommandContext& context, const Arguments& args);
-int runPage(CommandContext& context, const Arguments& args);
-int runSet(CommandContext& context, const Arguments& args);
+int runCorrect(CommandContext& context, const CommandLine& line);
+int runRulesList(CommandContext& context, const CommandLine& line);
+int runRulesAdd(CommandContext& context, const CommandLine& line);
+int runRulesDelete(CommandContext& context, const CommandLine& line);
+int runRulesEdit(CommandContext& context, const CommandLine& line);
+int runRulesMove(CommandContext& context, const CommandLine& line);
+int runRulesExport(CommandContext& context, const CommandLine& line);
+int runRulesImport(CommandContext& context, const CommandLine& line);
+int runCheck(CommandContext& context, const CommandLine& line);
+int runPage(CommandContext& context, const CommandLine& line);
+int runSet(CommandContext& context, const CommandLine& line);
 
 }  // namespace qmxhost

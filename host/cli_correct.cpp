@@ -1,12 +1,16 @@
 // quillmax-host correct: messages through the plug-in one at a time, each
 // result printed as soon as the messenger would deliver it.
+#include <cstdio>
 #include <istream>
 #include <ostream>
+#include <vector>
 
 #include "correction/rule_loop.h"
 #include "host/cli_arguments.h"
 #include "host/cli_commands.h"
+#include "host/escape_controls.h"
 #include "host/rule_diagnostics.h"
+#include "host/text_codec.h"
 #include "shell/columns.h"
 
 namespace qmxhost {
@@ -15,54 +19,33 @@ using namespace qmx;
 
 namespace {
 
-const char kCorrectUsage[] =
-    "usage: quillmax-host correct [--incoming] [--null] [--trace] [--rule FROM TO TYPE]...\n"
-    "                             [--] [MESSAGE...]\n"
-    "Passes each MESSAGE, or else each line of standard input, through the plug-in as an\n"
-    "outgoing message and prints the text the messenger delivers, one per line, as soon\n"
-    "as it is delivered. Options end at the first MESSAGE or at '--'.\n"
-    "  --incoming   as incoming messages: corrected only when 'set incoming on'\n"
-    "  --null       messages and results end in a NUL byte instead of a line feed\n"
-    "  --trace      show on standard error each rule that changed a message\n"
-    "  --rule FROM TO TYPE\n"
-    "               one more rule for this run only (TYPE: word or perl); it never\n"
-    "               reaches the store\n"
-    "A message the plug-in was to correct but left alone (it gave no result) stops the\n"
-    "run with exit status 1.\n";
-
 struct CorrectOptions {
-  bool help = false;
   bool incoming = false;
   bool nullTerminated = false;
   bool trace = false;
+  bool stats = false;
   std::vector<Arguments> rules;  // FROM, TO, TYPE, as typed
   Arguments messages;            // none: standard input
 };
 
-CorrectOptions parseCorrect(const Arguments& args) {
+CorrectOptions correctOptions(const CommandLine& line) {
   CorrectOptions options;
-  ArgumentScanner scan(args, "correct");
-  while (const auto option = scan.nextOption()) {
-    if (isHelpOption(*option)) {
-      options.help = true;
-    } else if (*option == "--incoming") {
-      options.incoming = true;
-    } else if (*option == "--null") {
-      options.nullTerminated = true;
-    } else if (*option == "--trace") {
-      options.trace = true;
-    } else if (*option == "--rule") {
-      options.rules.push_back(scan.values(3, "--rule needs FROM, TO and TYPE"));
-    } else {
-      scan.refuse(*option);
-    }
+  options.incoming = line.has("--incoming");
+  options.nullTerminated = line.has("--null");
+  options.trace = line.has("--trace");
+  options.stats = line.has("--stats");
+  for (const auto& [option, values] : line.options) {
+    if (option == "--rule") options.rules.push_back(values);
   }
-  options.messages = scan.operands();
+  options.messages = line.operands;
   return options;
 }
 
-void addRunOnlyRules(ConfigStore& store, const CorrectOptions& options) {
+// Adds the --rule rules after the stored ones, and says of each what
+// `rules add` would say of it.
+void addRunOnlyRules(ConfigStore& store, const CorrectOptions& options, std::ostream& err) {
   RuleStore rules = rulesOf(store);
+  const size_t stored = rules.From.size();
   for (size_t i = 0; i < options.rules.size(); ++i) {
     const Arguments& rule = options.rules[i];
     const std::string what = "--rule " + std::to_string(i + 1);
@@ -70,39 +53,44 @@ void addRunOnlyRules(ConfigStore& store, const CorrectOptions& options) {
     rules.To.push_back(storedRuleText(rule[1], what + " TO"));
     rules.Type.push_back(storedRuleType(rule[2], what + " TYPE"));
   }
-  store.setText(columnName(kColumnFrom), joinColumn(rules.From));
-  store.setText(columnName(kColumnTo), joinColumn(rules.To));
-  store.setText(columnName(kColumnType), joinColumn(rules.Type));
+  storeRules(store, rules);
+  for (size_t i = stored; i < rules.From.size(); ++i) warnAboutRule(err, store, i);
 }
 
-// The messages of one run, one at a time, in the plug-in's encoding: the
-// command's arguments, each checked before any is sent, or standard input,
-// read only as far as the message being sent.
+// One message as read, and what the plug-in is given of it.
+struct Message {
+  std::string read;  // as it came, passed through when it cannot be corrected
+  std::string text;  // in the plug-in's encoding
+  // Why the plug-in cannot be given it (a character with no Windows-1250
+  // form); empty when it can.
+  std::string uncorrectable;
+};
+
+// The messages of one run, one at a time: the command's arguments, or
+// standard input, read only as far as the message being sent.
 class MessageSource {
  public:
   MessageSource(const CorrectOptions& options, bool raw, std::istream& in)
-      : given_(options.messages), in_(in), raw_(raw), nullTerminated_(options.nullTerminated) {
-    for (size_t i = 0; i < given_.size(); ++i) given_[i] = convert(given_[i], i + 1);
-  }
+      : given_(options.messages), in_(in), raw_(raw), nullTerminated_(options.nullTerminated) {}
 
   // The next message into `message`; false at the end. Throws UsageError
-  // for a message that cannot be read.
-  bool next(std::string& message) {
+  // for a line the plug-in would read only in part.
+  bool next(Message& message) {
     ++number_;
     if (!given_.empty()) {
       if (number_ > given_.size()) return false;
-      message = std::move(given_[number_ - 1]);
-      return true;
+      message.read = std::move(given_[number_ - 1]);
+    } else if (!std::getline(in_, message.read, nullTerminated_ ? '\0' : '\n')) {
+      return false;
     }
-    if (!std::getline(in_, message, nullTerminated_ ? '\0' : '\n')) return false;
     // A NUL would end the text the plug-in reads: the rest of the line
     // would be lost without a word.
-    if (!nullTerminated_ && message.find('\0') != std::string::npos) {
+    if (given_.empty() && !nullTerminated_ && message.read.find('\0') != std::string::npos) {
       throw UsageError("line " + std::to_string(number_) +
                        " of standard input holds a NUL byte (NUL-terminated messages need "
                        "--null)");
     }
-    message = convert(message, number_);
+    convert(message);
     return true;
   }
 
@@ -110,10 +98,38 @@ class MessageSource {
   // so far must then reach its reader first.
   bool mayWait() const { return given_.empty() && in_.rdbuf()->in_avail() <= 0; }
   std::string name() const { return "message " + std::to_string(number_); }
+  // How the user counts what is read: "line 3", "record 3", "message 3".
+  std::string place() const {
+    return (!given_.empty()   ? "message "
+            : nullTerminated_ ? "record "
+                              : "line ") +
+           std::to_string(number_);
+  }
+  std::string unit() const {
+    return !given_.empty() ? "messages" : nullTerminated_ ? "records" : "lines";
+  }
 
  private:
-  std::string convert(const std::string& text, size_t number) const {
-    return raw_ ? text : pluginText(text, "message " + std::to_string(number));
+  void convert(Message& message) const {
+    message.uncorrectable.clear();
+    if (raw_) {
+      message.text = message.read;
+      return;
+    }
+    try {
+      message.text = utf8ToCp1250(message.read);
+    } catch (const TextCodecError& error) {
+      const std::string bytes = message.read.substr(error.offset(), error.length());
+      const std::string column =
+          " at column " + std::to_string(characterColumn(message.read, error.offset()));
+      if (error.length() == 1 && static_cast<unsigned char>(bytes[0]) >= 0x80) {
+        char byte[8];
+        std::snprintf(byte, sizeof byte, "0x%02X", static_cast<unsigned char>(bytes[0]));
+        message.uncorrectable = std::string("byte ") + byte + column + " is not UTF-8";
+      } else {
+        message.uncorrectable = "\"" + bytes + "\"" + column + " has no Windows-1250 form";
+      }
+    }
   }
 
   Arguments given_;
@@ -123,24 +139,59 @@ class MessageSource {
   size_t number_ = 0;
 };
 
-// Replays the plug-in's rule loop over `message`; `loop` keeps what it
-// prepares of the rules from one message to the next, as the plug-in's does.
-void traceDelivery(std::ostream& err, const std::string& what, RuleLoop& loop,
-                   const RuleStore& rules, bool caseSensitive, const std::string& message,
-                   const Delivery& delivery) {
-  std::string replayed = message;
-  loop.apply(
-      rules, replayed, [&] { return caseSensitive; },
-      [&](size_t rule, const std::string& before, const std::string& after) {
-        if (after == before) return;
-        err << what << ": rule " << rule + 1 << ": \"" << displayText(before) << "\" -> \""
-            << displayText(after) << "\"\n";
-      });
-  if (replayed != delivery.text) {
-    err << what << ": the replayed rules give \"" << displayText(replayed)
-        << "\", not what the plug-in delivered\n";
+// What --trace and --stats learn from replaying the plug-in's rule loop
+// over each message the plug-in changed.
+class RuleReplay {
+ public:
+  RuleReplay(const CorrectOptions& options, const ConfigStore& store)
+      : trace_(options.trace), stats_(options.stats) {
+    if (!trace_ && !stats_) return;
+    rules_ = rulesOf(store);
+    caseSensitive_ = caseSensitiveIn(store);
+    changed_.assign(rules_.From.size(), 0);
   }
-}
+
+  // Replays the rules over `message`; `loop` keeps what it prepares of the
+  // rules from one message to the next, as the plug-in's does.
+  void replay(std::ostream& err, const std::string& what, const std::string& message,
+              const Delivery& delivery) {
+    if ((!trace_ && !stats_) || !delivery.replaced) return;
+    std::string replayed = message;
+    loop_.apply(
+        rules_, replayed, [&] { return caseSensitive_; },
+        [&](size_t rule, const std::string& before, const std::string& after) {
+          if (after == before) return;
+          ++changed_.at(rule);
+          if (!trace_) return;
+          err << what << ": rule " << rule + 1 << ": \"" << displayText(before) << "\" -> \""
+              << displayText(after) << "\"\n";
+        });
+    if (replayed != delivery.text) {
+      err << what << ": the replayed rules give \"" << displayText(replayed)
+          << "\", not what the plug-in delivered\n";
+    }
+  }
+
+  // One line a rule: its number, how many messages it changed, its From.
+  void report(std::ostream& err) const {
+    if (!stats_) return;
+    for (size_t rule = 0; rule < changed_.size(); ++rule) {
+      std::string line = "rule " + std::to_string(rule + 1) + ": changed ";
+      line += changed_[rule] == 0   ? std::string("no message")
+              : changed_[rule] == 1 ? std::string("1 message")
+                                    : std::to_string(changed_[rule]) + " messages";
+      err << escapeControls(line + ": " + shownFrom(rules_.From[rule])) << '\n';
+    }
+  }
+
+ private:
+  bool trace_;
+  bool stats_;
+  RuleStore rules_;
+  bool caseSensitive_ = false;
+  RuleLoop loop_;
+  std::vector<size_t> changed_;
+};
 
 Delivery deliverOrFail(HostSimulator& host, const std::string& message, bool incoming,
                        const std::string& what) {
@@ -163,43 +214,52 @@ Delivery deliverOrFail(HostSimulator& host, const std::string& message, bool inc
 
 }  // namespace
 
-int runCorrect(CommandContext& context, const Arguments& args) {
-  const CorrectOptions options = parseCorrect(args);
-  if (options.help) {
-    context.out << kCorrectUsage;
-    return kExitOk;
-  }
+int runCorrect(CommandContext& context, const CommandLine& line) {
+  const CorrectOptions options = correctOptions(line);
   const bool raw = context.options.raw;
-  context.stage = "reading the store";
-  StoreAccess access(context.options, StoreUse::Read);
+  ConfigStore& store = context.store().store();
   context.stage = "loading the rules";
-  ConfigStore& store = access.store();
-  if (!options.rules.empty()) addRunOnlyRules(store, options);
-  const RuleStore rules = options.trace ? rulesOf(store) : RuleStore();
-  const bool caseSensitive = caseSensitiveIn(store);
-  RuleLoop loop;
+  if (!options.rules.empty()) addRunOnlyRules(store, options, context.err);
+  RuleReplay replay(options, store);
   context.stage = "reading the messages";
   MessageSource source(options, raw, context.in);
 
   context.stage = "loading the rules";
   Session session(context.options, store, context.err);
-  std::string message;
+  const char end = options.nullTerminated ? '\0' : '\n';
+  size_t count = 0;
+  size_t passedThrough = 0;
+  Message message;
   while (source.next(message)) {
+    ++count;
     const std::string what = source.name();
-    context.stage = "correcting " + what;
-    const Delivery delivery = deliverOrFail(session.host(), message, options.incoming, what);
-    if (options.trace && delivery.replaced) {
-      traceDelivery(context.err, what, loop, rules, caseSensitive, message, delivery);
+    if (!message.uncorrectable.empty()) {
+      // A real chat log holds what the plug-in cannot take (an emoji, say):
+      // the line goes out as it came, and the run goes on.
+      ++passedThrough;
+      context.out.flush();
+      context.err << "quillmax-host: "
+                  << escapeControls(source.place() + ": " + message.uncorrectable)
+                  << "; passed through uncorrected\n";
+      context.out << message.read << end;
+    } else {
+      context.stage = "correcting " + what;
+      const Delivery delivery = deliverOrFail(session.host(), message.text, options.incoming, what);
+      replay.replay(context.err, what, message.text, delivery);
+      context.out << (raw ? delivery.text : terminalText(delivery.text, what)) << end;
     }
-    context.out << (raw ? delivery.text : terminalText(delivery.text, what))
-                << (options.nullTerminated ? '\0' : '\n');
     if (source.mayWait()) context.out.flush();
     requireWritten(context.out);
     context.stage = "reading the messages";
   }
   context.stage = "ending the plug-in";
   session.end();
-  return kExitOk;
+  context.out.flush();
+  replay.report(context.err);
+  if (passedThrough == 0) return kExitOk;
+  context.err << "quillmax-host: some " << source.unit() << " were not corrected: " << passedThrough
+              << " of " << count << '\n';
+  return kExitRefused;
 }
 
 }  // namespace qmxhost

@@ -1,5 +1,8 @@
 #include "host/cli_session.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -12,6 +15,8 @@
 #include "host/emulated_plugin.h"
 #endif
 #include "host/text_codec.h"
+#include "shell/call_ids.h"
+#include "shell/columns.h"
 
 namespace qmxhost {
 
@@ -21,7 +26,13 @@ StoreAccess::StoreAccess(const GlobalOptions& options, StoreUse use) {
     return;
   }
   if (use == StoreUse::Read) {
-    store_ = ConfigStore::loadFile(*options.storePath);
+    std::optional<ConfigStore> existing = ConfigStore::loadExisting(*options.storePath);
+    if (!existing) {
+      throw StoreError("no store at " + *options.storePath +
+                       (options.storeFromEnvironment ? " (named by QUILLMAX_STORE; " : " (") +
+                       "a changing command such as `rules add` creates one)");
+    }
+    store_ = std::move(*existing);
     return;
   }
   // Through links to the file itself, so that every name of one store
@@ -88,13 +99,64 @@ void requireWritten(std::ostream& out) {
                     (error ? std::string(": ") + std::strerror(error) : std::string()));
 }
 
+namespace {
+
+// The first bytes of the plug-in's file, which tell a Windows DLL ("MZ")
+// from a Linux library ("\x7FELF"). Throws PluginLoadError with the
+// system's reason when the file cannot be read.
+std::string fileSignature(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    const std::string why = std::strerror(errno);
+    throw PluginLoadError("cannot open " + path + ": " + why);
+  }
+  char start[4] = {};
+  const ssize_t got = read(fd, start, sizeof start);
+  const std::string why = std::strerror(errno);
+  close(fd);
+  if (got < 0) throw PluginLoadError("cannot read " + path + ": " + why);
+  return std::string(start, static_cast<size_t>(got));
+}
+
+bool isWindowsImage(const std::string& signature) {
+  return signature.compare(0, 2, "MZ") == 0;
+}
+
+bool isElf(const std::string& signature) {
+  return signature ==
+         "\x7F"
+         "ELF";
+}
+
+}  // namespace
+
 std::unique_ptr<PluginBoundary> loadPlugin(const GlobalOptions& options) {
-  if (!options.dllPath) return std::make_unique<NativePlugin>(options.pluginPath);
+  if (!options.dllPath) {
+    if (isWindowsImage(fileSignature(options.pluginPath))) {
+      throw PluginLoadError(options.pluginPath + ": this is a Windows DLL: use --dll");
+    }
+    // A name without a slash would be looked for on the library path, not here.
+    const bool bare = options.pluginPath.find('/') == std::string::npos;
+    return std::make_unique<NativePlugin>(bare ? "./" + options.pluginPath : options.pluginPath);
+  }
+  if (isElf(fileSignature(*options.dllPath))) {
+    throw PluginLoadError(*options.dllPath +
+                          ": this is a Linux library, not a Windows DLL: use --plugin");
+  }
 #if defined(QUILLMAX_HAVE_PE)
   return std::make_unique<EmulatedPlugin>(*options.dllPath);
 #else
   throw UsageError("this build of quillmax-host cannot run a DLL (--dll)");
 #endif
+}
+
+std::string pluginIdentity(const GlobalOptions& options) {
+  const std::unique_ptr<PluginBoundary> plugin = loadPlugin(options);
+  ConfigStore store;
+  HostSimulator host(*plugin, store);
+  const std::string name = host.queryText(qmx::QUERY_NAME_30013);
+  const std::string version = host.queryText(qmx::QUERY_VERSION);
+  return (name.empty() ? "(no name)" : name) + " " + (version.empty() ? "(no version)" : version);
 }
 
 Session::Session(const GlobalOptions& options, ConfigStore& store, std::ostream& err) {
@@ -115,6 +177,16 @@ Session::~Session() {
 
 void Session::end() {
   host_->end();
+}
+
+void Session::requireRulesWrittenBack() {
+  for (int32_t column : {qmx::kColumnFrom, qmx::kColumnTo, qmx::kColumnType}) {
+    if (!host_->wroteColumn(column)) {
+      throw PluginFailure(
+          "the plug-in did not write its rules back (as when it could not load "
+          "them), so the change is not saved");
+    }
+  }
 }
 
 }  // namespace qmxhost

@@ -50,6 +50,7 @@ class PluginFailure : public std::runtime_error {
 
 struct GlobalOptions {
   std::optional<std::string> storePath;  // none: the embedded default, never written
+  bool storeFromEnvironment = false;     // storePath came from QUILLMAX_STORE
   std::string pluginPath;
   std::optional<std::string> dllPath;  // run this Windows DLL under emulation instead
   bool log = false;                    // the plug-in's log lines on standard error
@@ -67,8 +68,10 @@ enum class StoreUse {
   Change,
 };
 
-// The store a run uses: the file named by --store (missing: empty), or the
-// embedded default.
+// The store a run uses: the file named by --store or QUILLMAX_STORE, or the
+// embedded default. A missing file is an empty store to a command that
+// changes it, and an error to one that only reads it: a mistyped name would
+// otherwise correct nothing and report success.
 class StoreAccess {
  public:
   // Throws StoreError.
@@ -86,8 +89,14 @@ class StoreAccess {
 };
 
 // The plug-in the options name: the Linux library, or with --dll the
-// Windows DLL under CPU emulation. Throws PluginLoadError or UsageError.
+// Windows DLL under CPU emulation. Throws PluginLoadError, saying what to
+// do for a file that cannot be opened or is of the other kind, or
+// UsageError.
 std::unique_ptr<PluginBoundary> loadPlugin(const GlobalOptions& options);
+
+// The loaded plug-in's name and version, as its identity queries answer
+// them: "Quillmax 0.0.5beta".
+std::string pluginIdentity(const GlobalOptions& options);
 
 class Session {
  public:
@@ -102,6 +111,11 @@ class Session {
   // Ends the plug-in (CALL_END, CALL_DEINIT), which writes its rules into
   // the store.
   void end();
+  // Throws PluginFailure unless the plug-in wrote its rules back as it
+  // ended. It writes them only when it had loaded them all: without the
+  // write-back a change it took in was never stored, and a save would
+  // report it done.
+  void requireRulesWrittenBack();
 
  private:
   std::unique_ptr<PluginBoundary> plugin_;

@@ -35,8 +35,16 @@ size_t ruleAt(const std::string& text, size_t offset) {
 }  // namespace
 
 ConfigStore ConfigStore::loadFile(const std::string& path) {
+  std::optional<ConfigStore> existing = loadExisting(path);
+  return existing ? std::move(*existing) : ConfigStore();
+}
+
+std::optional<ConfigStore> ConfigStore::loadExisting(const std::string& path) {
   const std::optional<std::string> content = readStoreFile(path);
-  return content ? parse(*content, path) : ConfigStore();
+  if (!content) return std::nullopt;
+  // A file made with touch is a store that has nothing yet.
+  if (content->find_first_not_of(" \t\r\n") == std::string::npos) return ConfigStore();
+  return parse(*content, path);
 }
 
 ConfigStore ConfigStore::parse(const std::string& json, const std::string& origin) {

@@ -18,9 +18,12 @@ class ConfigStore {
   using Value = std::variant<int32_t, std::string>;
 
   // Reads a JSON object of column names to integers and strings (UTF-8).
-  // A missing file is an empty store. Throws StoreError for anything else
+  // A missing file, or one holding nothing but white space, is an empty
+  // store. Throws StoreError for anything else
   // that cannot be read, naming the file and the line and column.
   static ConfigStore loadFile(const std::string& path);
+  // The same, but nothing for a missing file.
+  static std::optional<ConfigStore> loadExisting(const std::string& path);
   // Parses JSON text; `origin` names it in errors. Refuses, besides
   // malformed JSON, a column named twice, an integer outside 32 bits, and a
   // text holding a NUL byte (the plug-in would read its texts only up to

@@ -30,6 +30,7 @@ class EmulatedWindows : public WindowSystem {
   std::vector<std::vector<std::string>> rows(Address list) override {
     return user32_.rows(narrow(list));
   }
+  int rowCount(Address list) override { return user32_.rowCount(narrow(list)); }
   bool selectRow(Address list, int row, bool selected) override {
     return user32_.setRowSelected(narrow(list), row, selected);
   }
@@ -65,7 +66,9 @@ EmulatedPlugin::EmulatedPlugin(const std::string& path, const EmulatorLimits& li
     }
     throw;
   } catch (const std::exception& error) {
-    throw PluginLoadError(path + ": " + error.what());
+    // The loader's own messages often name the file already.
+    const std::string what = error.what();
+    throw PluginLoadError(what.find(path) != std::string::npos ? what : path + ": " + what);
   }
   const auto proc = dll_->exportAddress("_IMessageProc@4");
   if (!proc) throw PluginLoadError(path + " exports no _IMessageProc@4");

@@ -110,6 +110,12 @@ int64_t HostSimulator::call(uint32_t id, Address p1) {
   return answer;
 }
 
+std::string HostSimulator::queryText(uint32_t id) {
+  // A 32-bit plug-in's answer is its address, sign-extended by the call.
+  const auto answer = static_cast<uint64_t>(call(id));
+  return plugin_.readString(offsets_.pointer == 4 ? answer & 0xFFFFFFFFu : answer);
+}
+
 template <typename Operation>
 auto HostSimulator::serve(Operation operation) -> decltype(operation()) {
   try {

@@ -120,6 +120,9 @@ class HostSimulator : private HostOperations {
   // plug-in catches what reaches it and goes on, and would otherwise hide a
   // load or a write-back of its rules that the host left half done.
   int64_t call(uint32_t id, Address p1 = 0);
+  // A query the plug-in answers with the address of a text of its own (its
+  // name, its version); the text.
+  std::string queryText(uint32_t id);
 
  private:
   // Runs one of the operations below for the plug-in, keeping the first

@@ -14,13 +14,20 @@
 
 namespace {
 
-// Quillmax.so beside this program, wherever both were copied.
-std::string pluginBesideProgram() {
+// Quillmax.so beside this program, wherever both were copied (a build
+// directory); else where `make install` puts it, lib/quillmax beside the
+// program's bin, whatever the prefix. Named in the error when neither is
+// there.
+std::string defaultPlugin() {
   char path[PATH_MAX];
   const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
   if (length <= 0) return "Quillmax.so";
   const std::string self(path, static_cast<size_t>(length));
-  return self.substr(0, self.rfind('/') + 1) + "Quillmax.so";
+  const std::string directory = self.substr(0, self.rfind('/') + 1);
+  const std::string beside = directory + "Quillmax.so";
+  const std::string installed = directory + "../lib/quillmax/Quillmax.so";
+  return access(beside.c_str(), F_OK) != 0 && access(installed.c_str(), F_OK) == 0 ? installed
+                                                                                   : beside;
 }
 
 // A standard stream the caller closed (`>&-`) leaves its number free, and
@@ -51,5 +58,5 @@ int main(int argc, char** argv) {
   signal(SIGXFSZ, SIG_IGN);
   std::ios::sync_with_stdio(false);
   const std::vector<std::string> args(argv + 1, argv + argc);
-  return qmxhost::runCli(args, std::cin, std::cout, std::cerr, pluginBesideProgram());
+  return qmxhost::runCli(args, std::cin, std::cout, std::cerr, defaultPlugin());
 }

@@ -32,6 +32,7 @@ class StandinWindows : public WindowSystem {
   std::vector<std::vector<std::string>> rows(Address list) override {
     return client_.rows(pointerTo<HWND__>(list));
   }
+  int rowCount(Address list) override { return client_.rowCount(pointerTo<HWND__>(list)); }
   bool selectRow(Address list, int row, bool selected) override {
     return client_.selectRow(pointerTo<HWND__>(list), row, selected);
   }

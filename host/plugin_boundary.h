@@ -44,6 +44,8 @@ class WindowSystem {
   virtual bool isWindow(Address window) = 0;
   // Rows of a list view, each the cells' texts; empty for no list.
   virtual std::vector<std::vector<std::string>> rows(Address list) = 0;
+  // How many rows, without copying them: an import adds thousands.
+  virtual int rowCount(Address list) = 0;
   virtual bool selectRow(Address list, int row, bool selected) = 0;
   // The answer every following message box gives (IDYES, IDNO, ...).
   virtual void setMessageBoxAnswer(int answer) = 0;

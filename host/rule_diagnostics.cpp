@@ -1,5 +1,7 @@
 #include "host/rule_diagnostics.h"
 
+#include <ostream>
+
 #include "host/cli_session.h"
 #include "host/escape_controls.h"
 #include "shell/columns.h"
@@ -14,23 +16,40 @@ RuleStore rulesOf(const ConfigStore& store) {
                           store.text(columnName(kColumnType)).value_or(""));
 }
 
+void storeRules(ConfigStore& store, const RuleStore& rules) {
+  store.setText(columnName(kColumnFrom), joinColumn(rules.From));
+  store.setText(columnName(kColumnTo), joinColumn(rules.To));
+  store.setText(columnName(kColumnType), joinColumn(rules.Type));
+}
+
 bool caseSensitiveIn(const ConfigStore& store) {
   return store.integer(columnName(kColumnCaseSensitive)).value_or(0) != 0;
 }
 
-// A longer From is shown by its start: a finding stays a line to take in
-// at a glance, whatever the rule's size.
 constexpr size_t kShownFromBytes = 60;
+
+std::string shownFrom(const std::string& from) {
+  return displayText(from.substr(0, kShownFromBytes)) +
+         (from.size() > kShownFromBytes ? "..." : "");
+}
 
 std::string describeFinding(const RuleFinding& finding, const std::string& from) {
   std::string line = "rule " + std::to_string(finding.rule + 1);
-  if (!from.empty()) line += ": " + displayText(from.substr(0, kShownFromBytes));
-  if (from.size() > kShownFromBytes) line += "...";
+  if (!from.empty()) line += ": " + shownFrom(from);
   if (finding.pass > 0) line += ": pass " + std::to_string(finding.pass);
   line += ": " + displayText(finding.reason);
   if (finding.offset >= 0) line += " at offset " + std::to_string(finding.offset);
   // A From may hold a line feed; a finding is still one line.
   return escapeControls(line);
+}
+
+void warnAboutRule(std::ostream& err, const ConfigStore& store, size_t index) {
+  const RuleStore rules = rulesOf(store);
+  for (const RuleFinding& finding :
+       checkRule(index, ruleKind(rules.Type.at(index)), rules.From.at(index), rules.To.at(index),
+                 caseSensitiveIn(store))) {
+    err << "quillmax-host: warning: " << describeFinding(finding, rules.From.at(index)) << '\n';
+  }
 }
 
 }  // namespace qmxhost

@@ -39,6 +39,7 @@ class StandinClient {
   std::vector<std::string> columnTexts(HWND list) const;
   std::vector<int> columnWidths(HWND list) const;
   std::vector<ListRow> rows(HWND list) const;
+  int rowCount(HWND list) const { return rowCount_(list); }
   bool rowSelected(HWND list, int row) const { return rowSelected_(list, row) == 1; }
   bool selectRow(HWND list, int row, bool selected) const {
     return setRowSelected_(list, row, selected ? 1 : 0) != 0;

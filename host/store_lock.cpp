@@ -20,8 +20,15 @@ StoreLock::StoreLock(const std::string& store) {
   // command.
   fd_ = open(name.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
   if (fd_ < 0) {
-    const std::string why = std::strerror(errno);
-    throw StoreError(store + ": cannot open the lock file " + name + ": " + why);
+    const int error = errno;
+    if (error == ENOENT) {
+      // O_CREAT fails so only when the directory is not there.
+      const size_t slash = store.rfind('/');
+      throw StoreError(store + ": there is no directory " +
+                       (slash == std::string::npos ? std::string(".") : store.substr(0, slash)) +
+                       " to hold the store; create it first");
+    }
+    throw StoreError(store + ": cannot open the lock file " + name + ": " + std::strerror(error));
   }
   struct stat status;
   if (fstat(fd_, &status) != 0 || !S_ISREG(status.st_mode)) {

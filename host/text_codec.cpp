@@ -49,23 +49,35 @@ std::string convert(const std::string& input, const char* from, const char* to) 
       // A valid character with no Windows-1250 form, or bytes that are not UTF-8.
       const size_t length = utf8SequenceLength(input, position);
       if (length == 0) {
-        throw TextCodecError("byte " + describeByte(byte) + " at " + std::to_string(position) +
-                             " is not UTF-8");
+        throw TextCodecError(
+            "byte " + describeByte(byte) + " at " + std::to_string(position) + " is not UTF-8",
+            position, 1);
       }
       throw TextCodecError("character \"" + input.substr(position, length) + "\" at " +
-                           std::to_string(position) + " has no Windows-1250 form");
+                               std::to_string(position) + " has no Windows-1250 form",
+                           position, length);
     }
     if (errno == EINVAL) {
-      throw TextCodecError("the text ends inside a character at " + std::to_string(position));
+      throw TextCodecError("the text ends inside a character at " + std::to_string(position),
+                           position, input.size() - position);
     }
     throw TextCodecError("byte " + describeByte(byte) + " at " + std::to_string(position) +
-                         " has no character in Windows-1250");
+                             " has no character in Windows-1250",
+                         position, 1);
   }
   output.resize(output.size() - outLeft);
   return output;
 }
 
 }  // namespace
+
+size_t characterColumn(const std::string& text, size_t offset) {
+  size_t column = 1;
+  for (size_t i = 0; i < offset && i < text.size(); ++i) {
+    column += (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80;
+  }
+  return column;
+}
 
 std::string utf8ToCp1250(const std::string& utf8) {
   return convert(utf8, "UTF-8", "CP1250");

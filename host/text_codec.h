@@ -10,8 +10,23 @@ namespace qmxhost {
 // offending character or byte and its position.
 class TextCodecError : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  // `offset`: the byte where the offending character or byte starts;
+  // `length`: its bytes (1 for a byte that is not part of a character).
+  TextCodecError(const std::string& what, size_t offset, size_t length)
+      : std::runtime_error(what), offset_(offset), length_(length) {}
+  explicit TextCodecError(const std::string& what) : TextCodecError(what, 0, 0) {}
+
+  size_t offset() const { return offset_; }
+  size_t length() const { return length_; }
+
+ private:
+  size_t offset_;
+  size_t length_;
 };
+
+// The character, counted from 1, that byte `offset` of the UTF-8 `text`
+// begins or falls in: a column as a person counts it.
+size_t characterColumn(const std::string& text, size_t offset);
 
 // UTF-8 to Windows-1250. Throws TextCodecError for a character with no
 // Windows-1250 form and for bytes that are not UTF-8.

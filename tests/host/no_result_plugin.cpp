@@ -70,6 +70,10 @@ extern "C" QMX_EXPORT intptr_t QMX_STDCALL IMessageProc(IMessageArgs* args) {
     case CALL_UI_ACTION:
       onUiAction(reinterpret_cast<ActionEvent*>(args->p1));
       return 0;
+    case QUERY_NAME_30013:
+      return reinterpret_cast<intptr_t>("NoResult");
+    case QUERY_VERSION:
+      return reinterpret_cast<intptr_t>("0.1-test");
     default:
       return 0;
   }

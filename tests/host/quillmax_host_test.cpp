@@ -18,6 +18,10 @@
 
 #include "tests/support/process.h"
 
+#if defined(QUILLMAX_HAVE_AUTOCORRECT)
+#include <zip.h>
+#endif
+
 namespace {
 
 using qmxtest::ProcessResult;
@@ -109,10 +113,17 @@ void expectOneErrorLine(const ProcessResult& result, const std::string& mentions
   EXPECT_NE(result.err.find(mentions), std::string::npos) << result.err;
 }
 
+// A literal's bytes, NULs included.
+template <size_t N>
+std::string bytes(const char (&text)[N]) {
+  return std::string(text, N - 1);
+}
+
 struct CorrectCase {
   std::vector<std::string> args;
   std::string input;
   std::string expected;
+  std::string err = "";
 };
 
 TEST(QuillmaxHost, corrects_out_of_the_box_with_the_embedded_rules) {
@@ -151,11 +162,39 @@ TEST(QuillmaxHost, raw_passes_windows_1250_bytes_both_ways) {
             "e\n");
 }
 
-TEST(QuillmaxHost, text_without_a_windows_1250_form_is_an_error_naming_the_message) {
-  const ProcessResult result = host({"correct", "ok", "日本"});
-  EXPECT_EQ(result.status, 2);
-  expectOneErrorLine(result, "message 2");
-  EXPECT_EQ(result.out, "") << "nothing is corrected when an input cannot be read";
+// A real chat log: what the plug-in cannot take passes through as it came,
+// with one line on standard error naming the line, the character and its
+// column in characters; the run goes on, and ends with exit status 1.
+TEST(QuillmaxHost, lines_the_plugin_cannot_take_pass_through_and_the_run_goes_on) {
+  const std::string passed = "; passed through uncorrected\n";
+  const CorrectCase cases[] = {
+      {{"correct"},
+       "moze 😀 juz\nsie\n",
+       "moze 😀 juz\nsię\n",
+       "quillmax-host: line 1: \"😀\" at column 6 has no Windows-1250 form" + passed +
+           "quillmax-host: some lines were not corrected: 1 of 2\n"},
+      {{"correct", "--null"},
+       bytes("sie\0żółw 日\0moze\0"),
+       bytes("się\0żółw 日\0może\0"),
+       "quillmax-host: record 2: \"日\" at column 6 has no Windows-1250 form" + passed +
+           "quillmax-host: some records were not corrected: 1 of 3\n"},
+      {{"correct", "ok", "日本", "sie"},
+       "",
+       "ok\n日本\nsię\n",
+       "quillmax-host: message 2: \"日\" at column 1 has no Windows-1250 form" + passed +
+           "quillmax-host: some messages were not corrected: 1 of 3\n"},
+      {{"correct"},
+       "\xff moze\nmoze\n",
+       "\xff moze\nmoże\n",
+       "quillmax-host: line 1: byte 0xFF at column 1 is not UTF-8" + passed +
+           "quillmax-host: some lines were not corrected: 1 of 2\n"},
+  };
+  for (const CorrectCase& c : cases) {
+    const ProcessResult result = host(c.args, c.input);
+    EXPECT_EQ(result.status, 1) << result.err;
+    EXPECT_EQ(result.out, c.expected);
+    EXPECT_EQ(result.err, c.err);
+  }
 }
 
 TEST(QuillmaxHost, incoming_messages_follow_the_stored_option) {
@@ -191,6 +230,25 @@ TEST(QuillmaxHost, trace_names_each_rule_that_changed_the_text) {
   EXPECT_NE(result.err.find("rule 12: \"może juz\" -> \"może już\""), std::string::npos)
       << result.err;
   EXPECT_EQ(lineCount(result.err), 2u) << result.err;
+}
+
+// Which rules fire on a log: counted by the plug-in's own rule loop,
+// replayed; a --rule is warned about as rules add warns.
+TEST(QuillmaxHost, stats_count_the_messages_each_rule_changed) {
+  const ProcessResult result =
+      host({"correct", "--stats", "--rule", "k.t", "x", "word"}, "moze juz\nmoze\nkit\n");
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out, "może już\nmoże\nx\n");
+  for (const char* line : {
+           "quillmax-host: warning: rule 17: k.t: From holds pattern characters \".\"",
+           "\nrule 1: changed no message: wogóle\n",
+           "\nrule 11: changed 2 messages: moze\n",
+           "\nrule 12: changed 1 message: juz\n",
+           "\nrule 17: changed 1 message: k.t\n",
+       }) {
+    EXPECT_NE(result.err.find(line), std::string::npos) << line << "\n" << result.err;
+  }
+  EXPECT_EQ(lineCount(result.err), 18u) << result.err;
 }
 
 TEST(QuillmaxHost, log_shows_the_plugin_lines_in_utf8) {
@@ -231,6 +289,166 @@ TEST(QuillmaxHost, store_round_trip_through_the_plugins_editor) {
   EXPECT_EQ(host({"--store", store, "rules", "list"}).out, "1\tźle\tdobrze\tperl\n");
 }
 
+// The host's own changes to the stored columns: a rule changed in place or
+// moved, the other rules and columns as they were. A From that another rule
+// has, letter case aside as the plug-in's editor compares (Polish letters
+// too), is refused as the editor's Add refuses it.
+TEST(QuillmaxHost, edit_and_move_change_rules_in_place) {
+  const std::string original =
+      R"({"Rewordix/CaseSensitive": 1, "Rewordix/From": "teh\r\nźle\r\n/x+/\r\n", )"
+      R"("Rewordix/To": "the\r\ndobrze\r\ny\r\n", "Rewordix/Type": "0\r\n0\r\n1\r\n"})";
+  const std::string listed = "1\tteh\tthe\tword\n2\tźle\tdobrze\tword\n3\t/x+/\ty\tperl\n";
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    std::string list;  // rules list afterwards; empty: as it was
+    std::string err;   // what standard error mentions; empty: nothing
+  };
+  const Case cases[] = {
+      {{"edit", "2", "--to", "dobrze!"},
+       0,
+       "1\tteh\tthe\tword\n2\tźle\tdobrze!\tword\n3\t/x+/\ty\tperl\n",
+       ""},
+      {{"edit", "--from", "Teh", "--type", "perl", "1"},
+       0,
+       "1\tTeh\tthe\tperl\n2\tźle\tdobrze\tword\n3\t/x+/\ty\tperl\n",
+       "warning: rule 1: Teh"},
+      {{"edit", "1", "--from", "ŹLE"}, 1, "", "refused: rule 2 has the From \"źle\" already"},
+      {{"move", "3", "1"}, 0, "1\t/x+/\ty\tperl\n2\tteh\tthe\tword\n3\tźle\tdobrze\tword\n", ""},
+      {{"move", "1", "3"}, 0, "1\tźle\tdobrze\tword\n2\t/x+/\ty\tperl\n3\tteh\tthe\tword\n", ""},
+      {{"move", "2", "2"}, 0, listed, ""},
+      {{"edit", "4", "--to", "x"}, 2, "", "no rule 4: the rules are numbered 1 to 3"},
+      {{"edit", "1", "--type", "regex"}, 2, "", "word or perl, not 'regex'"},
+      {{"move", "1"}, 2, "", "usage: quillmax-host rules move N M"},
+  };
+  TempDir dir;
+  const std::string store = dir.file("store.json");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args[0] + " " + c.args[1]);
+    writeFile(store, original);
+    std::vector<std::string> args = {"--store", store, "rules"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const ProcessResult result = host(args);
+    EXPECT_EQ(result.status, c.status) << result.err;
+    if (c.err.empty()) {
+      EXPECT_EQ(result.err, "");
+    } else {
+      EXPECT_NE(result.err.find(c.err), std::string::npos) << result.err;
+    }
+    if (c.list.empty()) {
+      EXPECT_EQ(readFile(store), original) << "a refused change writes nothing";
+    } else {
+      EXPECT_EQ(host({"--store", store, "rules", "list"}).out, c.list);
+      EXPECT_NE(readFile(store).find("\"Rewordix/CaseSensitive\": 1"), std::string::npos);
+    }
+  }
+}
+
+// The rule columns of a store file, one line each as the store is written.
+std::string ruleColumns(const std::string& store) {
+  std::string columns;
+  const std::string json = readFile(store);
+  for (const char* name : {"\"Rewordix/From\"", "\"Rewordix/To\"", "\"Rewordix/Type\""}) {
+    const size_t at = json.find(name);
+    columns += at == std::string::npos ? "none\n" : json.substr(at, json.find('\n', at) - at + 1);
+  }
+  return columns;
+}
+
+// An office autocorrect list as the suites ship it: a zip holding
+// DocumentList.xml. False where this build cannot make one.
+bool writeAutocorrectList(const std::string& path, const std::string& entries) {
+#if defined(QUILLMAX_HAVE_AUTOCORRECT)
+  static const std::string xml =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<block-list:block-list "
+      "xmlns:block-list=\"http://openoffice.org/2001/block-list\">\n";
+  const std::string document = xml + entries + "</block-list:block-list>\n";
+  int error = 0;
+  zip_t* archive = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+  zip_source_t* source = zip_source_buffer(archive, document.data(), document.size(), 0);
+  zip_file_add(archive, "DocumentList.xml", source, ZIP_FL_ENC_UTF_8);
+  return zip_close(archive) == 0;
+#else
+  writeFile(path, entries);
+  return false;
+#endif
+}
+
+// An export imported into an empty store gives the same columns, in either
+// format, whatever the texts hold; an import adds through the editor, whose
+// duplicate check decides, and says why it skips what it skips.
+TEST(QuillmaxHost, import_and_export_carry_rules_between_stores) {
+  TempDir dir;
+  const std::string source = dir.file("source.json");
+  writeFile(source, R"({"Rewordix/From": "a\tb\r\nk\\.t\r\nx\ny\r\n/(ż)/i\r\nodd\r\n", )"
+                    R"("Rewordix/To": "\\\r\n$1\r\nz\r\nŻ\r\n\r\n", )"
+                    R"("Rewordix/Type": "0\r\n0\r\n0\r\n1\r\n2\r\n"})");
+  // Saved once, so that its columns read as the imported store's will.
+  ASSERT_EQ(host({"--store", source, "set", "incoming", "off"}).status, 0);
+  for (const char* format : {"tsv", "json"}) {
+    SCOPED_TRACE(format);
+    const std::string file = dir.file(std::string("rules.") + format);
+    const std::string copy = dir.file(std::string("copy-") + format + ".json");
+    const ProcessResult exported = host({"--store", source, "rules", "export", file});
+    EXPECT_EQ(exported.status, 0) << exported.err;
+    EXPECT_EQ(exported.out, "exported 5 rules to " + file + "\n");
+    const ProcessResult imported = host({"--store", copy, "rules", "import", file});
+    EXPECT_EQ(imported.status, 0) << imported.err;
+    EXPECT_EQ(imported.out, "added 5 rules, skipped 0\n");
+    EXPECT_EQ(ruleColumns(copy), ruleColumns(source));
+    const ProcessResult again = host({"--store", copy, "rules", "import", file});
+    EXPECT_EQ(again.out, "added 0 rules, skipped 5: 5 already listed\n");
+    EXPECT_EQ(lineCount(again.err), 5u) << again.err;
+  }
+  EXPECT_EQ(host({"--store", source, "rules", "export"}).out,
+            "a\\tb\t\\\\\tword\nk\\\\.t\t$1\tword\nx\\ny\tz\tword\n/(ż)/i\tŻ\tperl\nodd\t\t2\n");
+
+  // Refused whole: nothing is added from a file that cannot be read.
+#if defined(QUILLMAX_HAVE_AUTOCORRECT)
+  const std::string kUnreadableList = "bad.dat: not an autocorrect list";
+#else
+  const std::string kUnreadableList = "bad.dat: this build of quillmax-host cannot read";
+#endif
+  const std::string store = dir.file("store.json");
+  writeFile(dir.file("bad.tsv"), "ok\tfine\nno tab here\n");
+  writeFile(dir.file("bad.dat"), "not a zip");
+  for (const auto& [file, mentions] :
+       {std::pair<std::string, std::string>{"bad.tsv", "bad.tsv: line 2: 1 field"},
+        {"bad.dat", kUnreadableList}}) {
+    const ProcessResult result = host({"--store", store, "rules", "import", dir.file(file)});
+    EXPECT_EQ(result.status, 2) << file;
+    expectOneErrorLine(result, mentions);
+    EXPECT_EQ(readFile(store), "");
+  }
+
+  const std::string list = dir.file("acor_pl-PL.dat");
+  if (!writeAutocorrectList(list, R"xml(
+      <block-list:block block-list:abbreviated-name="np." block-list:name="na przykład"/>
+      <block-list:block block-list:abbreviated-name="teh" block-list:name="the"/>
+      <block-list:block block-list:abbreviated-name="TEH" block-list:name="THE"/>
+      <block-list:block block-list:abbreviated-name=".*ing" block-list:name="x"/>
+      <block-list:block block-list:abbreviated-name=":smile:" block-list:name="😀"/>
+      <block-list:block block-list:abbreviated-name="usd" block-list:name="$1 USD"/>
+      <block-list:block block-list:abbreviated-name="(c)" block-list:name="©"/>
+  )xml")) {
+    GTEST_SKIP() << "this build reads no autocorrect lists";
+  }
+  const ProcessResult imported = host({"--store", store, "rules", "import", list});
+  EXPECT_EQ(imported.status, 0) << imported.err;
+  EXPECT_EQ(imported.out,
+            "added 3 rules, skipped 4: 1 already listed, 1 with a wildcard, 1 with no "
+            "Windows-1250 form, 1 with $ and a digit or & in To\n");
+  EXPECT_EQ(lineCount(imported.err), 4u) << imported.err;
+  EXPECT_NE(imported.err.find("entry 6 \"usd\": skipped: its replacement holds \"$1\""),
+            std::string::npos)
+      << imported.err;
+  EXPECT_EQ(host({"--store", store, "rules", "list"}).out,
+            "1\tnp\\.\tna przykład\tword\n2\tteh\tthe\tword\n3\t\\(c\\)\t©\tword\n");
+  // Escaped, a From matches only itself.
+  EXPECT_EQ(host({"--store", store, "correct", "to np. tak (c)", "npx (cx)"}).out,
+            "to na przykład tak ©\nnpx (cx)\n");
+}
+
 TEST(QuillmaxHost, rule_numbers_out_of_range_or_not_numbers_are_usage_errors) {
   TempDir dir;
   const std::string store = dir.file("rules.json");
@@ -269,6 +487,47 @@ TEST(QuillmaxHost, changes_without_a_store_say_nothing_is_saved) {
 }
 
 // --- the store ----------------------------------------------------------------
+
+// --store, else QUILLMAX_STORE, else the built-in rules; an empty file is a
+// store with nothing in it yet.
+TEST(QuillmaxHost, the_store_is_named_by_the_option_or_the_environment) {
+  TempDir dir;
+  const std::string store = dir.file("store.json");
+  const std::string empty = dir.file("empty.json");
+  writeFile(store, R"({"Rewordix/From": "kot\r\n", "Rewordix/To": "pies\r\n", )"
+                   R"("Rewordix/CaseSensitive": 1})");
+  writeFile(empty, "");
+  struct Case {
+    std::string environment;  // QUILLMAX_STORE; empty: unset
+    std::vector<std::string> args;
+    int status;
+    std::string out;
+    std::string err;  // what standard error mentions; empty: nothing
+  };
+  const Case cases[] = {
+      {"", {"correct", "kot moze"}, 0, "kot może\n", ""},
+      {store, {"correct", "kot moze"}, 0, "pies moze\n", ""},
+      {empty, {"--store", store, "correct", "kot moze"}, 0, "pies moze\n", ""},
+      {"", {"--store", empty, "correct", "kot moze"}, 0, "kot moze\n", ""},
+      {"", {"--store", empty, "set"}, 0, "incoming: off\ncase-sensitive: off\n", ""},
+      {store, {"set"}, 0, "incoming: off\ncase-sensitive: on\n", ""},
+      {dir.file("typo.jsno"), {"check"}, 2, "", "(named by QUILLMAX_STORE; a changing command"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.environment + " " + c.args.back());
+    if (!c.environment.empty()) setenv("QUILLMAX_STORE", c.environment.c_str(), 1);
+    const ProcessResult result = host(c.args);
+    unsetenv("QUILLMAX_STORE");
+    EXPECT_EQ(result.status, c.status) << result.err;
+    EXPECT_EQ(result.out, c.out);
+    if (c.err.empty()) {
+      EXPECT_EQ(result.err, "");
+    } else {
+      expectOneErrorLine(result, c.err);
+    }
+  }
+  EXPECT_EQ(readFile(empty), "") << "reading an empty store writes nothing";
+}
 
 TEST(QuillmaxHost, unreadable_store_is_an_error_and_left_untouched) {
   TempDir dir;
@@ -380,12 +639,18 @@ TEST(QuillmaxHost, read_only_commands_never_write_the_store_or_beside_it) {
                                                   {"rules", "edit", "1"},
                                                   {"check"},
                                                   {"page"}}) {
-    for (const std::string& store : {existing, dir.file("missing.json")}) {
-      if (command.back() == "1" && store != existing) continue;  // editing needs a rule
+    for (const std::string& store : {existing, dir.file("missing.jsno")}) {
       std::vector<std::string> args = {"--store", store};
       args.insert(args.end(), command.begin(), command.end());
       const ProcessResult result = host(args);
-      EXPECT_EQ(result.status, 0) << command[0] << " " << store << ": " << result.err;
+      if (store == existing) {
+        EXPECT_EQ(result.status, 0) << command[0] << ": " << result.err;
+      } else {
+        // A mistyped name would otherwise correct nothing and report success.
+        EXPECT_EQ(result.status, 2) << command[0];
+        expectOneErrorLine(result, "no store at " + store +
+                                       " (a changing command such as `rules add` creates one)");
+      }
     }
   }
   EXPECT_EQ(entriesOf(dir.path()), std::vector<std::string>{"store.json"});
@@ -552,9 +817,13 @@ TEST(QuillmaxHost, page_lists_columns_then_elements_in_groups) {
 // --- arguments ----------------------------------------------------------------
 
 TEST(QuillmaxHost, usage_errors_exit_2_with_one_line) {
+  TempDir dir;
+  const std::string windowsDll = dir.file("Quillmax.dll");
+  writeFile(windowsDll, "MZ\x90");
+  const std::string missingDirectory = dir.file("nowhere/store.json");
   struct Case {
     std::vector<std::string> args;
-    const char* mentions;
+    std::string mentions;
     std::string input = "";
   };
   const Case cases[] = {
@@ -568,7 +837,7 @@ TEST(QuillmaxHost, usage_errors_exit_2_with_one_line) {
       {{"correct", "--bogus"}, "unknown option --bogus"},
       {{"correct", "--raw", "x"}, "--raw goes before the command"},
       {{"correct"}, "line 2 of standard input holds a NUL byte", std::string("ok\nabc\0def\n", 11)},
-      {{"rules"}, "list, add, delete or edit"},
+      {{"rules"}, "rules: say list, add, delete, edit"},
       {{"rules", "add", "only-from"}, "rules add FROM TO"},
       {{"rules", "add", "a", "b", "regex"}, "not 'regex'"},
       // CR LF ends a rule in the stored column: the rule would be stored changed.
@@ -582,12 +851,21 @@ TEST(QuillmaxHost, usage_errors_exit_2_with_one_line) {
       // Quoted texts and paths stay on the line, control characters escaped.
       {{"set", "colour\x1b[31m\n", "on"}, "unknown option 'colour\\x1B[31m\\n'"},
       {{"--plugin", "/nonexistent/a\r\nb.so", "correct", "x"}, "/nonexistent/a\\r\\nb.so"},
+      // Why, and what to do.
+      {{"--plugin", "/nope.so", "correct", "x"}, "cannot open /nope.so: No such file or directory"},
+      {{"--dll", "/nope.dll", "correct", "x"}, "quillmax-host: cannot open /nope.dll: No such"},
+      {{"--plugin", windowsDll, "correct", "x"}, windowsDll + ": this is a Windows DLL: use --dll"},
+      {{"--dll", QUILLMAX_HOST_PATH, "correct", "x"}, "not a Windows DLL: use --plugin"},
+      {{"--plugin", "a.so", "--dll", "b.dll", "correct", "x"}, "give one, --plugin for"},
+      {{"--store", missingDirectory, "rules", "add", "a", "b"},
+       "there is no directory " + dir.file("nowhere") + " to hold the store"},
   };
   for (const Case& c : cases) {
     const ProcessResult result = host(c.args, c.input);
     EXPECT_EQ(result.status, 2) << c.mentions;
     expectOneErrorLine(result, c.mentions);
     EXPECT_EQ(result.err.back(), '\n') << result.err;
+    EXPECT_EQ(entriesOf(dir.path()), std::vector<std::string>{"Quillmax.dll"});
   }
 }
 
@@ -608,18 +886,49 @@ TEST(QuillmaxHost, options_end_at_the_first_operand_or_double_dash) {
   }
 }
 
-TEST(QuillmaxHost, help_is_offered_for_the_program_and_each_command) {
-  for (const std::vector<std::string>& args : {std::vector<std::string>{"--help"},
-                                               {"--help", "correct", "x"},
-                                               {"correct", "--help"},
-                                               {"rules", "--help"},
-                                               {"check", "--help"},
-                                               {"page", "--help"},
-                                               {"set", "--help"}}) {
+// The plug-in's version is what the loaded plug-in answers, not a text of
+// the tool's.
+TEST(QuillmaxHost, version_names_the_tool_and_the_loaded_plugin) {
+  for (const auto& [plugin, expected] :
+       {std::pair<std::string, std::string>{"", "plug-in: Quillmax 0.0.5beta ("},
+        {kNoResultPlugin, "plug-in: NoResult 0.1-test (" + std::string(kNoResultPlugin)}}) {
+    std::vector<std::string> args = {"--version"};
+    if (!plugin.empty()) args = {"--plugin", plugin, "--version"};
     const ProcessResult result = host(args);
-    EXPECT_EQ(result.status, 0) << args[0];
-    EXPECT_EQ(result.out.rfind("usage: quillmax-host", 0), 0u) << result.out;
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out.rfind("quillmax-host ", 0), 0u) << result.out;
+    EXPECT_NE(result.out.find("\n" + expected), std::string::npos) << result.out;
   }
+}
+
+// Every command and subcommand has help, asked either way, whose usage
+// line names it; the program's lists them all.
+TEST(QuillmaxHost, help_is_offered_for_the_program_and_each_command) {
+  const std::vector<std::string> commands = {
+      "correct",      "rules list",   "rules add", "rules delete", "rules edit", "rules move",
+      "rules export", "rules import", "check",     "page",         "set"};
+  const ProcessResult program = host({"--help"});
+  EXPECT_EQ(program.status, 0);
+  EXPECT_EQ(host({"help"}).out, program.out);
+  EXPECT_EQ(host({"--help", "correct", "x"}).out, program.out);
+  for (const std::string& command : commands) {
+    EXPECT_NE(program.out.find("\n  " + command), std::string::npos) << command;
+    std::vector<std::string> words;
+    for (size_t at = 0; at < command.size();) {
+      const size_t end = std::min(command.find(' ', at), command.size());
+      words.push_back(command.substr(at, end - at));
+      at = end + 1;
+    }
+    std::vector<std::string> asked = {"help"};
+    asked.insert(asked.end(), words.begin(), words.end());
+    std::vector<std::string> option = words;
+    option.push_back("--help");
+    const ProcessResult helped = host(asked);
+    EXPECT_EQ(helped.status, 0) << command;
+    EXPECT_EQ(helped.out.rfind("usage: quillmax-host [OPTIONS] " + command, 0), 0u) << helped.out;
+    EXPECT_EQ(host(option).out, helped.out) << command;
+  }
+  EXPECT_NE(host({"rules", "--help"}).out.find("rules import [--format"), std::string::npos);
 }
 
 // --- exit statuses ------------------------------------------------------------
@@ -703,12 +1012,6 @@ TEST(QuillmaxHost, each_result_is_printed_before_the_next_message_is_read) {
   close(toHost[1]);
   close(fromHost[0]);
   EXPECT_EQ(exitStatus(child), 0);
-}
-
-TEST(QuillmaxHost, plugin_that_cannot_be_loaded_is_one_clear_error) {
-  const ProcessResult result = host({"--plugin", "/nonexistent/Quillmax.so", "correct", "x"});
-  EXPECT_EQ(result.status, 2);
-  expectOneErrorLine(result, "cannot load the plug-in");
 }
 
 }  // namespace

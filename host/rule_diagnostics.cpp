@@ -26,7 +26,8 @@ std::string describeFinding(const RuleFinding& finding, const std::string& from)
   std::string line = "rule " + std::to_string(finding.rule + 1);
   if (!from.empty()) line += ": " + displayText(from.substr(0, kShownFromBytes));
   if (from.size() > kShownFromBytes) line += "...";
-  if (finding.pass > 0) line += ": pass " + std::to_string(finding.pass);
+  // Passes are told to users counted from 1.
+  if (finding.pass != qmx::kWholeRule) line += ": pass " + std::to_string(finding.pass + 1);
   line += ": " + displayText(finding.reason);
   if (finding.offset >= 0) line += " at offset " + std::to_string(finding.offset);
   // A From may hold a line feed; a finding is still one line.

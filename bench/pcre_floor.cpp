@@ -24,7 +24,7 @@ std::vector<FloorPattern> floorPatterns(const std::vector<Rule>& rules) {
   std::vector<FloorPattern> patterns;
   for (const Rule& rule : rules) {
     if (rule.type == 0) {
-      for (int pass = 1; pass <= kWordRulePasses; ++pass) {
+      for (int pass = 0; pass < kWordRulePasses; ++pass) {
         patterns.push_back(parsed(wordRulePattern(pass, rule.from, false)));
       }
     } else if (rule.type == 1) {

@@ -468,7 +468,7 @@ void SummaryReporter::printSummary() const {
 
 void registerBenchmarks() {
   using benchmark::RegisterBenchmark;
-  const std::string kotPass1 = wordRulePattern(1, "kot", false);
+  const std::string kotPass1 = wordRulePattern(0, "kot", false);
   const struct {
     const char* name;
     std::string pattern;

@@ -14,6 +14,8 @@ set(QUILLMAX_RULE_ENGINE_SOURCES
   regex/match_facts.cpp
   regex/required_literals.cpp
   rules/rule_columns.cpp
+  rules/rule_types.cpp
+  correction/word_road.cpp
   correction/rule_application.cpp
   correction/literal_word_rule.cpp
   correction/literal_automaton.cpp

@@ -4,10 +4,12 @@
 
 #include "correction/case_option.h"
 #include "correction/ext_params.h"
+#include "correction/test_switches.h"
 #include "rules/rule_store.h"
 #include "shell/call_ids.h"
 #include "shell/element_ids.h"
 #include "shell/host_services.h"
+#include "shell/host_text.h"
 
 namespace qmx {
 
@@ -18,10 +20,6 @@ namespace {
 
 // Lives as long as the module, like the rule store it works on.
 RuleLoop g_ruleLoop;
-
-std::string textAt(intptr_t address) {
-  return address ? std::string(reinterpret_cast<const char*>(address)) : std::string();
-}
 
 bool isEligible(const ChatMessage& message) {
   if (message.flags & MSG_OUTGOING) return true;
@@ -88,7 +86,7 @@ void releaseCorrectionState() {
 }
 
 void setRuleFilters(RuleFilters filters) {
-  g_ruleLoop.setFilters(filters);
+  setRuleLoopFilters(g_ruleLoop, filters);
 }
 
 }  // namespace qmx

@@ -25,9 +25,4 @@ bool correctMessage(ChatMessage* message);
 // a reload). A changed rule base replaces them at the next message anyway.
 void releaseCorrectionState();
 
-// Whether the plug-in passes over rules that cannot change a message (on
-// from the start). Off is the road without filters that the differential
-// tests hold the filtered one to; nothing in the plug-in turns it off.
-void setRuleFilters(RuleFilters filters);
-
 }  // namespace qmx

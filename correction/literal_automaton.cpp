@@ -1,5 +1,7 @@
 #include "correction/literal_automaton.h"
 
+#include "regex/ascii_case.h"
+
 #include <algorithm>
 #include <cassert>
 #include <numeric>
@@ -13,13 +15,9 @@ namespace {
 // search into one load. Deeper states have a few edges, searched in place.
 constexpr uint32_t kDenseEdges = 6;
 
-unsigned char foldAscii(unsigned char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c - 'A' + 'a') : c;
-}
-
 bool hasAsciiLetter(const std::string& bytes) {
   return std::any_of(bytes.begin(), bytes.end(), [](char c) {
-    const unsigned char folded = foldAscii(static_cast<unsigned char>(c));
+    const unsigned char folded = foldAsciiLetter(static_cast<unsigned char>(c));
     return folded >= 'a' && folded <= 'z';
   });
 }
@@ -37,14 +35,14 @@ LiteralAutomaton::LiteralAutomaton(const std::vector<SearchLiteral>& literals) {
   bool used[256] = {};
   for (const SearchLiteral& literal : literals) {
     assert(!literal.bytes.empty());
-    for (char c : literal.bytes) used[foldAscii(static_cast<unsigned char>(c))] = true;
+    for (char c : literal.bytes) used[foldAsciiLetter(static_cast<unsigned char>(c))] = true;
   }
   uint8_t classOfFolded[256] = {};
   for (int b = 0; b < 256; ++b) {
     if (used[b]) classOfFolded[b] = static_cast<uint8_t>(classCount_++);
   }
   for (int b = 0; b < 256; ++b)
-    classOf_[b] = classOfFolded[foldAscii(static_cast<unsigned char>(b))];
+    classOf_[b] = classOfFolded[foldAsciiLetter(static_cast<unsigned char>(b))];
 
   literals_.reserve(count);
   std::vector<std::string> symbols(count);

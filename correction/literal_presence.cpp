@@ -1,5 +1,7 @@
 #include "correction/literal_presence.h"
 
+#include "correction/test_switches.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -64,6 +66,15 @@ void LiteralPresence::count(const std::string& text, size_t begin, size_t end, s
       --counts_[id];
     }
   });
+}
+
+void LiteralPresence::update(const std::string& before, const std::string& after) {
+  update(before, after, PresenceUpdate::Cheaper);
+}
+
+void updatePresence(LiteralPresence& presence, const std::string& before, const std::string& after,
+                    PresenceUpdate how) {
+  presence.update(before, after, how);
 }
 
 void LiteralPresence::update(const std::string& before, const std::string& after,

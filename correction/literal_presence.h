@@ -11,12 +11,7 @@
 
 namespace qmx {
 
-// How update() brings the answer up to date after a rewrite.
-enum class PresenceUpdate {
-  Cheaper,  // whichever of the two below reads fewer bytes
-  Window,   // re-count only around the one stretch the rewrite changed
-  Rescan,   // count the whole new text again
-};
+enum class PresenceUpdate;
 
 // Counts the occurrences of every literal in the current text. One object
 // per message (or reused: start() forgets the previous text). The automaton
@@ -33,13 +28,16 @@ class LiteralPresence {
   // the bytes that changed; those lie between the longest common prefix
   // and the longest common suffix of the two texts, so only occurrences
   // overlapping that stretch are counted out of `before` and into `after`.
-  // A rewrite that changed nothing costs one comparison.
-  void update(const std::string& before, const std::string& after,
-              PresenceUpdate how = PresenceUpdate::Cheaper);
+  // A rewrite that changed nothing costs one comparison. Re-counts that
+  // stretch, or the whole new text where that reads fewer bytes.
+  void update(const std::string& before, const std::string& after);
 
   bool occurs(LiteralAutomaton::Id id) const { return counts_[id] != 0; }
 
  private:
+  friend void updatePresence(LiteralPresence&, const std::string&, const std::string&,
+                             PresenceUpdate);
+  void update(const std::string& before, const std::string& after, PresenceUpdate how);
   void clear();
   // Adds `delta` to the count of every occurrence in text[begin, end) whose
   // bytes overlap [changedBegin, changedEnd) (an empty stretch: occurrences

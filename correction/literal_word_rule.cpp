@@ -4,6 +4,7 @@
 
 #include "correction/rule_application.h"
 #include "correction/word_separators.h"
+#include "regex/ascii_case.h"
 #include "regex/template_expansion.h"
 
 namespace qmx {
@@ -12,10 +13,6 @@ namespace {
 
 constexpr size_t kNone = static_cast<size_t>(-1);
 
-char foldAscii(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 // Finds where `from` occurs in `text`, calling `found(x)` for each start x
 // until it returns false. Knuth-Morris-Pratt, so a long From over a long
 // text stays linear.
@@ -23,7 +20,7 @@ template <typename Found>
 void findOccurrences(const std::string& text, const std::string& from, bool caseSensitive,
                      Found found) {
   auto same = [caseSensitive](char a, char b) {
-    return caseSensitive ? a == b : foldAscii(a) == foldAscii(b);
+    return caseSensitive ? a == b : foldAsciiLetter(a) == foldAsciiLetter(b);
   };
   const size_t m = from.size();
   if (m == 0) return;
@@ -225,10 +222,6 @@ std::string trailingWordPass(const std::string& text, const std::string& from,
 
 }  // namespace
 
-bool isPlainLiteral(const std::string& from) {
-  return !from.empty() && from.find_first_of(kPatternCharacters) == std::string::npos;
-}
-
 bool containsLiteral(const std::string& text, const std::string& from, bool caseSensitive) {
   if (from.empty()) return true;
   bool found = false;
@@ -237,11 +230,6 @@ bool containsLiteral(const std::string& text, const std::string& from, bool case
     return false;
   });
   return found;
-}
-
-bool isFixedLengthFrom(const std::string& from) {
-  return !from.empty() && from.size() <= kLongestWordCheck &&
-         from.find_first_of("\\^$[]|()?*+{}") == std::string::npos;
 }
 
 bool occursAsWord(const std::string& text, const std::string& from, bool caseSensitive) {
@@ -253,9 +241,10 @@ bool occursAsWord(const std::string& text, const std::string& from, bool caseSen
     size_t i = 0;
     for (; i < m; ++i) {
       const char c = text[x + i];
-      const bool same = from[i] == '.'
-                            ? c != '\n'
-                            : (caseSensitive ? c == from[i] : foldAscii(c) == foldAscii(from[i]));
+      const bool same =
+          from[i] == '.'
+              ? c != '\n'
+              : (caseSensitive ? c == from[i] : foldAsciiLetter(c) == foldAsciiLetter(from[i]));
       if (!same) break;
     }
     if (i == m) return true;
@@ -264,10 +253,10 @@ bool occursAsWord(const std::string& text, const std::string& from, bool caseSen
 }
 
 void applyLiteralWordRule(std::string& text, const std::string& from, const std::string& to,
-                          const bool caseSensitive[3]) {
-  text = wholeWordPass(text, from, wordRuleTemplate(1, to), caseSensitive[0]);
-  text = leadingWordPass(text, from, wordRuleTemplate(2, to), caseSensitive[1]);
-  text = trailingWordPass(text, from, wordRuleTemplate(3, to), caseSensitive[2]);
+                          const PassCases& cases) {
+  text = wholeWordPass(text, from, wordRuleTemplate(0, to), cases.sensitive(0));
+  text = leadingWordPass(text, from, wordRuleTemplate(1, to), cases.sensitive(1));
+  text = trailingWordPass(text, from, wordRuleTemplate(2, to), cases.sensitive(2));
 }
 
 }  // namespace qmx

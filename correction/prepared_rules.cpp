@@ -1,34 +1,32 @@
 #include "correction/prepared_rules.h"
 
-#include "correction/literal_word_rule.h"
-
 namespace qmx {
 
 namespace {
-
-WordRoad wordRoad(const std::string& from) {
-  if (isPlainLiteral(from)) return WordRoad::Literal;
-  if (isFixedLengthFrom(from)) return WordRoad::CheckedPatterns;
-  return WordRoad::Patterns;
-}
 
 size_t heapBytes(const std::string& text) {
   // Short texts live inside the string itself.
   return text.capacity() > std::string().capacity() ? text.capacity() + 1 : 0;
 }
 
+std::vector<PreparedRule> prepare(const RuleStore& rules) {
+  std::vector<PreparedRule> prepared(rules.From.size());
+  for (size_t i = 0; i < prepared.size(); ++i) {
+    PreparedRule& rule = prepared[i];
+    // A short Type or To column reads as a word rule with an empty To, as
+    // the columns are aligned when they are loaded.
+    rule.kind = i < rules.Type.size() ? ruleKind(rules.Type[i]) : RuleKind::Word;
+    rule.from = rules.From[i];
+    if (i < rules.To.size()) rule.to = rules.To[i];
+    if (rule.kind == RuleKind::Word) rule.road = wordRoadOf(rule.from);
+  }
+  return prepared;
+}
+
 }  // namespace
 
-PreparedRules::PreparedRules(const RuleStore& rules)
-    : revision_(rules.revision), prefilter_(rules) {
-  rules_.reserve(rules.From.size());
-  for (size_t i = 0; i < rules.From.size(); ++i) {
-    const RuleKind kind = ruleKind(rules.Type.at(i));
-    const std::string& from = rules.From[i];
-    rules_.push_back(
-        {kind, kind == RuleKind::Word ? wordRoad(from) : WordRoad::Patterns, from, rules.To.at(i)});
-  }
-}
+PreparedRules::PreparedRules(const RuleStore& rules, const LiteralAnalysis& analyse)
+    : revision_(rules.revision), rules_(prepare(rules)), prefilter_(rules_, analyse) {}
 
 size_t PreparedRules::memoryBytes() const {
   size_t bytes = rules_.capacity() * sizeof(PreparedRule) + prefilter_.memoryBytes();

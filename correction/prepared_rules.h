@@ -1,6 +1,6 @@
 // A rule base made ready once for the many messages it will correct: each
-// rule's kind and road worked out, its texts at hand, and the prefilter
-// that tells which rules cannot change a message.
+// rule's kind, road and needs worked out, its texts at hand, and the
+// prefilter that tells which rules cannot change a message.
 #pragma once
 
 #include <cstddef>
@@ -14,24 +14,19 @@
 
 namespace qmx {
 
-// How a word rule that may change a text runs.
-enum class WordRoad {
-  Literal,          // a plain-literal From: without the pattern engine
-  CheckedPatterns,  // a From of fixed length: the three patterns, where it stands as a word
-  Patterns,         // any other From: the three patterns
-};
-
 struct PreparedRule {
-  RuleKind kind;
-  WordRoad road;
+  RuleKind kind = RuleKind::Inert;
+  WordRoad road;  // a word rule's; the others run their pattern
   // The rule's texts as the rule base held them when it was prepared.
   std::string from;
   std::string to;
+  RuleNeeds needs;  // worked out by the prefilter
 };
 
 class PreparedRules {
  public:
-  explicit PreparedRules(const RuleStore& rules);
+  // Prepares `rules`, finding the literals each rule needs with `analyse`.
+  explicit PreparedRules(const RuleStore& rules, const LiteralAnalysis& analyse = requiredLiterals);
 
   // The revision of the rule base this was prepared from.
   uint64_t revision() const { return revision_; }

@@ -7,9 +7,9 @@
 #include <unordered_map>
 #include <utility>
 
-#include "correction/literal_word_rule.h"
 #include "correction/pattern_letters.h"
 #include "correction/rule_application.h"
+#include "correction/word_road.h"
 #include "platform/case_fold_1250.h"
 #include "regex/regex_replacer.h"
 
@@ -187,7 +187,7 @@ void checkIgnoredCase(size_t rule, const std::string& expression,
           }
         }
       }
-      add(findings, FindingKind::CaseNotIgnored, rule, 0,
+      add(findings, FindingKind::CaseNotIgnored, rule, kWholeRule,
           "case is ignored only for A\x96Z: " + sample(unmatched) + " is not matched by " +
               sample(pattern));
       return;
@@ -217,7 +217,7 @@ void checkWordCharacters(size_t rule, const std::vector<PatternItem>& items, Fin
     }
   }
   if (escapes.empty()) return;
-  add(findings, FindingKind::NotWordCharacter, rule, 0,
+  add(findings, FindingKind::NotWordCharacter, rule, kWholeRule,
       sample(std::string(1, letter)) +
           " is not a word character here (only A\x96Z, a\x96z, 0\x96"
           "9 and _ are): beside it " +
@@ -243,12 +243,12 @@ bool looksLikePerlPattern(const std::string& from) {
 void checkWordRule(size_t rule, const std::string& from, const std::string& to, bool caseSensitive,
                    Findings& findings) {
   if (from.empty()) {
-    add(findings, FindingKind::EmptyFrom, rule, 0,
+    add(findings, FindingKind::EmptyFrom, rule, kWholeRule,
         "empty From: To goes in between separators that meet, before a leading one, after a "
         "trailing one, and into an empty message");
   }
   if (looksLikePerlPattern(from)) {
-    add(findings, FindingKind::PerlLookingWord, rule, 0,
+    add(findings, FindingKind::PerlLookingWord, rule, kWholeRule,
         "this is a word rule, which matches the \"" + from.substr(0, 1) +
             "\" as text; did you mean type perl?");
   }
@@ -257,12 +257,12 @@ void checkWordRule(size_t rule, const std::string& from, const std::string& to, 
   if (!isPlainLiteral(from)) {
     const std::vector<std::string> special = unescapedPatternCharacters(from);
     if (!special.empty()) {
-      add(findings, FindingKind::PatternCharacters, rule, 0,
+      add(findings, FindingKind::PatternCharacters, rule, kWholeRule,
           "From holds pattern characters " + quoted(special) +
               ": a word rule's From is a pattern (a backslash before one makes it plain)");
     }
     Findings passFindings;
-    for (int pass = 1; pass <= kWordRulePasses; ++pass) {
+    for (int pass = 0; pass < kWordRulePasses; ++pass) {
       const Compiled compiled = compile(wordRulePattern(pass, from, caseSensitive));
       if (compiled.refused) {
         passFindings.push_back(placedInFrom(rule, pass, compiled, from, caseSensitive));
@@ -278,7 +278,7 @@ void checkWordRule(size_t rule, const std::string& from, const std::string& to, 
     if (passFindings.size() == kWordRulePasses &&
         std::all_of(passFindings.begin(), passFindings.end(), sameRefusal)) {
       passFindings.resize(1);
-      passFindings[0].pass = 0;
+      passFindings[0].pass = kWholeRule;
     }
     findings.insert(findings.end(), passFindings.begin(), passFindings.end());
   }
@@ -287,7 +287,7 @@ void checkWordRule(size_t rule, const std::string& from, const std::string& to, 
   checkWordCharacters(rule, items, findings);
   const std::vector<std::string> references = templateReferences(to);
   if (!references.empty()) {
-    add(findings, FindingKind::TemplateReference, rule, 0,
+    add(findings, FindingKind::TemplateReference, rule, kWholeRule,
         "To holds " + quoted(references) +
             ": To is a template, in which these stand for parts of the match (the separators "
             "around the word, or the word with them)");
@@ -297,20 +297,20 @@ void checkWordRule(size_t rule, const std::string& from, const std::string& to, 
 void checkPerlRule(size_t rule, const std::string& from, const std::string& to,
                    Findings& findings) {
   if (from.empty()) {
-    add(findings, FindingKind::EmptyFrom, rule, 0, "empty From: the expression is empty");
+    add(findings, FindingKind::EmptyFrom, rule, kWholeRule, "empty From: the expression is empty");
   } else if (from.find(from[0], 1) == std::string::npos) {
-    add(findings, FindingKind::NoClosingDelimiter, rule, 0,
+    add(findings, FindingKind::NoClosingDelimiter, rule, kWholeRule,
         "no closing delimiter: the first character, \"" + from.substr(0, 1) +
             "\", never occurs again, so the expression is empty");
   }
   const Compiled compiled = compile(from);
   if (compiled.refused) {
-    add(findings, FindingKind::PatternRefused, rule, 0, compiled.error, compiled.offset);
+    add(findings, FindingKind::PatternRefused, rule, kWholeRule, compiled.error, compiled.offset);
     return;
   }
-  checkGroupCount(rule, 0, compiled.groups, findings);
+  checkGroupCount(rule, kWholeRule, compiled.groups, findings);
   if (compiled.mayMatchEmpty) {
-    add(findings, FindingKind::MatchesEmpty, rule, 0,
+    add(findings, FindingKind::MatchesEmpty, rule, kWholeRule,
         "the pattern can match the empty text, and wherever it does, To goes in without "
         "replacing anything");
   }
@@ -327,7 +327,7 @@ void checkPerlRule(size_t rule, const std::string& from, const std::string& to,
     const std::string groups = compiled.groups == 0   ? "no groups"
                                : compiled.groups == 1 ? "1 group"
                                                       : std::to_string(compiled.groups) + " groups";
-    add(findings, FindingKind::MissingGroup, rule, 0,
+    add(findings, FindingKind::MissingGroup, rule, kWholeRule,
         "To holds " + quoted(missing) + ", but the pattern has " + groups + ": " +
             (missing.size() == 1 ? "it puts" : "they put") + " in nothing");
   }
@@ -357,7 +357,7 @@ std::vector<RuleFinding> checkRules(const RuleStore& rules, bool caseSensitive) 
     const auto first = firstWithFrom.emplace(std::move(folded), rule);
     if (first.second) return;
     const std::string earlier = "rule " + std::to_string(first.first->second + 1);
-    add(findings, FindingKind::SameFrom, rule, 0,
+    add(findings, FindingKind::SameFrom, rule, kWholeRule,
         "the same From as " + earlier + " (letter case aside): this rule never fires on what " +
             earlier + " replaced");
   });

@@ -29,10 +29,13 @@ enum class FindingKind {
   PerlLookingWord,     // a word From written as a Perl pattern
 };
 
+// The pass of a finding about the rule as a whole.
+constexpr int kWholeRule = -1;
+
 struct RuleFinding {
   FindingKind kind;
   size_t rule;         // index into the rules
-  int pass;            // a word rule's pass, 1 to 3; 0 for the rule as a whole
+  int pass;            // a word rule's pass, 0 to 2; kWholeRule for the rule as a whole
   std::string reason;  // for a refused pattern the library's message
   int offset;          // where in what the user typed the fault stands; -1 where nowhere in
                        // particular

@@ -3,6 +3,7 @@
 #include "correction/literal_presence.h"
 #include "correction/literal_word_rule.h"
 #include "correction/prepared_rules.h"
+#include "correction/test_switches.h"
 #include "regex/compiled_patterns.h"
 #include "regex/regex_replacer.h"
 
@@ -55,6 +56,10 @@ struct RuleLoop::Kept {
   // The text before the rule that runs, kept to spare an allocation a rule.
   std::string before;
 };
+
+void setRuleLoopFilters(RuleLoop& loop, RuleFilters filters) {
+  loop.filters_ = filters;
+}
 
 RuleLoop::RuleLoop() = default;
 RuleLoop::~RuleLoop() = default;
@@ -109,23 +114,16 @@ void RuleLoop::apply(const RuleStore& rules, std::string& text,
   for (; i < rules.From.size() && rules.revision == kept.prepared.revision(); ++i) {
     const PreparedRule& rule = kept.prepared[i];
     if (rule.kind == RuleKind::Inert) continue;
-    bool passCaseSensitive[kWordRulePasses] = {false, false, false};
-    if (rule.kind == RuleKind::Word) {
-      for (bool& answer : passCaseSensitive) answer = caseSensitive();
-    }
-    if (!prefilter.mayChange(i, passCaseSensitive, kept.presence)) continue;
-    if (rule.road == WordRoad::CheckedPatterns && rule.kind == RuleKind::Word) {
-      // A caseless look finds every place an exact one would.
-      const bool exact = passCaseSensitive[0] && passCaseSensitive[1] && passCaseSensitive[2];
-      if (!occursAsWord(text, rule.from, exact)) continue;
-    }
+    const PassCases cases = rule.kind == RuleKind::Word ? PassCases::ask(caseSensitive)
+                                                        : PassCases(false, false, false);
+    if (!prefilter.mayChange(rule, cases, kept.presence)) continue;
+    // A caseless look finds every place an exact one would.
+    if (rule.road.checkedAsWord && !occursAsWord(text, rule.from, cases.allSensitive())) continue;
     kept.before = text;
     if (rule.kind == RuleKind::Perl) {
       runPerlRule(text, rule.from, rule.to, kept.replacer);
-    } else if (rule.road == WordRoad::Literal) {
-      applyLiteralWordRule(text, rule.from, rule.to, passCaseSensitive);
     } else {
-      runWordRulePatterns(text, rule.from, rule.to, passCaseSensitive, kept.replacer);
+      runWordRule(text, rule.from, rule.to, cases, rule.road, kept.replacer);
     }
     kept.presence.update(kept.before, text);
     if (observer) observer(i, kept.before, text);

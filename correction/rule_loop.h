@@ -35,7 +35,9 @@ using RuleObserver =
 void applyRules(const RuleStore& rules, std::string& text,
                 const std::function<bool()>& caseSensitive, const RuleObserver& observer = nullptr);
 
-// Whether a rule that cannot change the message is passed over.
+// Whether a rule that cannot change the message is passed over: on in the
+// plug-in; off only in the tests and benchmarks that hold the filtered loop
+// to the one that runs every rule (test_switches.h).
 enum class RuleFilters { On, Off };
 
 // The rule loop as the plug-in runs it, with what it keeps from one message
@@ -56,8 +58,6 @@ class RuleLoop {
   RuleLoop(const RuleLoop&) = delete;
   RuleLoop& operator=(const RuleLoop&) = delete;
 
-  void setFilters(RuleFilters filters) { filters_ = filters; }
-
   void apply(const RuleStore& rules, std::string& text, const std::function<bool()>& caseSensitive,
              const RuleObserver& observer = nullptr);
 
@@ -72,6 +72,7 @@ class RuleLoop {
  private:
   struct Kept;
   Kept& keptFor(const RuleStore& rules);
+  friend void setRuleLoopFilters(RuleLoop& loop, RuleFilters filters);
 
   RuleFilters filters_ = RuleFilters::On;
   std::unique_ptr<Kept> kept_;

@@ -5,9 +5,9 @@
 #include <unordered_map>
 #include <utility>
 
-#include "correction/literal_word_rule.h"
+#include "correction/prepared_rules.h"
 #include "correction/rule_application.h"
-#include "regex/regex_replacer.h"
+#include "regex/pattern_text.h"
 #include "regex/required_literals.h"
 
 namespace qmx {
@@ -41,24 +41,23 @@ class LiteralTable {
 };
 
 // Any of the literals a delimited pattern's matches need.
-Literals patternNeeds(RegexReplacer& parser, const std::string& pattern,
-                      const LiteralAnalysis& analyse) {
-  parser.setPattern(pattern);
-  return analyse(parser.expression(), parser.options());
+Literals patternNeeds(const std::string& pattern, const LiteralAnalysis& analyse) {
+  const PatternText text = parsePatternText(pattern);
+  return analyse(text.expression, text.options);
 }
 
 // A match of any of the three passes needs one of these.
-Literals wordRuleNeeds(RegexReplacer& parser, const std::string& from, bool caseSensitive,
+Literals wordRuleNeeds(const PreparedRule& rule, bool caseSensitive,
                        const LiteralAnalysis& analyse) {
-  if (isPlainLiteral(from)) return std::vector<RequiredLiteral>{{from, !caseSensitive}};
+  if (rule.road.literal) return std::vector<RequiredLiteral>{{rule.from, !caseSensitive}};
   // What From alone needs, when the passes hold it whole: one short
   // expression to read instead of three patterns.
-  if (leavesWordPatternAlone(from)) {
-    return analyse(from, caseSensitive ? 0u : static_cast<uint32_t>(PCRE_CASELESS));
+  if (rule.road.separatorStarts) {
+    return analyse(rule.from, caseSensitive ? 0u : static_cast<uint32_t>(PCRE_CASELESS));
   }
   std::vector<RequiredLiteral> all;
-  for (int pass = 1; pass <= kWordRulePasses; ++pass) {
-    Literals needs = patternNeeds(parser, wordRulePattern(pass, from, caseSensitive), analyse);
+  for (int pass = 0; pass < kWordRulePasses; ++pass) {
+    Literals needs = patternNeeds(wordRulePattern(pass, rule.from, caseSensitive), analyse);
     if (!needs) return std::nullopt;
     all.insert(all.end(), needs->begin(), needs->end());
   }
@@ -67,12 +66,11 @@ Literals wordRuleNeeds(RegexReplacer& parser, const std::string& from, bool case
 
 }  // namespace
 
-RulePrefilter::RulePrefilter(const RuleStore& rules, const LiteralAnalysis& analyse) {
+RulePrefilter::RulePrefilter(std::vector<PreparedRule>& rules, const LiteralAnalysis& analyse) {
   // Most rules are word rules with one literal in each case.
-  const size_t expected = 2 * rules.From.size();
+  const size_t expected = 2 * rules.size();
   LiteralTable table(expected);
   ids_.reserve(expected);
-  RegexReplacer parser;
   // A rule whose analysis fails (out of memory, say) is never passed over;
   // the others keep their needs, and the failure is kept with the rest
   // rather than met again at the next message.
@@ -90,16 +88,13 @@ RulePrefilter::RulePrefilter(const RuleStore& rules, const LiteralAnalysis& anal
     }
     return needs;
   };
-  rules_.resize(rules.From.size());
-  for (size_t i = 0; i < rules.From.size(); ++i) {
-    const std::string& from = rules.From[i];
-    const int type = i < rules.Type.size() ? readTypeNumber(rules.Type[i]) : TYPE_WORD;
-    RuleNeeds& needs = rules_[i];
-    if (type == TYPE_WORD) {
-      needs.folded = record([&] { return wordRuleNeeds(parser, from, false, analyse); });
-      needs.exact = record([&] { return wordRuleNeeds(parser, from, true, analyse); });
-    } else if (type == TYPE_PERL) {
-      needs.folded = needs.exact = record([&] { return patternNeeds(parser, from, analyse); });
+  for (PreparedRule& rule : rules) {
+    if (rule.kind == RuleKind::Word) {
+      rule.needs.folded = record([&] { return wordRuleNeeds(rule, false, analyse); });
+      rule.needs.exact = record([&] { return wordRuleNeeds(rule, true, analyse); });
+    } else if (rule.kind == RuleKind::Perl) {
+      rule.needs.folded = rule.needs.exact =
+          record([&] { return patternNeeds(rule.from, analyse); });
     }
   }
   automaton_ = LiteralAutomaton(table.all());
@@ -113,18 +108,14 @@ bool RulePrefilter::met(const Needs& needs, const LiteralPresence& presence) con
   return false;
 }
 
-bool RulePrefilter::mayChange(size_t rule, const bool caseSensitive[3],
+bool RulePrefilter::mayChange(const PreparedRule& rule, const PassCases& cases,
                               const LiteralPresence& presence) const {
-  if (rule >= rules_.size()) return true;
-  const RuleNeeds& needs = rules_[rule];
-  const bool anyExact = caseSensitive[0] || caseSensitive[1] || caseSensitive[2];
-  const bool anyFolded = !caseSensitive[0] || !caseSensitive[1] || !caseSensitive[2];
-  return (anyFolded && met(needs.folded, presence)) || (anyExact && met(needs.exact, presence));
+  return (cases.anyIgnoring() && met(rule.needs.folded, presence)) ||
+         (cases.anySensitive() && met(rule.needs.exact, presence));
 }
 
 size_t RulePrefilter::memoryBytes() const {
-  return rules_.capacity() * sizeof(RuleNeeds) + ids_.capacity() * sizeof(LiteralAutomaton::Id) +
-         automaton_.memoryBytes();
+  return ids_.capacity() * sizeof(LiteralAutomaton::Id) + automaton_.memoryBytes();
 }
 
 }  // namespace qmx

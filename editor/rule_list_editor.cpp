@@ -3,8 +3,10 @@
 #include <vector>
 
 #include "rules/rule_store.h"
+#include "rules/rule_types.h"
 #include "shell/element_ids.h"
 #include "shell/host_services.h"
+#include "shell/host_text.h"
 #include "shell/page_services.h"
 
 namespace qmx {
@@ -37,10 +39,6 @@ const ColumnHeader kColumnHeaders[] = {
 // The list view takes texts through non-const pointers; it only reads them.
 std::vector<char> writableCopy(const std::string& text) {
   return std::vector<char>(text.c_str(), text.c_str() + text.size() + 1);
-}
-
-std::string textAt(intptr_t address) {
-  return address ? std::string(reinterpret_cast<const char*>(address)) : std::string();
 }
 
 std::string fieldValue(int32_t element) {
@@ -137,14 +135,8 @@ bool longEnough(const ActionEvent* event, size_t needed) {
 }  // namespace
 
 const char* typeCellText(int type) {
-  switch (type) {
-    case TYPE_WORD:
-      return "S\xb3owo";  // "Słowo"
-    case TYPE_PERL:
-      return "Perl";
-    default:
-      return "";
-  }
+  const RuleType* known = ruleTypeOf(type);
+  return known ? known->cellText : "";
 }
 
 void fillRuleList(HWND list) {

@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "host/cli_session.h"
+#include "rules/rule_types.h"
 
 namespace qmxhost {
 namespace {
@@ -118,8 +119,9 @@ std::string storedRuleText(const std::string& utf8, const std::string& what) {
 }
 
 std::string storedRuleType(const std::string& type, const std::string& what) {
-  if (type == "word") return "0";
-  if (type == "perl") return "1";
+  if (const qmx::RuleType* known = qmx::ruleTypeNamed(type)) {
+    return std::to_string(known->number);
+  }
   throw UsageError(what + ": the type is word or perl, not '" + type + "'");
 }
 

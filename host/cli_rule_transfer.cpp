@@ -11,13 +11,14 @@
 #include <utility>
 #include <vector>
 
-#include "correction/literal_word_rule.h"
+#include "correction/word_road.h"
 #include "host/autocorrect_list.h"
 #include "host/cli_commands.h"
 #include "host/escape_controls.h"
 #include "host/rule_diagnostics.h"
 #include "host/rule_transfer.h"
 #include "host/text_codec.h"
+#include "rules/rule_types.h"
 #include "shell/element_ids.h"
 
 namespace qmxhost {
@@ -62,21 +63,15 @@ std::string readInput(const std::string& file, std::istream& in) {
 
 // "word", "perl", or a type's number, as a transferred rule names its type.
 std::string typeName(const std::string& stored) {
-  switch (ruleKind(stored)) {
-    case RuleKind::Word:
-      return "word";
-    case RuleKind::Perl:
-      return "perl";
-    default:
-      return std::to_string(readTypeNumber(stored));
-  }
+  const int number = readTypeNumber(stored);
+  const RuleType* known = ruleTypeOf(number);
+  return known ? known->word : std::to_string(number);
 }
 
 // The type's number as the editor's type field takes it. Throws
 // TransferError naming the rule's place for anything else.
 std::string storedType(const TransferredRule& rule) {
-  if (rule.type == "word") return "0";
-  if (rule.type == "perl") return "1";
+  if (const RuleType* known = ruleTypeNamed(rule.type)) return std::to_string(known->number);
   const bool number = !rule.type.empty() &&
                       rule.type.find_first_not_of("0123456789") == std::string::npos &&
                       rule.type.size() < 10;

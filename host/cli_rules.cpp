@@ -10,6 +10,7 @@
 #include "host/rule_diagnostics.h"
 #include "host/rule_list_changes.h"
 #include "platform/win32_standin.h"
+#include "rules/rule_types.h"
 #include "shell/columns.h"
 #include "shell/element_ids.h"
 
@@ -19,10 +20,12 @@ using namespace qmx;
 
 namespace {
 
-// "Słowo" and "Perl" in the list's type column; "other" for a rule of neither kind.
+// The type cell of the editor's list ("Słowo", "Perl") as the tool names the
+// type; "other" for a rule of neither kind, whose cell is empty.
 std::string kindOfTypeCell(const std::string& cell) {
-  if (cell == "S\xb3owo") return "word";
-  if (cell == "Perl") return "perl";
+  for (const RuleType& type : kRuleTypes) {
+    if (cell == type.cellText) return type.word;
+  }
   return "other";
 }
 

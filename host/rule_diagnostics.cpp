@@ -36,7 +36,8 @@ std::string shownFrom(const std::string& from) {
 std::string describeFinding(const RuleFinding& finding, const std::string& from) {
   std::string line = "rule " + std::to_string(finding.rule + 1);
   if (!from.empty()) line += ": " + shownFrom(from);
-  if (finding.pass > 0) line += ": pass " + std::to_string(finding.pass);
+  // Passes are told to users counted from 1.
+  if (finding.pass != qmx::kWholeRule) line += ": pass " + std::to_string(finding.pass + 1);
   line += ": " + displayText(finding.reason);
   if (finding.offset >= 0) line += " at offset " + std::to_string(finding.offset);
   // A From may hold a line feed; a finding is still one line.

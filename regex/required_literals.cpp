@@ -6,6 +6,7 @@
 #include <exception>
 #include <utility>
 
+#include "regex/ascii_case.h"
 #include "regex/match_facts.h"
 
 namespace qmx {
@@ -36,10 +37,6 @@ struct Unmodelled {};
 
 bool isAlnum(char c) {
   return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
-char foldAscii(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 // The byte a one-letter escape stands for, or 0 for none.
@@ -203,7 +200,7 @@ class Parser {
 
   MatchFacts literal(char c) { return matchesExactly({std::string(1, fold(c))}); }
 
-  char fold(char c) const { return caseless_ ? foldAscii(c) : c; }
+  char fold(char c) const { return caseless_ ? foldAsciiLetter(c) : c; }
 
   MatchFacts group(int depth) {
     // Plain, non-capturing and atomic groups; every other "(?" and "(*"

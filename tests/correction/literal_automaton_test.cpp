@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "correction/literal_presence.h"
+#include "correction/test_switches.h"
 
 using namespace qmx;
 
@@ -98,7 +99,7 @@ TEST(LiteralPresence, stays_exact_while_the_text_is_rewritten) {
       presence.start(text);
       for (int step = 0; step < 12; ++step) {
         const std::string after = random() % 8 == 0 ? text : rewrite(random, text, literals);
-        presence.update(text, after, how);
+        updatePresence(presence, text, after, how);
         text = after;
         std::vector<bool> expected(literals.size(), false);
         for (const Occurrence& occurrence : naiveOccurrences(literals, text)) {

@@ -33,13 +33,13 @@ class RuleApplicationTest : public ::testing::Test {
 };
 
 TEST(WordRulePatterns, kot_builds_the_three_passes_with_raw_cr_and_lf) {
-  EXPECT_EQ(wordRulePattern(1, "kot", false), "/(([.,!?-]+| |\r|\n)kot([.,!?-]+| |\r|\n)|^kot$)/i");
-  EXPECT_EQ(wordRulePattern(2, "kot", false), "/(^kot([.,!?-]+| |\r|\n))/i");
-  EXPECT_EQ(wordRulePattern(3, "kot", false), "/(([.,!?-]+| |\r|\n)kot$)/i");
-  EXPECT_EQ(wordRulePattern(3, "kot", true), "/(([.,!?-]+| |\r|\n)kot$)/");
-  EXPECT_EQ(wordRuleTemplate(1, "pies"), "$2pies$3");
-  EXPECT_EQ(wordRuleTemplate(2, "pies"), "pies$2");
-  EXPECT_EQ(wordRuleTemplate(3, "pies"), "$2pies");
+  EXPECT_EQ(wordRulePattern(0, "kot", false), "/(([.,!?-]+| |\r|\n)kot([.,!?-]+| |\r|\n)|^kot$)/i");
+  EXPECT_EQ(wordRulePattern(1, "kot", false), "/(^kot([.,!?-]+| |\r|\n))/i");
+  EXPECT_EQ(wordRulePattern(2, "kot", false), "/(([.,!?-]+| |\r|\n)kot$)/i");
+  EXPECT_EQ(wordRulePattern(2, "kot", true), "/(([.,!?-]+| |\r|\n)kot$)/");
+  EXPECT_EQ(wordRuleTemplate(0, "pies"), "$2pies$3");
+  EXPECT_EQ(wordRuleTemplate(1, "pies"), "pies$2");
+  EXPECT_EQ(wordRuleTemplate(2, "pies"), "$2pies");
 }
 
 struct WordCase {

@@ -175,18 +175,18 @@ TEST(RuleCheck, a_word_rules_refused_pattern_is_placed_in_its_from) {
     std::vector<std::pair<int, int>> passAndOffset;
     std::vector<std::string> reasons;
   } cases[] = {
-      {"kot(", false, {{0, -1}}, {"missing )" + outside}},
-      {"a{2,1}", true, {{0, 5}}, {"numbers out of order in {} quantifier"}},
-      {"*kot", false, {{1, 0}, {2, 0}}, {"nothing to repeat", "nothing to repeat"}},
+      {"kot(", false, {{kWholeRule, -1}}, {"missing )" + outside}},
+      {"a{2,1}", true, {{kWholeRule, 5}}, {"numbers out of order in {} quantifier"}},
+      {"*kot", false, {{0, 0}, {1, 0}}, {"nothing to repeat", "nothing to repeat"}},
       {"ko)t",
        false,
-       {{1, 2}, {2, -1}, {3, -1}},
+       {{0, 2}, {1, -1}, {2, -1}},
        {"unmatched parentheses", "unmatched parentheses" + outside,
         "unmatched parentheses" + outside}},
-      // In pass 1 the name is defined twice: the fault is in From's second copy.
+      // In pass 0 the name is defined twice: the fault is in From's second copy.
       {"(?<n>a)\\k<m>",
        false,
-       {{1, 4}, {2, 11}, {3, 11}},
+       {{0, 4}, {1, 11}, {2, 11}},
        {"two named subpatterns have the same name", "reference to non-existent subpattern",
         "reference to non-existent subpattern"}},
   };

@@ -9,6 +9,7 @@
 #include <random>
 
 #include "correction/correct_message.h"
+#include "correction/test_switches.h"
 #include "shell/entry_point.h"
 #include "tests/support/plugin_library.h"
 #include "tests/support/rule_sessions.h"

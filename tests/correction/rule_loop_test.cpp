@@ -5,6 +5,7 @@
 // loop as it does so. The texts, the reads and the rule lists left behind
 // must be the same; the filters must pass over many rules.
 #include "correction/rule_loop.h"
+#include "correction/prepared_rules.h"
 
 #include <gtest/gtest.h>
 
@@ -121,18 +122,19 @@ TEST(RulePrefilter, a_rule_whose_analysis_fails_is_never_passed_over) {
   rules.To = {"x", "y", "z"};
   rules.Type = {"1", "1", "0"};
   int analyses = 0;
-  const RulePrefilter prefilter(rules, [&](const std::string& expression, uint32_t options) {
+  const PreparedRules prepared(rules, [&](const std::string& expression, uint32_t options) {
     ++analyses;
     if (expression == "zly") throw std::bad_alloc();
     return requiredLiterals(expression, options);
   });
+  const RulePrefilter& prefilter = prepared.prefilter();
   LiteralPresence presence(prefilter.automaton());
   presence.start("nic tu nie ma");
   for (const bool caseSensitive : {false, true}) {
-    const bool passes[kWordRulePasses] = {caseSensitive, caseSensitive, caseSensitive};
-    EXPECT_TRUE(prefilter.mayChange(0, passes, presence));
-    EXPECT_FALSE(prefilter.mayChange(1, passes, presence));
-    EXPECT_FALSE(prefilter.mayChange(2, passes, presence));
+    const PassCases passes(caseSensitive, caseSensitive, caseSensitive);
+    EXPECT_TRUE(prefilter.mayChange(prepared[0], passes, presence));
+    EXPECT_FALSE(prefilter.mayChange(prepared[1], passes, presence));
+    EXPECT_FALSE(prefilter.mayChange(prepared[2], passes, presence));
   }
   EXPECT_EQ(analyses, 4) << "each Perl rule once, the word rule once for each case";
 }

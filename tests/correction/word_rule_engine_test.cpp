@@ -9,6 +9,7 @@
 
 #include "correction/literal_word_rule.h"
 #include "correction/rule_application.h"
+#include "correction/word_road.h"
 #include "regex/regex_replacer.h"
 #include "regex/template_expansion.h"
 
@@ -58,12 +59,9 @@ std::string textAround(std::mt19937& random, const std::string& from) {
 }
 
 std::string throughPatterns(std::string text, const std::string& from, const std::string& to,
-                            const bool caseSensitive[3]) {
+                            const PassCases& cases) {
   RegexReplacer replacer;
-  for (int pass = 1; pass <= kWordRulePasses; ++pass) {
-    text = replacer.substitute(wordRulePattern(pass, from, caseSensitive[pass - 1]),
-                               wordRuleTemplate(pass, to), text, 0);
-  }
+  runWordRule(text, from, to, cases, kPatternsInFull, replacer);
   return text;
 }
 
@@ -77,12 +75,15 @@ TEST(LiteralWordRule, gives_what_the_three_patterns_give) {
     const std::string text =
         coin(random) ? textAround(random, from) : randomText(random, kTextBytes, 24);
     const std::string& to = kTemplates[pickTemplate(random)];
-    const bool caseSensitive[3] = {coin(random), coin(random), coin(random)};
+    const bool pass0 = coin(random);
+    const bool pass1 = coin(random);
+    const bool pass2 = coin(random);
+    const PassCases cases(pass0, pass1, pass2);
     std::string fast = text;
-    applyLiteralWordRule(fast, from, to, caseSensitive);
-    ASSERT_EQ(fast, throughPatterns(text, from, to, caseSensitive))
-        << "From «" << from << "» To «" << to << "» text «" << text << "» case " << caseSensitive[0]
-        << caseSensitive[1] << caseSensitive[2];
+    applyLiteralWordRule(fast, from, to, cases);
+    ASSERT_EQ(fast, throughPatterns(text, from, to, cases))
+        << "From «" << from << "» To «" << to << "» text «" << text << "» case " << pass0 << pass1
+        << pass2;
   }
 }
 
@@ -94,7 +95,7 @@ TEST(LiteralWordRule, long_separator_runs_give_the_pattern_results) {
       std::string(200, '-') + "kot" + std::string(200, '!'),
       std::string(100, '.') + "kot.kot.kot" + std::string(100, '.') + "kot\n",
   };
-  const bool caseSensitive[3] = {false, false, false};
+  const PassCases caseSensitive(false, false, false);
   for (const std::string& text : texts) {
     for (const std::string& from : {std::string("kot"), std::string("-kot"), std::string("kot!")}) {
       std::string fast = text;
@@ -110,7 +111,7 @@ TEST(LiteralWordRule, both_roads_stop_where_the_room_for_replacements_ends) {
   std::string text;
   while (text.size() < 400) text += "kot ";
   const std::string to = std::string(1 << 20, 'x');
-  const bool caseSensitive[3] = {false, false, false};
+  const PassCases caseSensitive(false, false, false);
   std::string fast = text;
   applyLiteralWordRule(fast, "kot", to, caseSensitive);
   const std::string patterns = throughPatterns(text, "kot", to, caseSensitive);
@@ -134,7 +135,7 @@ TEST(LiteralWordRule, no_pass_changes_a_text_where_the_from_is_no_word) {
     const bool caseSensitive = coin(random);
     if (occursAsWord(text, from, caseSensitive)) continue;
     ++absent;
-    const bool passes[3] = {caseSensitive, caseSensitive, caseSensitive};
+    const PassCases passes(caseSensitive, caseSensitive, caseSensitive);
     ASSERT_EQ(throughPatterns(text, from, "X", passes), text)
         << "From \xab" << from << "\xbb text \xab" << text << "\xbb case " << caseSensitive;
   }
@@ -195,12 +196,21 @@ struct RuleRun {
   int caseReads;
 };
 
+// The road a word rule's From calls for, or the three patterns in full.
+enum class Road { Fast, InFull };
+
 RuleRun runRule(const std::string& text, const std::string& from, const std::string& to,
-                const std::vector<bool>& answers, WordRuleEngine engine) {
+                const std::vector<bool>& answers, Road road) {
   RuleRun run{text, 0};
-  applyWordRule(
-      run.text, from, to,
-      [&] { return answers[static_cast<size_t>(run.caseReads++) % answers.size()]; }, engine);
+  const auto answer = [&] {
+    return answers[static_cast<size_t>(run.caseReads++) % answers.size()];
+  };
+  if (road == Road::Fast) {
+    applyWordRule(run.text, from, to, answer);
+  } else {
+    RegexReplacer replacer;
+    runWordRule(run.text, from, to, PassCases::ask(answer), kPatternsInFull, replacer);
+  }
   return run;
 }
 
@@ -239,8 +249,8 @@ TEST(WordRuleEngine, fast_road_matches_the_patterns_in_texts_and_host_calls) {
       }
       const std::string& to = kTemplates[pickTemplate(random)];
       const std::vector<bool> answers = {coin(random), coin(random), coin(random)};
-      const RuleRun fast = runRule(fastText, from, to, answers, WordRuleEngine::Fast);
-      const RuleRun patterns = runRule(patternText, from, to, answers, WordRuleEngine::Patterns);
+      const RuleRun fast = runRule(fastText, from, to, answers, Road::Fast);
+      const RuleRun patterns = runRule(patternText, from, to, answers, Road::InFull);
       ASSERT_EQ(fast.text, patterns.text) << "From «" << from << "» To «" << to << "»";
       ASSERT_EQ(fast.caseReads, 3) << "From «" << from << "»";
       ASSERT_EQ(patterns.caseReads, 3);
@@ -255,7 +265,7 @@ TEST(WordRuleEngine, fast_road_matches_the_patterns_in_texts_and_host_calls) {
 TEST(WordRuleEngine, long_from_compiles_and_replaces_on_both_roads) {
   const std::string from(5000, 'a');
   const std::vector<bool> answers = {false};
-  for (WordRuleEngine engine : {WordRuleEngine::Fast, WordRuleEngine::Patterns}) {
+  for (Road engine : {Road::Fast, Road::InFull}) {
     EXPECT_EQ(runRule(from, from, "X", answers, engine).text, "X");
     EXPECT_EQ(runRule("x " + from + " y", from, "X", answers, engine).text, "x X y");
   }
@@ -282,8 +292,8 @@ TEST(WordRuleEngine, fast_road_over_separator_runs_matches_the_patterns) {
   const std::vector<bool> answers = {false};
   for (const std::string& from : kPatternFroms) {
     for (const std::string& text : texts) {
-      const RuleRun fast = runRule(text, from, "<$1|$2|$3>", answers, WordRuleEngine::Fast);
-      const RuleRun patterns = runRule(text, from, "<$1|$2|$3>", answers, WordRuleEngine::Patterns);
+      const RuleRun fast = runRule(text, from, "<$1|$2|$3>", answers, Road::Fast);
+      const RuleRun patterns = runRule(text, from, "<$1|$2|$3>", answers, Road::InFull);
       ASSERT_EQ(fast.text, patterns.text) << "From «" << from << "» text «" << text << "»";
     }
   }

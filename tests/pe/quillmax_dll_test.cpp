@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "correction/correct_message.h"
+#include "correction/test_switches.h"
 #include "host/pe/emulated_dll.h"
 #include "shell/call_ids.h"
 #include "shell/chat_message.h"

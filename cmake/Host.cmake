@@ -42,9 +42,9 @@ target_link_libraries(quillmax_hostsim
   PRIVATE quillmax_warnings)
 
 # Running the shipped DLL itself, under CPU emulation, where the loader is built.
-if(TARGET quillmax_pe)
+if(TARGET quillmax_emulator)
   target_sources(quillmax_hostsim PRIVATE host/emulated_plugin.cpp)
-  target_link_libraries(quillmax_hostsim PUBLIC quillmax_pe)
+  target_link_libraries(quillmax_hostsim PUBLIC quillmax_emulator)
   target_compile_definitions(quillmax_hostsim PUBLIC QUILLMAX_HAVE_PE=1)
 endif()
 

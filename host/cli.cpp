@@ -10,7 +10,7 @@
 #include "host/escape_controls.h"
 #include "host/native_plugin.h"
 #if defined(QUILLMAX_HAVE_PE)
-#include "host/pe/emulator.h"
+#include "emulator/emulator.h"
 #endif
 #include "host/text_codec.h"
 

@@ -1,6 +1,6 @@
 // The allocator behind the emulated malloc: first fit, merging of freed
 // neighbours, detection of bad frees, growth in place.
-#include "host/pe/heap.h"
+#include "emulator/heap.h"
 
 #include <gtest/gtest.h>
 

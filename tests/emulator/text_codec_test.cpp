@@ -1,6 +1,6 @@
 // Windows-1250 and UTF-8 conversion behind MultiByteToWideChar and
 // WideCharToMultiByte.
-#include "host/pe/text_codec.h"
+#include "emulator/text_codec.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "host/pe/text_codec.h"
+#include "emulator/text_codec.h"
 
 namespace qmxpe {
 namespace {

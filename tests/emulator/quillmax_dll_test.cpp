@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "correction/correct_message.h"
-#include "host/pe/emulated_dll.h"
+#include "emulator/emulated_dll.h"
 #include "shell/call_ids.h"
 #include "shell/chat_message.h"
 #include "shell/element_ids.h"

@@ -1,4 +1,4 @@
-#include "host/pe/import_registry.h"
+#include "emulator/import_registry.h"
 
 #include <cctype>
 

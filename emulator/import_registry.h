@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "host/pe/emulator.h"
+#include "emulator/emulator.h"
 
 namespace qmxpe {
 

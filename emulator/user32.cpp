@@ -1,4 +1,4 @@
-#include "host/pe/user32.h"
+#include "emulator/user32.h"
 
 #include <algorithm>
 #include <utility>

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "host/pe/emulator.h"
-#include "host/pe/import_registry.h"
-#include "host/pe/pe_image.h"
+#include "emulator/emulator.h"
+#include "emulator/import_registry.h"
+#include "emulator/pe_image.h"
 
 namespace qmxpe {
 

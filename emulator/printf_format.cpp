@@ -1,4 +1,4 @@
-#include "host/pe/printf_format.h"
+#include "emulator/printf_format.h"
 
 #include <algorithm>
 #include <cctype>
@@ -7,7 +7,7 @@
 #include <cstring>
 #include <limits>
 
-#include "host/pe/text_codec.h"
+#include "emulator/text_codec.h"
 
 namespace qmxpe {
 namespace {

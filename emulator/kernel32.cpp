@@ -1,11 +1,11 @@
-#include "host/pe/kernel32.h"
+#include "emulator/kernel32.h"
 
 #include <algorithm>
 #include <cctype>
 #include <optional>
 #include <utility>
 
-#include "host/pe/text_codec.h"
+#include "emulator/text_codec.h"
 
 namespace qmxpe {
 namespace {

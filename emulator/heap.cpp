@@ -1,4 +1,4 @@
-#include "host/pe/heap.h"
+#include "emulator/heap.h"
 
 #include <iterator>
 

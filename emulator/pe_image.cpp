@@ -1,4 +1,4 @@
-#include "host/pe/pe_image.h"
+#include "emulator/pe_image.h"
 
 #include <algorithm>
 #include <cstdio>

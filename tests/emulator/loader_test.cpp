@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "host/pe/emulated_dll.h"
-#include "host/pe/pe_image.h"
-#include "tests/pe/fixture_support.h"
+#include "emulator/emulated_dll.h"
+#include "emulator/pe_image.h"
+#include "tests/emulator/fixture_support.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The formatter behind the emulated vfprintf: msvcrt's conventions, and
 // safety against formats it does not understand or cannot afford.
-#include "host/pe/printf_format.h"
+#include "emulator/printf_format.h"
 
 #include <gtest/gtest.h>
 

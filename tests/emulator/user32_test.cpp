@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "host/pe/emulated_dll.h"
-#include "tests/pe/fixture_support.h"
+#include "emulator/emulated_dll.h"
+#include "tests/emulator/fixture_support.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
-#include "host/pe/msvcrt.h"
+#include "emulator/msvcrt.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <utility>
 #include <vector>
 
-#include "host/pe/printf_format.h"
+#include "emulator/printf_format.h"
 
 namespace qmxpe {
 namespace {

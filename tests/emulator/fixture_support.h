@@ -1,4 +1,4 @@
-// Loading the test DLLs built from tests/pe/fixtures/ and calling their
+// Loading the test DLLs built from tests/emulator/fixtures/ and calling their
 // exports by name.
 #pragma once
 
@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "host/pe/emulated_dll.h"
+#include "emulator/emulated_dll.h"
 
 namespace qmxpetest {
 

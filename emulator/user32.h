@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "host/pe/emulator.h"
-#include "host/pe/import_registry.h"
+#include "emulator/emulator.h"
+#include "emulator/import_registry.h"
 #include "platform/list_view_model.h"
 
 namespace qmxpe {

@@ -1,7 +1,7 @@
 // The PE32 reader on the fixture DLLs: what it finds in well-formed images,
 // and that damaged ones end in a PeError naming the damage, never in a read
 // outside the file.
-#include "host/pe/pe_image.h"
+#include "emulator/pe_image.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/pe/fixture_support.h"
+#include "tests/emulator/fixture_support.h"
 
 namespace {
 

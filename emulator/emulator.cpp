@@ -1,4 +1,4 @@
-#include "host/pe/emulator.h"
+#include "emulator/emulator.h"
 
 #include <unicorn/unicorn.h>
 

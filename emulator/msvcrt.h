@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "host/pe/emulator.h"
-#include "host/pe/heap.h"
-#include "host/pe/import_registry.h"
+#include "emulator/emulator.h"
+#include "emulator/heap.h"
+#include "emulator/import_registry.h"
 
 namespace qmxpe {
 

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "host/pe/emulated_dll.h"
-#include "host/pe/kernel32.h"
-#include "host/pe/msvcrt.h"
-#include "tests/pe/fixture_support.h"
+#include "emulator/emulated_dll.h"
+#include "emulator/kernel32.h"
+#include "emulator/msvcrt.h"
+#include "tests/emulator/fixture_support.h"
 
 namespace {
 

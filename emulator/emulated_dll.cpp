@@ -1,14 +1,14 @@
-#include "host/pe/emulated_dll.h"
+#include "emulator/emulated_dll.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <new>
 #include <stdexcept>
 
-#include "host/pe/heap.h"
-#include "host/pe/import_registry.h"
-#include "host/pe/kernel32.h"
-#include "host/pe/msvcrt.h"
+#include "emulator/heap.h"
+#include "emulator/import_registry.h"
+#include "emulator/kernel32.h"
+#include "emulator/msvcrt.h"
 
 namespace qmxpe {
 namespace {

@@ -20,9 +20,9 @@
 #include <utility>
 #include <vector>
 
-#include "host/pe/emulator.h"
-#include "host/pe/pe_image.h"
-#include "host/pe/user32.h"
+#include "emulator/emulator.h"
+#include "emulator/pe_image.h"
+#include "emulator/user32.h"
 
 namespace qmxpe {
 

@@ -20,8 +20,9 @@ constexpr uint32_t kTrapSlot = 16;
 constexpr uint32_t kSentinel = Emulator::kStubBase + 16;
 constexpr uint32_t kSentinelPadding = 32;
 
-// Selectors into our GDT: ring 0, which is where Unicorn's CPU starts.
-constexpr uint16_t kCodeSelector = 0x08;
+// Selectors into our GDT: ring 0, which is where Unicorn's CPU starts. CS is
+// never loaded: Unicorn starts with a flat code segment, which the GDT's
+// entry 1 describes again for code that reloads CS.
 constexpr uint16_t kDataSelector = 0x10;
 constexpr uint16_t kTebSelector = 0x18;
 
@@ -269,7 +270,6 @@ void Emulator::setupSegments() {
     setReg(segment, kDataSelector);
   }
   setReg(UC_X86_REG_FS, kTebSelector);
-  (void)kCodeSelector;
 }
 
 void Emulator::setupTeb() {
@@ -654,9 +654,6 @@ void Emulator::runStub(Stub& stub) {
   }
   if (call.hasResult_) {
     setReg(UC_X86_REG_EAX, call.eax_);
-  }
-  if (call.hasEdx_) {
-    setReg(UC_X86_REG_EDX, call.edx_);
   }
 }
 

@@ -75,29 +75,19 @@ class StubCall {
 
   // The index-th 32-bit argument (0 is the first), read from the stack.
   uint32_t arg(int index) const;
-  // The address of the first argument; varargs continue from there.
-  uint32_t argumentsAddress() const { return esp_ + 4; }
   uint32_t returnAddress() const;
-  // The value the call returns in EAX (and EDX for 64-bit results).
+  // The value the call returns in EAX.
   void setResult(uint32_t eax) {
     eax_ = eax;
     hasResult_ = true;
   }
-  void setResult64(uint64_t value) {
-    setResult(static_cast<uint32_t>(value));
-    edx_ = static_cast<uint32_t>(value >> 32);
-    hasEdx_ = true;
-  }
-  Emulator& emulator() const { return emulator_; }
 
  private:
   friend class Emulator;
   Emulator& emulator_;
   uint32_t esp_;
   uint32_t eax_ = 0;
-  uint32_t edx_ = 0;
   bool hasResult_ = false;
-  bool hasEdx_ = false;
 };
 
 // Runs on the host when emulated code reaches a stub. It may throw
@@ -178,7 +168,6 @@ class Emulator {
   uint8_t read8(uint32_t address) const;
   uint16_t read16(uint32_t address) const;
   uint32_t read32(uint32_t address) const;
-  void write8(uint32_t address, uint8_t value) { write(address, &value, 1); }
   void write16(uint32_t address, uint16_t value) { write(address, &value, 2); }
   void write32(uint32_t address, uint32_t value) { write(address, &value, 4); }
   // The NUL-terminated text at `address`, without the NUL. Throws when it is
@@ -236,7 +225,6 @@ class Emulator {
   // Instructions one call may execute before it is stopped as an endless
   // loop.
   void setInstructionLimit(uint64_t limit) { instructionLimit_ = limit; }
-  uint64_t instructionLimit() const { return instructionLimit_; }
 
   // Calls the stdcall function at `address` with `args` on a fresh stack and
   // returns EAX. `label` names the call in error messages. Throws
@@ -244,7 +232,6 @@ class Emulator {
   // when the function did not remove exactly its arguments; throws
   // std::logic_error when called while a call is running.
   uint32_t call(uint32_t address, const std::vector<uint32_t>& args, const std::string& label);
-  bool running() const { return running_; }
 
   // The thread's last-error value, kept in the TEB as Windows keeps it.
   uint32_t lastError() const;

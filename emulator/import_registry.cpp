@@ -86,8 +86,4 @@ uint32_t ImportRegistry::resolve(Emulator& emulator, const std::string& dll, uin
   return resolve(emulator, dll, "#" + std::to_string(ordinal));
 }
 
-bool ImportRegistry::serves(const std::string& dll, const std::string& name) const {
-  return entries_.count(key(dll, name)) != 0;
-}
-
 }  // namespace qmxpe

@@ -34,9 +34,6 @@ class ImportRegistry {
   uint32_t resolve(Emulator& emulator, const std::string& dll, const std::string& name);
   uint32_t resolve(Emulator& emulator, const std::string& dll, uint16_t ordinal);
 
-  // Whether the symbol is served (by name, or by ordinal).
-  bool serves(const std::string& dll, const std::string& name) const;
-
  private:
   struct Entry {
     enum class Kind { kFunction, kCode, kData } kind = Kind::kFunction;

@@ -21,7 +21,6 @@ class Msvcrt {
   // errno values msvcrt uses.
   static constexpr uint32_t kEbadf = 9;
   static constexpr uint32_t kEnomem = 12;
-  static constexpr uint32_t kEinval = 22;
 
   // Places the runtime's variables (_iob, __mb_cur_max, errno, the C
   // locale's lconv, the strerror texts) in the emulator's data region.
@@ -35,7 +34,6 @@ class Msvcrt {
   const std::string& console() const { return console_; }
   // Whether console output is also copied to the host's stderr as it comes.
   void setEcho(bool echo) { echo_ = echo; }
-  uint32_t errnoAddress() const { return errno_; }
 
   // The malloc family as the program sees it. free and realloc throw
   // EmulationError (kHeapMisuse) for an address that is not a live block.

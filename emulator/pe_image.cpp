@@ -61,10 +61,6 @@ class Reader {
     }
   }
 
-  uint8_t u8(uint64_t offset, const std::string& what) const {
-    require(offset, 1, what);
-    return bytes_[offset];
-  }
   uint16_t u16(uint64_t offset, const std::string& what) const {
     require(offset, 2, what);
     return static_cast<uint16_t>(bytes_[offset] | bytes_[offset + 1] << 8);

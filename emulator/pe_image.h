@@ -83,7 +83,6 @@ class PeImage {
   // 0 when the image has no entry point.
   uint32_t entryPointRva() const { return entryPointRva_; }
   uint16_t characteristics() const { return characteristics_; }
-  bool isDll() const { return (characteristics_ & 0x2000) != 0; }
   // Whether the image can be placed anywhere but at its preferred base: it
   // has a base relocation directory and does not say its relocations were
   // stripped.

@@ -15,7 +15,7 @@ namespace {
 constexpr int kMaxField = 65536;
 constexpr size_t kNoLimit = std::numeric_limits<size_t>::max();
 
-enum class Size { kDefault, kChar, kShort, kLong, kLongLong, kWide, kNarrow };
+enum class Size { kDefault, kChar, kShort, kLong, kLongLong };
 
 struct Directive {
   bool left = false;

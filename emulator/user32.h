@@ -51,7 +51,6 @@ class User32 {
  public:
   static constexpr const char* kDll = "USER32.dll";
   static constexpr const char* kCommonControlsDll = "COMCTL32.dll";
-  static constexpr int kIdYes = 6;
   static constexpr int kIdNo = 7;
 
   explicit User32(Emulator& emulator);

@@ -16,6 +16,12 @@ endif()
 add_library(quillmax_emulator STATIC
   emulator/pe_image.cpp
   emulator/heap.cpp
+  emulator/emulation_error.cpp
+  emulator/address_space.cpp
+  emulator/memory_access.cpp
+  emulator/stub_table.cpp
+  emulator/symbolizer.cpp
+  emulator/cpu_hooks.cpp
   emulator/emulator.cpp
   emulator/import_registry.cpp
   emulator/text_codec.cpp

@@ -151,7 +151,7 @@ void EmulatedDll::setUpTls() {
   // This thread's copy of the module's TLS data: the template, then zeros.
   const uint32_t block = allocate(templateSize + tls.zeroFill);
   if (templateSize != 0) {
-    emulator_->move(block, tls.rawDataStart + delta, templateSize);
+    emulator_->moveBytes(block, tls.rawDataStart + delta, templateSize);
   }
   const uint32_t array = allocate(4 * kTlsArrayEntries);
   emulator_->write32(array, block);  // the module's index is 0

@@ -267,7 +267,7 @@ uint32_t Msvcrt::realloc(uint32_t address, uint32_t size) {
   if (moved == 0) {
     return 0;  // the old block stays as it was
   }
-  emulator_.move(moved, address, std::min(*oldSize, size));
+  emulator_.moveBytes(moved, address, std::min(*oldSize, size));
   heap_.release(address);
   return moved;
 }
@@ -310,11 +310,11 @@ void Msvcrt::registerImports(ImportRegistry& registry) {
 
   // msvcrt's memcpy copies overlapping ranges correctly too.
   add("memcpy", 3, [&e](StubCall& c) {
-    e.move(c.arg(0), c.arg(1), c.arg(2));
+    e.moveBytes(c.arg(0), c.arg(1), c.arg(2));
     c.setResult(c.arg(0));
   });
   add("memmove", 3, [&e](StubCall& c) {
-    e.move(c.arg(0), c.arg(1), c.arg(2));
+    e.moveBytes(c.arg(0), c.arg(1), c.arg(2));
     c.setResult(c.arg(0));
   });
   add("memset", 3, [&e](StubCall& c) {

@@ -52,4 +52,21 @@ class ImportRegistry {
   std::map<std::string, uint32_t> traps_;
 };
 
+// Adds functions of one emulated DLL that share a calling convention, as
+// each DLL's registerImports does.
+class DllFunctions {
+ public:
+  DllFunctions(ImportRegistry& registry, const char* dll, CallingConvention convention)
+      : registry_(registry), dll_(dll), convention_(convention) {}
+
+  void add(const char* name, int argumentCount, StubHandler handler) const {
+    registry_.addFunction(dll_, name, convention_, argumentCount, std::move(handler));
+  }
+
+ private:
+  ImportRegistry& registry_;
+  const char* dll_;
+  CallingConvention convention_;
+};
+
 }  // namespace qmxpe

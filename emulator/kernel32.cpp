@@ -243,26 +243,101 @@ uint32_t Kernel32::wideCharToMultiByte(const StubCall& call) {
   return length;
 }
 
-void Kernel32::registerImports(ImportRegistry& registry) {
-  auto add = [&](const char* name, int argumentCount, StubHandler handler) {
-    registry.addFunction(kDll, name, CallingConvention::kStdcall, argumentCount,
-                         std::move(handler));
-  };
-  Emulator& e = emulator_;
+std::string Kernel32::moduleNameAt(uint32_t address, bool wide) const {
+  if (wide) {
+    return encode(CodePage::kWindows1250, emulator_.readWideString(address, 4096), '?').bytes;
+  }
+  return emulator_.readString(address, 4096);
+}
 
-  // One thread: a critical section is never contended. The fields are kept
-  // as Windows keeps them, for code that looks at the owner.
-  add("InitializeCriticalSection", 1, [&e](StubCall& c) {
+uint32_t Kernel32::moduleNamedAt(uint32_t address, bool wide) {
+  const std::string name = moduleNameAt(address, wide);
+  const uint32_t handle = moduleHandle(&name);
+  return handle != 0 ? handle : fail(kErrorModNotFound);
+}
+
+uint32_t Kernel32::tlsAlloc() {
+  auto free = std::find(tlsUsed_.begin(), tlsUsed_.end(), false);
+  if (free == tlsUsed_.end()) {
+    return kTlsOutOfIndexes;
+  }
+  *free = true;
+  const auto index = static_cast<size_t>(free - tlsUsed_.begin());
+  tlsValues_[index] = 0;
+  return static_cast<uint32_t>(index);
+}
+
+uint32_t Kernel32::createSemaphore(int32_t initial, int32_t maximum) {
+  if (maximum <= 0 || initial < 0 || initial > maximum) {
+    return fail(kErrorInvalidParameter);
+  }
+  const uint32_t handle = nextHandle_;
+  nextHandle_ += 4;
+  semaphores_[handle] = Semaphore{initial, maximum};
+  emulator_.setLastError(0);
+  return handle;
+}
+
+uint32_t Kernel32::releaseSemaphore(uint32_t handle, int32_t release, uint32_t previousCount) {
+  auto found = semaphores_.find(handle);
+  if (found == semaphores_.end()) {
+    return fail(kErrorInvalidHandle, kFalse);
+  }
+  Semaphore& semaphore = found->second;
+  if (release <= 0 || release > semaphore.maximum - semaphore.count) {
+    return fail(kErrorTooManyPosts, kFalse);
+  }
+  if (previousCount != 0) {
+    emulator_.write32(previousCount, static_cast<uint32_t>(semaphore.count));
+  }
+  semaphore.count += release;
+  return kTrue;
+}
+
+uint32_t Kernel32::waitForSingleObject(uint32_t handle, uint32_t milliseconds) {
+  auto found = semaphores_.find(handle);
+  if (found == semaphores_.end()) {
+    return fail(kErrorInvalidHandle, kWaitFailed);
+  }
+  if (found->second.count > 0) {
+    --found->second.count;
+    return kWaitObject0;
+  }
+  // No other thread exists to release it: a finite wait times out at once,
+  // an infinite one would never end.
+  if (milliseconds == kInfinite) {
+    throw EmulationError(FaultKind::kAbort, handle,
+                         "deadlock: an infinite wait on semaphore " + std::to_string(handle) +
+                             " that no other thread can release");
+  }
+  return kWaitTimeout;
+}
+
+void Kernel32::registerImports(ImportRegistry& registry) {
+  const DllFunctions functions(registry, kDll, CallingConvention::kStdcall);
+  addCriticalSections(functions);
+  addThreadLocalStorage(functions);
+  addThreadState(functions);
+  addModules(functions);
+  addSemaphores(functions);
+  addMemoryAndCodePages(functions);
+}
+
+// One thread: a critical section is never contended. The fields are kept as
+// Windows keeps them, for code that looks at the owner.
+void Kernel32::addCriticalSections(const DllFunctions& functions) {
+  Emulator& e = emulator_;
+  functions.add("InitializeCriticalSection", 1, [&e](StubCall& c) {
     const uint32_t fields[kCriticalSectionSize / 4] = {0, 0xffffffffu, 0, 0, 0, 0};
     e.write(c.arg(0), fields, sizeof fields);
   });
-  add("EnterCriticalSection", 1, [&e](StubCall& c) {
+  functions.add("EnterCriticalSection", 1, [&e](StubCall& c) {
     const uint32_t cs = c.arg(0);
     e.write32(cs + kCsLockCount, e.read32(cs + kCsLockCount) + 1);
     e.write32(cs + kCsRecursionCount, e.read32(cs + kCsRecursionCount) + 1);
     e.write32(cs + kCsOwningThread, Emulator::kThreadId);
   });
-  add("LeaveCriticalSection", 1, [&e](StubCall& c) {
+  functions.add("LeaveCriticalSection", 1, [&e](StubCall& c) {
     const uint32_t cs = c.arg(0);
     const uint32_t recursion = e.read32(cs + kCsRecursionCount);
     if (recursion == 0) {
@@ -274,20 +349,13 @@ void Kernel32::registerImports(ImportRegistry& registry) {
       e.write32(cs + kCsOwningThread, 0);
     }
   });
-  add("DeleteCriticalSection", 1, [&e](StubCall& c) { e.fill(c.arg(0), 0, kCriticalSectionSize); });
+  functions.add("DeleteCriticalSection", 1,
+                [&e](StubCall& c) { e.fill(c.arg(0), 0, kCriticalSectionSize); });
+}
 
-  add("TlsAlloc", 0, [this](StubCall& c) {
-    auto free = std::find(tlsUsed_.begin(), tlsUsed_.end(), false);
-    if (free == tlsUsed_.end()) {
-      c.setResult(kTlsOutOfIndexes);
-      return;
-    }
-    *free = true;
-    const auto index = static_cast<size_t>(free - tlsUsed_.begin());
-    tlsValues_[index] = 0;
-    c.setResult(static_cast<uint32_t>(index));
-  });
-  add("TlsFree", 1, [this](StubCall& c) {
+void Kernel32::addThreadLocalStorage(const DllFunctions& functions) {
+  functions.add("TlsAlloc", 0, [this](StubCall& c) { c.setResult(tlsAlloc()); });
+  functions.add("TlsFree", 1, [this](StubCall& c) {
     const uint32_t index = c.arg(0);
     if (index >= kTlsSlots || !tlsUsed_[index]) {
       c.setResult(fail(kErrorInvalidParameter, kFalse));
@@ -297,7 +365,7 @@ void Kernel32::registerImports(ImportRegistry& registry) {
     tlsValues_[index] = 0;
     c.setResult(kTrue);
   });
-  add("TlsGetValue", 1, [this](StubCall& c) {
+  functions.add("TlsGetValue", 1, [this](StubCall& c) {
     const uint32_t index = c.arg(0);
     if (index >= kTlsSlots) {
       c.setResult(fail(kErrorInvalidParameter));
@@ -307,7 +375,7 @@ void Kernel32::registerImports(ImportRegistry& registry) {
     emulator_.setLastError(0);
     c.setResult(tlsValues_[index]);
   });
-  add("TlsSetValue", 2, [this](StubCall& c) {
+  functions.add("TlsSetValue", 2, [this](StubCall& c) {
     const uint32_t index = c.arg(0);
     if (index >= kTlsSlots) {
       c.setResult(fail(kErrorInvalidParameter, kFalse));
@@ -316,119 +384,61 @@ void Kernel32::registerImports(ImportRegistry& registry) {
     tlsValues_[index] = c.arg(1);
     c.setResult(kTrue);
   });
+}
 
-  add("GetLastError", 0, [&e](StubCall& c) { c.setResult(e.lastError()); });
-  add("SetLastError", 1, [&e](StubCall& c) { e.setLastError(c.arg(0)); });
-  add("GetCurrentThreadId", 0, [](StubCall& c) { c.setResult(Emulator::kThreadId); });
-  add("Sleep", 1, [](StubCall&) {});
+void Kernel32::addThreadState(const DllFunctions& functions) {
+  Emulator& e = emulator_;
+  functions.add("GetLastError", 0, [&e](StubCall& c) { c.setResult(e.lastError()); });
+  functions.add("SetLastError", 1, [&e](StubCall& c) { e.setLastError(c.arg(0)); });
+  functions.add("GetCurrentThreadId", 0, [](StubCall& c) { c.setResult(Emulator::kThreadId); });
+  functions.add("Sleep", 1, [](StubCall&) {});
+}
 
-  add("GetModuleHandleA", 1, [this, &e](StubCall& c) {
-    if (c.arg(0) == 0) {
-      c.setResult(moduleHandle(nullptr));
-      return;
-    }
-    const std::string name = e.readString(c.arg(0), 4096);
-    const uint32_t handle = moduleHandle(&name);
-    c.setResult(handle != 0 ? handle : fail(kErrorModNotFound));
-  });
-  add("GetModuleHandleW", 1, [this, &e](StubCall& c) {
-    if (c.arg(0) == 0) {
-      c.setResult(moduleHandle(nullptr));
-      return;
-    }
-    const std::string name =
-        encode(CodePage::kWindows1250, e.readWideString(c.arg(0), 4096), '?').bytes;
-    const uint32_t handle = moduleHandle(&name);
-    c.setResult(handle != 0 ? handle : fail(kErrorModNotFound));
-  });
-  add("GetProcAddress", 2, [this](StubCall& c) { c.setResult(procAddress(c.arg(0), c.arg(1))); });
-  add("LoadLibraryA", 1, [this, &e](StubCall& c) {
-    if (c.arg(0) == 0) {
-      c.setResult(fail(kErrorInvalidParameter));
-      return;
-    }
-    const std::string name = e.readString(c.arg(0), 4096);
-    const uint32_t handle = moduleHandle(&name);
-    c.setResult(handle != 0 ? handle : fail(kErrorModNotFound));
-  });
-  add("LoadLibraryW", 1, [this, &e](StubCall& c) {
-    if (c.arg(0) == 0) {
-      c.setResult(fail(kErrorInvalidParameter));
-      return;
-    }
-    const std::string name =
-        encode(CodePage::kWindows1250, e.readWideString(c.arg(0), 4096), '?').bytes;
-    const uint32_t handle = moduleHandle(&name);
-    c.setResult(handle != 0 ? handle : fail(kErrorModNotFound));
-  });
+void Kernel32::addModules(const DllFunctions& functions) {
+  for (const bool wide : {false, true}) {
+    // A null name is the module itself for GetModuleHandle, an error for
+    // LoadLibrary.
+    functions.add(wide ? "GetModuleHandleW" : "GetModuleHandleA", 1, [this, wide](StubCall& c) {
+      c.setResult(c.arg(0) == 0 ? moduleHandle(nullptr) : moduleNamedAt(c.arg(0), wide));
+    });
+    functions.add(wide ? "LoadLibraryW" : "LoadLibraryA", 1, [this, wide](StubCall& c) {
+      c.setResult(c.arg(0) == 0 ? fail(kErrorInvalidParameter) : moduleNamedAt(c.arg(0), wide));
+    });
+  }
+  functions.add("GetProcAddress", 2,
+                [this](StubCall& c) { c.setResult(procAddress(c.arg(0), c.arg(1))); });
   // The module stays loaded for as long as the host holds it.
-  add("FreeLibrary", 1, [this](StubCall& c) {
+  functions.add("FreeLibrary", 1, [this](StubCall& c) {
     c.setResult(c.arg(0) != 0 && c.arg(0) == base_ ? kTrue : fail(kErrorInvalidHandle, kFalse));
   });
+}
 
-  add("CreateSemaphoreW", 4, [this](StubCall& c) {
-    const auto initial = static_cast<int32_t>(c.arg(1));
-    const auto maximum = static_cast<int32_t>(c.arg(2));
-    if (maximum <= 0 || initial < 0 || initial > maximum) {
-      c.setResult(fail(kErrorInvalidParameter));
-      return;
-    }
-    const uint32_t handle = nextHandle_;
-    nextHandle_ += 4;
-    semaphores_[handle] = Semaphore{initial, maximum};
-    emulator_.setLastError(0);
-    c.setResult(handle);
+void Kernel32::addSemaphores(const DllFunctions& functions) {
+  functions.add("CreateSemaphoreW", 4, [this](StubCall& c) {
+    c.setResult(createSemaphore(static_cast<int32_t>(c.arg(1)), static_cast<int32_t>(c.arg(2))));
   });
-  add("ReleaseSemaphore", 3, [this, &e](StubCall& c) {
-    auto found = semaphores_.find(c.arg(0));
-    if (found == semaphores_.end()) {
-      c.setResult(fail(kErrorInvalidHandle, kFalse));
-      return;
-    }
-    const auto release = static_cast<int32_t>(c.arg(1));
-    Semaphore& semaphore = found->second;
-    if (release <= 0 || release > semaphore.maximum - semaphore.count) {
-      c.setResult(fail(kErrorTooManyPosts, kFalse));
-      return;
-    }
-    if (c.arg(2) != 0) {
-      e.write32(c.arg(2), static_cast<uint32_t>(semaphore.count));
-    }
-    semaphore.count += release;
-    c.setResult(kTrue);
+  functions.add("ReleaseSemaphore", 3, [this](StubCall& c) {
+    c.setResult(releaseSemaphore(c.arg(0), static_cast<int32_t>(c.arg(1)), c.arg(2)));
   });
-  add("WaitForSingleObject", 2, [this](StubCall& c) {
-    auto found = semaphores_.find(c.arg(0));
-    if (found == semaphores_.end()) {
-      c.setResult(fail(kErrorInvalidHandle, kWaitFailed));
-      return;
-    }
-    if (found->second.count > 0) {
-      --found->second.count;
-      c.setResult(kWaitObject0);
-      return;
-    }
-    // No other thread exists to release it: a finite wait times out at
-    // once, an infinite one would never end.
-    if (c.arg(1) == kInfinite) {
-      throw EmulationError(FaultKind::kAbort, c.arg(0),
-                           "deadlock: an infinite wait on semaphore " + std::to_string(c.arg(0)) +
-                               " that no other thread can release");
-    }
-    c.setResult(kWaitTimeout);
-  });
-  add("CloseHandle", 1, [this](StubCall& c) {
+  functions.add("WaitForSingleObject", 2,
+                [this](StubCall& c) { c.setResult(waitForSingleObject(c.arg(0), c.arg(1))); });
+  functions.add("CloseHandle", 1, [this](StubCall& c) {
     c.setResult(semaphores_.erase(c.arg(0)) != 0 ? kTrue : fail(kErrorInvalidHandle, kFalse));
   });
+}
 
-  add("VirtualQuery", 3,
-      [this](StubCall& c) { c.setResult(virtualQuery(c.arg(0), c.arg(1), c.arg(2))); });
-  add("VirtualProtect", 4,
-      [this](StubCall& c) { c.setResult(virtualProtect(c.arg(0), c.arg(1), c.arg(2), c.arg(3))); });
-  add("MultiByteToWideChar", 6, [this](StubCall& c) { c.setResult(multiByteToWideChar(c)); });
-  add("WideCharToMultiByte", 8, [this](StubCall& c) { c.setResult(wideCharToMultiByte(c)); });
+void Kernel32::addMemoryAndCodePages(const DllFunctions& functions) {
+  functions.add("VirtualQuery", 3,
+                [this](StubCall& c) { c.setResult(virtualQuery(c.arg(0), c.arg(1), c.arg(2))); });
+  functions.add("VirtualProtect", 4, [this](StubCall& c) {
+    c.setResult(virtualProtect(c.arg(0), c.arg(1), c.arg(2), c.arg(3)));
+  });
+  functions.add("MultiByteToWideChar", 6,
+                [this](StubCall& c) { c.setResult(multiByteToWideChar(c)); });
+  functions.add("WideCharToMultiByte", 8,
+                [this](StubCall& c) { c.setResult(wideCharToMultiByte(c)); });
   // Neither Windows-1250 nor UTF-8 has lead bytes.
-  add("IsDBCSLeadByteEx", 2, [this](StubCall& c) {
+  functions.add("IsDBCSLeadByteEx", 2, [this](StubCall& c) {
     c.setResult(codePageFor(c.arg(0)) ? kFalse : fail(kErrorInvalidParameter, kFalse));
   });
 }

@@ -53,7 +53,25 @@ class Kernel32 {
     int32_t maximum;
   };
 
+  // The imports by family.
+  void addCriticalSections(const DllFunctions& functions);
+  void addThreadLocalStorage(const DllFunctions& functions);
+  void addThreadState(const DllFunctions& functions);  // last error, thread id, Sleep
+  void addModules(const DllFunctions& functions);
+  void addSemaphores(const DllFunctions& functions);
+  void addMemoryAndCodePages(const DllFunctions& functions);
+
+  // A module name given to an A (`wide` false) or W function, in the code
+  // page module names are compared in.
+  std::string moduleNameAt(uint32_t address, bool wide) const;
+  // The handle of the module named at `address`, or 0 with the last error
+  // set.
+  uint32_t moduleNamedAt(uint32_t address, bool wide);
   uint32_t procAddress(uint32_t module, uint32_t nameOrOrdinal) const;
+  uint32_t tlsAlloc();
+  uint32_t createSemaphore(int32_t initial, int32_t maximum);
+  uint32_t releaseSemaphore(uint32_t handle, int32_t release, uint32_t previousCount);
+  uint32_t waitForSingleObject(uint32_t handle, uint32_t milliseconds);
   uint32_t virtualQuery(uint32_t address, uint32_t info, uint32_t length);
   uint32_t virtualProtect(uint32_t address, uint32_t size, uint32_t protection,
                           uint32_t oldProtection);

@@ -293,136 +293,154 @@ int32_t Msvcrt::atoi(uint32_t address) const {
   return static_cast<int32_t>(negative ? 0 - total : total);
 }
 
-void Msvcrt::registerImports(ImportRegistry& registry) {
-  auto add = [&](const char* name, int argumentCount, StubHandler handler) {
-    registry.addFunction(kDll, name, CallingConvention::kCdecl, argumentCount, std::move(handler));
-  };
-  Emulator& e = emulator_;
+std::string Msvcrt::abortMessage() const {
+  std::string message = "abort() was called";
+  if (!console_.empty()) {
+    const size_t from = console_.size() > kConsoleQuote ? console_.size() - kConsoleQuote : 0;
+    message += "; the program had written: " + console_.substr(from);
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) {
+      message.pop_back();
+    }
+  }
+  return message;
+}
 
+bool Msvcrt::refuseUnlessConsole(uint32_t file, StubCall& call, uint32_t failure) {
+  if (isConsole(file)) {
+    return false;
+  }
+  setErrno(kEbadf);
+  call.setResult(failure);
+  return true;
+}
+
+void Msvcrt::registerImports(ImportRegistry& registry) {
   registry.addData(kDll, "_iob", iob_);
   registry.addData(kDll, "__mb_cur_max", mbCurMax_);
   registry.addCode(kDll, "_initterm", kInittermCode);
 
-  add("malloc", 1, [this](StubCall& c) { c.setResult(malloc(c.arg(0))); });
-  add("free", 1, [this](StubCall& c) { free(c.arg(0)); });
-  add("calloc", 2, [this](StubCall& c) { c.setResult(calloc(c.arg(0), c.arg(1))); });
-  add("realloc", 2, [this](StubCall& c) { c.setResult(realloc(c.arg(0), c.arg(1))); });
+  const DllFunctions functions(registry, kDll, CallingConvention::kCdecl);
+  addHeap(functions);
+  addMemoryAndStrings(functions);
+  addProcessControl(functions);
+  addConsole(functions);
+  addLocaleAndFiles(functions);
+}
 
+void Msvcrt::addHeap(const DllFunctions& functions) {
+  functions.add("malloc", 1, [this](StubCall& c) { c.setResult(malloc(c.arg(0))); });
+  functions.add("free", 1, [this](StubCall& c) { free(c.arg(0)); });
+  functions.add("calloc", 2, [this](StubCall& c) { c.setResult(calloc(c.arg(0), c.arg(1))); });
+  functions.add("realloc", 2, [this](StubCall& c) { c.setResult(realloc(c.arg(0), c.arg(1))); });
+}
+
+void Msvcrt::addMemoryAndStrings(const DllFunctions& functions) {
+  Emulator& e = emulator_;
   // msvcrt's memcpy copies overlapping ranges correctly too.
-  add("memcpy", 3, [&e](StubCall& c) {
-    e.moveBytes(c.arg(0), c.arg(1), c.arg(2));
-    c.setResult(c.arg(0));
-  });
-  add("memmove", 3, [&e](StubCall& c) {
-    e.moveBytes(c.arg(0), c.arg(1), c.arg(2));
-    c.setResult(c.arg(0));
-  });
-  add("memset", 3, [&e](StubCall& c) {
+  for (const char* name : {"memcpy", "memmove"}) {
+    functions.add(name, 3, [&e](StubCall& c) {
+      e.moveBytes(c.arg(0), c.arg(1), c.arg(2));
+      c.setResult(c.arg(0));
+    });
+  }
+  functions.add("memset", 3, [&e](StubCall& c) {
     e.fill(c.arg(0), static_cast<uint8_t>(c.arg(1)), c.arg(2));
     c.setResult(c.arg(0));
   });
-  add("memcmp", 3, [&e](StubCall& c) {
+  functions.add("memcmp", 3, [&e](StubCall& c) {
     c.setResult(static_cast<uint32_t>(compareBytes(e, c.arg(0), c.arg(1), c.arg(2), false)));
   });
-  add("memchr", 3, [&e](StubCall& c) {
+  functions.add("memchr", 3, [&e](StubCall& c) {
     c.setResult(findByte(e, c.arg(0), static_cast<uint8_t>(c.arg(1)), c.arg(2), false));
   });
-  add("strlen", 1, [&e](StubCall& c) { c.setResult(e.stringLength(c.arg(0))); });
-  add("wcslen", 1, [&e](StubCall& c) {
+  functions.add("strlen", 1, [&e](StubCall& c) { c.setResult(e.stringLength(c.arg(0))); });
+  functions.add("wcslen", 1, [&e](StubCall& c) {
     uint32_t length = 0;
     while (e.read16(c.arg(0) + 2 * length) != 0) {
       ++length;
     }
     c.setResult(length);
   });
-  add("strcmp", 2, [&e](StubCall& c) {
+  functions.add("strcmp", 2, [&e](StubCall& c) {
     c.setResult(static_cast<uint32_t>(compareBytes(e, c.arg(0), c.arg(1), UINT32_MAX, true)));
   });
-  add("strncmp", 3, [&e](StubCall& c) {
+  functions.add("strncmp", 3, [&e](StubCall& c) {
     c.setResult(static_cast<uint32_t>(compareBytes(e, c.arg(0), c.arg(1), c.arg(2), true)));
   });
   // The terminator itself is found when looking for 0.
-  add("strchr", 2, [&e](StubCall& c) {
+  functions.add("strchr", 2, [&e](StubCall& c) {
     c.setResult(findByte(e, c.arg(0), static_cast<uint8_t>(c.arg(1)), UINT32_MAX, true));
   });
-  add("atoi", 1, [this](StubCall& c) { c.setResult(static_cast<uint32_t>(atoi(c.arg(0)))); });
+  functions.add("atoi", 1,
+                [this](StubCall& c) { c.setResult(static_cast<uint32_t>(atoi(c.arg(0)))); });
+}
 
-  add("_errno", 0, [this](StubCall& c) { c.setResult(errno_); });
+void Msvcrt::addProcessControl(const DllFunctions& functions) {
+  functions.add("_errno", 0, [this](StubCall& c) { c.setResult(errno_); });
   // One thread: the runtime's locks have nothing to exclude.
-  add("_lock", 1, [](StubCall&) {});
-  add("_unlock", 1, [](StubCall&) {});
-  add("abort", 0, [this](StubCall& c) {
-    std::string message = "abort() was called";
-    if (!console_.empty()) {
-      const size_t from = console_.size() > kConsoleQuote ? console_.size() - kConsoleQuote : 0;
-      message += "; the program had written: " + console_.substr(from);
-      while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) {
-        message.pop_back();
-      }
-    }
-    throw EmulationError(FaultKind::kAbort, c.returnAddress(), message);
+  functions.add("_lock", 1, [](StubCall&) {});
+  functions.add("_unlock", 1, [](StubCall&) {});
+  functions.add("abort", 0, [this](StubCall& c) {
+    throw EmulationError(FaultKind::kAbort, c.returnAddress(), abortMessage());
   });
-  add("_amsg_exit", 1, [](StubCall& c) {
+  functions.add("_amsg_exit", 1, [](StubCall& c) {
     throw EmulationError(FaultKind::kAbort, c.returnAddress(),
                          "the C runtime ended the program: _amsg_exit(" + std::to_string(c.arg(0)) +
                              "), runtime error R60" + (c.arg(0) < 10 ? "0" : "") +
                              std::to_string(c.arg(0)));
   });
+}
 
-  add("fputc", 2, [this](StubCall& c) {
-    if (!isConsole(c.arg(1))) {
-      setErrno(kEbadf);
-      c.setResult(kEof);
-      return;
+// Only stdout and stderr are open.
+void Msvcrt::addConsole(const DllFunctions& functions) {
+  Emulator& e = emulator_;
+  functions.add("fputc", 2, [this](StubCall& c) {
+    if (!refuseUnlessConsole(c.arg(1), c, kEof)) {
+      emit(std::string(1, static_cast<char>(c.arg(0))));
+      c.setResult(c.arg(0) & 0xff);
     }
-    emit(std::string(1, static_cast<char>(c.arg(0))));
-    c.setResult(c.arg(0) & 0xff);
   });
-  add("fputs", 2, [this, &e](StubCall& c) {
-    if (!isConsole(c.arg(1))) {
-      setErrno(kEbadf);
-      c.setResult(kEof);
-      return;
-    }
-    emit(e.readString(c.arg(0)));
-    c.setResult(0);
-  });
-  add("fwrite", 4, [this, &e](StubCall& c) {
-    const uint64_t total = uint64_t{c.arg(1)} * c.arg(2);
-    if (!isConsole(c.arg(3))) {
-      setErrno(kEbadf);
+  functions.add("fputs", 2, [this, &e](StubCall& c) {
+    if (!refuseUnlessConsole(c.arg(1), c, kEof)) {
+      emit(e.readString(c.arg(0)));
       c.setResult(0);
-      return;
     }
-    if (total == 0) {
-      c.setResult(0);
-      return;
-    }
-    if (total > (64u << 20)) {
-      throw EmulationError(FaultKind::kHostError, c.arg(0),
-                           "fwrite of " + std::to_string(total) + " bytes to the console");
-    }
-    std::string bytes(static_cast<size_t>(total), '\0');
-    e.read(c.arg(0), bytes.data(), bytes.size());
-    emit(bytes);
-    c.setResult(c.arg(2));
   });
-  add("vfprintf", 3, [this, &e](StubCall& c) {
-    if (!isConsole(c.arg(0))) {
-      setErrno(kEbadf);
-      c.setResult(kEof);
-      return;
+  functions.add("fwrite", 4, [this](StubCall& c) {
+    if (!refuseUnlessConsole(c.arg(3), c, 0)) {
+      c.setResult(writeToConsole(c.arg(0), c.arg(1), c.arg(2)));
     }
-    EmulatedArguments arguments(e, c.arg(2));
-    const std::string text = formatPrintf(e.readString(c.arg(1)), arguments);
-    emit(text);
-    c.setResult(static_cast<uint32_t>(text.size()));
   });
+  functions.add("vfprintf", 3, [this, &e](StubCall& c) {
+    if (!refuseUnlessConsole(c.arg(0), c, kEof)) {
+      EmulatedArguments arguments(e, c.arg(2));
+      const std::string text = formatPrintf(e.readString(c.arg(1)), arguments);
+      emit(text);
+      c.setResult(static_cast<uint32_t>(text.size()));
+    }
+  });
+}
 
-  add("localeconv", 0, [this](StubCall& c) { c.setResult(lconv_); });
+uint32_t Msvcrt::writeToConsole(uint32_t address, uint32_t size, uint32_t count) {
+  const uint64_t total = uint64_t{size} * count;
+  if (total == 0) {
+    return 0;
+  }
+  if (total > (64u << 20)) {
+    throw EmulationError(FaultKind::kHostError, address,
+                         "fwrite of " + std::to_string(total) + " bytes to the console");
+  }
+  std::string bytes(static_cast<size_t>(total), '\0');
+  emulator_.read(address, bytes.data(), bytes.size());
+  emit(bytes);
+  return count;
+}
+
+void Msvcrt::addLocaleAndFiles(const DllFunctions& functions) {
+  functions.add("localeconv", 0, [this](StubCall& c) { c.setResult(lconv_); });
   // Only the "C" locale exists: a query and a request for "C" (or for the
   // default, "") answer "C"; any other name fails.
-  add("setlocale", 2, [this, &e](StubCall& c) {
+  functions.add("setlocale", 2, [this](StubCall& c) {
     const uint32_t category = c.arg(0);
     const uint32_t name = c.arg(1);
     if (category > 5) {
@@ -433,21 +451,19 @@ void Msvcrt::registerImports(ImportRegistry& registry) {
       c.setResult(localeName_);
       return;
     }
-    const std::string requested = e.readString(name, 256);
+    const std::string requested = emulator_.readString(name, 256);
     c.setResult(requested.empty() || requested == "C" ? localeName_ : 0);
   });
-  add("strerror", 1, [this](StubCall& c) {
+  functions.add("strerror", 1, [this](StubCall& c) {
     c.setResult(errorTexts_[std::min<size_t>(c.arg(0), errorTexts_.size() - 1)]);
   });
   // No file is ever open.
-  add("_read", 3, [this](StubCall& c) {
+  const auto notOpen = [this](StubCall& c) {
     setErrno(kEbadf);
     c.setResult(kEof);
-  });
-  add("_close", 1, [this](StubCall& c) {
-    setErrno(kEbadf);
-    c.setResult(kEof);
-  });
+  };
+  functions.add("_read", 3, notOpen);
+  functions.add("_close", 1, notOpen);
 }
 
 }  // namespace qmxpe

@@ -48,9 +48,23 @@ class Msvcrt {
   int32_t atoi(uint32_t address) const;
 
  private:
+  // The imports by family.
+  void addHeap(const DllFunctions& functions);
+  void addMemoryAndStrings(const DllFunctions& functions);
+  void addProcessControl(const DllFunctions& functions);  // errno, locks, abort
+  void addConsole(const DllFunctions& functions);
+  void addLocaleAndFiles(const DllFunctions& functions);
+
   void setErrno(uint32_t value) { emulator_.write32(errno_, value); }
   bool isConsole(uint32_t file) const;
+  // For a call given `file`: true, with errno EBADF and `failure` as the
+  // result, unless it is stdout or stderr.
+  bool refuseUnlessConsole(uint32_t file, StubCall& call, uint32_t failure);
   void emit(const std::string& text);
+  // fwrite of `count` items of `size` bytes to the console: the items written.
+  uint32_t writeToConsole(uint32_t address, uint32_t size, uint32_t count);
+  // abort()'s fault: the end of what the program wrote quoted.
+  std::string abortMessage() const;
 
   Emulator& emulator_;
   HeapAllocator& heap_;

@@ -232,12 +232,6 @@ uint32_t User32::sendMessage(uint32_t window, uint32_t message, uint32_t wParam,
 }
 
 void User32::registerImports(ImportRegistry& registry) {
-  auto add = [&](const char* name, int argumentCount, StubHandler handler) {
-    registry.addFunction(kDll, name, CallingConvention::kStdcall, argumentCount,
-                         std::move(handler));
-  };
-  Emulator& e = emulator_;
-
   // Imported by ordinal 17 (some systems export it by ordinal only), and by
   // name for images that link it that way.
   auto initCommonControls = [this](StubCall&) { ++initCount_; };
@@ -246,22 +240,14 @@ void User32::registerImports(ImportRegistry& registry) {
   registry.addFunction(kCommonControlsDll, "InitCommonControls", CallingConvention::kStdcall, 0,
                        initCommonControls);
 
-  add("CreateWindowExA", 12, [this, &e](StubCall& c) {
-    const uint32_t classAddress = c.arg(1);
-    std::optional<std::string> className;
-    if (classAddress >= 0x10000) {
-      className = e.readString(classAddress, 4096);
-    }
-    std::optional<std::string> title;
-    if (c.arg(2) != 0) {
-      title = e.readString(c.arg(2));
-    }
-    c.setResult(create(c.arg(0), std::move(className), std::move(title), c.arg(3),
-                       static_cast<int32_t>(c.arg(4)), static_cast<int32_t>(c.arg(5)),
-                       static_cast<int32_t>(c.arg(6)), static_cast<int32_t>(c.arg(7)), c.arg(8),
-                       c.arg(9), c.arg(10)));
-  });
-  add("DestroyWindow", 1, [this](StubCall& c) {
+  const DllFunctions functions(registry, kDll, CallingConvention::kStdcall);
+  addWindows(functions);
+  addMessages(functions);
+}
+
+void User32::addWindows(const DllFunctions& functions) {
+  functions.add("CreateWindowExA", 12, [this](StubCall& c) { c.setResult(createWindowEx(c)); });
+  functions.add("DestroyWindow", 1, [this](StubCall& c) {
     if (!isWindow(c.arg(0))) {
       c.setResult(kFalse);
       return;
@@ -269,7 +255,7 @@ void User32::registerImports(ImportRegistry& registry) {
     destroyTree(c.arg(0));
     c.setResult(kTrue);
   });
-  add("ShowWindow", 2, [this](StubCall& c) {
+  functions.add("ShowWindow", 2, [this](StubCall& c) {
     auto found = windows_.find(c.arg(0));
     if (found == windows_.end()) {
       c.setResult(kFalse);
@@ -283,9 +269,13 @@ void User32::registerImports(ImportRegistry& registry) {
     ++info.showCount;
     c.setResult(wasVisible ? kTrue : kFalse);
   });
-  add("SendMessageA", 4,
-      [this](StubCall& c) { c.setResult(sendMessage(c.arg(0), c.arg(1), c.arg(2), c.arg(3))); });
-  add("MessageBoxA", 4, [this](StubCall& c) {
+}
+
+void User32::addMessages(const DllFunctions& functions) {
+  functions.add("SendMessageA", 4, [this](StubCall& c) {
+    c.setResult(sendMessage(c.arg(0), c.arg(1), c.arg(2), c.arg(3)));
+  });
+  functions.add("MessageBoxA", 4, [this](StubCall& c) {
     ++messageBoxCount_;
     lastMessageBox_.owner = c.arg(0);
     lastMessageBox_.text = textAt(c.arg(1));
@@ -293,6 +283,22 @@ void User32::registerImports(ImportRegistry& registry) {
     lastMessageBox_.style = c.arg(3);
     c.setResult(static_cast<uint32_t>(messageBoxAnswer_));
   });
+}
+
+uint32_t User32::createWindowEx(const StubCall& c) {
+  const uint32_t classAddress = c.arg(1);
+  std::optional<std::string> className;
+  if (classAddress >= 0x10000) {
+    className = emulator_.readString(classAddress, 4096);
+  }
+  std::optional<std::string> title;
+  if (c.arg(2) != 0) {
+    title = emulator_.readString(c.arg(2));
+  }
+  return create(c.arg(0), std::move(className), std::move(title), c.arg(3),
+                static_cast<int32_t>(c.arg(4)), static_cast<int32_t>(c.arg(5)),
+                static_cast<int32_t>(c.arg(6)), static_cast<int32_t>(c.arg(7)), c.arg(8), c.arg(9),
+                c.arg(10));
 }
 
 void User32::reset() {

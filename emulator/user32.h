@@ -106,6 +106,12 @@ class User32 {
     std::unique_ptr<standin::ListViewModel> list;  // null for "STATIC"
   };
 
+  // The imports by family.
+  void addWindows(const DllFunctions& functions);
+  void addMessages(const DllFunctions& functions);  // SendMessageA, MessageBoxA
+
+  // CreateWindowExA, its arguments read from the call.
+  uint32_t createWindowEx(const StubCall& call);
   uint32_t create(uint32_t exStyle, std::optional<std::string> className,
                   std::optional<std::string> title, uint32_t style, int32_t x, int32_t y,
                   int32_t width, int32_t height, uint32_t parent, uint32_t menu, uint32_t instance);

@@ -196,8 +196,14 @@ void PeImage::parseHeaders() {
 
   const uint32_t directoryCount =
       std::min<uint32_t>({rvaCount, (optionalSize - kOptionalHeaderFixedSize) / 8, 16});
-  for (uint32_t i = 0; i < directoryCount; ++i) {
-    const uint64_t entry = optional + kOptionalHeaderFixedSize + 8ull * i;
+  parseDirectories(optional + kOptionalHeaderFixedSize, directoryCount);
+  parseSections(optional + optionalSize, sectionCount);
+}
+
+void PeImage::parseDirectories(uint64_t entries, uint32_t count) {
+  const Reader file(file_, "offset");
+  for (uint32_t i = 0; i < count; ++i) {
+    const uint64_t entry = entries + 8ull * i;
     Directory directory;
     directory.rva = file.u32(entry, "a data directory");
     directory.size = file.u32(entry + 4, "a data directory");
@@ -208,13 +214,15 @@ void PeImage::parseHeaders() {
     }
     directories_.push_back(directory);
   }
+}
 
-  if (sectionCount == 0 || sectionCount > kMaxSections) {
-    throw PeError("implausible NumberOfSections " + std::to_string(sectionCount));
+void PeImage::parseSections(uint64_t table, uint16_t count) {
+  const Reader file(file_, "offset");
+  if (count == 0 || count > kMaxSections) {
+    throw PeError("implausible NumberOfSections " + std::to_string(count));
   }
-  const uint64_t table = optional + optionalSize;
-  file.require(table, uint64_t{sectionCount} * kSectionHeaderSize, "the section table");
-  for (uint32_t i = 0; i < sectionCount; ++i) {
+  file.require(table, uint64_t{count} * kSectionHeaderSize, "the section table");
+  for (uint32_t i = 0; i < count; ++i) {
     const uint64_t header = table + uint64_t{i} * kSectionHeaderSize;
     PeSection section;
     const auto* nameBytes = file_.data() + header;

@@ -109,6 +109,8 @@ class PeImage {
  private:
   PeImage() = default;
   void parseHeaders();
+  void parseDirectories(uint64_t entries, uint32_t count);
+  void parseSections(uint64_t table, uint16_t count);
   void buildVirtualImage();
   void parseImports(uint32_t rva, uint32_t size);
   void parseExports(uint32_t rva, uint32_t size);

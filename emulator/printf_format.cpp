@@ -183,6 +183,156 @@ std::string formatChar(PrintfArguments& args, const Directive& directive, bool w
   return pad(directive, "", body, false);
 }
 
+// A run of decimal digits at format[i], capped; `i` ends past it.
+int readNumber(std::string_view format, size_t& i) {
+  int64_t value = 0;
+  for (; i < format.size() && std::isdigit(static_cast<unsigned char>(format[i])); ++i) {
+    value = std::min<int64_t>(value * 10 + (format[i] - '0'), kMaxField);
+  }
+  return static_cast<int>(value);
+}
+
+void readFlags(std::string_view format, size_t& i, Directive& directive) {
+  for (; i < format.size(); ++i) {
+    const char c = format[i];
+    if (c == '-') {
+      directive.left = true;
+    } else if (c == '+') {
+      directive.plus = true;
+    } else if (c == ' ') {
+      directive.space = true;
+    } else if (c == '#') {
+      directive.alternate = true;
+    } else if (c == '0') {
+      directive.zero = true;
+    } else {
+      return;
+    }
+  }
+}
+
+// The width, then the precision after a '.'; '*' takes either from the
+// arguments, a negative width meaning left-justified and a negative
+// precision none.
+void readWidthAndPrecision(std::string_view format, size_t& i, Directive& directive,
+                           PrintfArguments& args) {
+  const size_t n = format.size();
+  if (i < n && format[i] == '*') {
+    const auto width = static_cast<int32_t>(args.next());
+    if (width < 0) {
+      directive.left = true;
+    }
+    directive.width = capField(width < 0 ? -int64_t{width} : width);
+    ++i;
+  } else {
+    directive.width = readNumber(format, i);
+  }
+  if (i >= n || format[i] != '.') {
+    return;
+  }
+  ++i;
+  if (i < n && format[i] == '*') {
+    const auto precision = static_cast<int32_t>(args.next());
+    directive.precision = precision < 0 ? -1 : capField(precision);
+    ++i;
+  } else {
+    directive.precision = readNumber(format, i);
+  }
+}
+
+// The argument size prefix at format[i], msvcrt's I64 and I32 among them.
+Size readSize(std::string_view format, size_t& i) {
+  struct Prefix {
+    std::string_view text;
+    Size size;
+  };
+  static constexpr Prefix kLongPrefixes[] = {{"I64", Size::kLongLong},
+                                             {"I32", Size::kDefault},
+                                             {"ll", Size::kLongLong},
+                                             {"hh", Size::kChar}};
+  const std::string_view rest = format.substr(i);
+  for (const Prefix& prefix : kLongPrefixes) {
+    if (rest.substr(0, prefix.text.size()) == prefix.text) {
+      i += prefix.text.size();
+      return prefix.size;
+    }
+  }
+  if (rest.empty()) {
+    return Size::kDefault;
+  }
+  switch (rest[0]) {
+    case 'h':
+      ++i;
+      return Size::kShort;
+    case 'l':
+    case 'w':
+      ++i;
+      return Size::kLong;
+    case 'L':
+      // A long double is a double in msvcrt; as an integer size it is 64-bit.
+      ++i;
+      return Size::kLongLong;
+    case 'I':
+    case 'z':
+    case 't':
+    case 'j':
+      // Pointer-sized, 32-bit here; j is intmax_t, 64-bit.
+      ++i;
+      return rest[0] == 'j' ? Size::kLongLong : Size::kDefault;
+    default:
+      return Size::kDefault;
+  }
+}
+
+// What one directive writes; `asWritten` (the directive's own text) for a
+// conversion msvcrt does not know.
+std::string formatConversion(char conversion, const Directive& directive, PrintfArguments& args,
+                             std::string_view asWritten) {
+  switch (conversion) {
+    case '%':
+      return "%";
+    case 'd':
+    case 'i':
+    case 'u':
+    case 'o':
+    case 'x':
+    case 'X':
+      return formatInteger(args, directive, conversion);
+    case 'p': {
+      Directive pointer = directive;
+      pointer.precision = 8;
+      pointer.size = Size::kDefault;
+      pointer.alternate = false;
+      return formatInteger(args, pointer, 'X');
+    }
+    case 'c':
+    case 'C':
+      // In msvcrt's narrow printf %C is a wide character, %hC a narrow one.
+      return formatChar(
+          args, directive,
+          conversion == 'C' ? directive.size != Size::kShort : directive.size == Size::kLong);
+    case 's':
+    case 'S':
+      return formatText(
+          args, directive,
+          conversion == 'S' ? directive.size != Size::kShort : directive.size == Size::kLong);
+    case 'e':
+    case 'E':
+    case 'f':
+    case 'F':
+    case 'g':
+    case 'G':
+    case 'a':
+    case 'A':
+      return formatFloat(args, directive, conversion);
+    case 'n':
+      args.next();  // never written: the count is of no use to anyone here
+      return "";
+    default:
+      return std::string(asWritten);
+  }
+}
+
 }  // namespace
 
 std::string formatPrintf(std::string_view format, PrintfArguments& args) {
@@ -196,145 +346,15 @@ std::string formatPrintf(std::string_view format, PrintfArguments& args) {
     }
     const size_t start = i++;
     Directive directive;
-    for (; i < n; ++i) {
-      const char c = format[i];
-      if (c == '-') {
-        directive.left = true;
-      } else if (c == '+') {
-        directive.plus = true;
-      } else if (c == ' ') {
-        directive.space = true;
-      } else if (c == '#') {
-        directive.alternate = true;
-      } else if (c == '0') {
-        directive.zero = true;
-      } else {
-        break;
-      }
-    }
-    if (i < n && format[i] == '*') {
-      const auto width = static_cast<int32_t>(args.next());
-      if (width < 0) {
-        directive.left = true;
-      }
-      directive.width = capField(width < 0 ? -int64_t{width} : width);
-      ++i;
-    } else {
-      int64_t width = 0;
-      for (; i < n && std::isdigit(static_cast<unsigned char>(format[i])); ++i) {
-        width = std::min<int64_t>(width * 10 + (format[i] - '0'), kMaxField);
-      }
-      directive.width = static_cast<int>(width);
-    }
-    if (i < n && format[i] == '.') {
-      ++i;
-      if (i < n && format[i] == '*') {
-        const auto precision = static_cast<int32_t>(args.next());
-        directive.precision = precision < 0 ? -1 : capField(precision);
-        ++i;
-      } else {
-        int64_t precision = 0;
-        for (; i < n && std::isdigit(static_cast<unsigned char>(format[i])); ++i) {
-          precision = std::min<int64_t>(precision * 10 + (format[i] - '0'), kMaxField);
-        }
-        directive.precision = static_cast<int>(precision);
-      }
-    }
-    const std::string_view rest = format.substr(i);
-    if (rest.substr(0, 3) == "I64") {
-      directive.size = Size::kLongLong;
-      i += 3;
-    } else if (rest.substr(0, 3) == "I32") {
-      i += 3;
-    } else if (rest.substr(0, 2) == "ll") {
-      directive.size = Size::kLongLong;
-      i += 2;
-    } else if (rest.substr(0, 2) == "hh") {
-      directive.size = Size::kChar;
-      i += 2;
-    } else if (!rest.empty()) {
-      switch (rest[0]) {
-        case 'h':
-          directive.size = Size::kShort;
-          ++i;
-          break;
-        case 'l':
-        case 'w':
-          directive.size = Size::kLong;
-          ++i;
-          break;
-        case 'L':
-          // A long double is a double in msvcrt; as an integer size it is 64-bit.
-          directive.size = Size::kLongLong;
-          ++i;
-          break;
-        case 'I':
-        case 'z':
-        case 't':
-        case 'j':
-          // Pointer-sized, 32-bit here; j is intmax_t, 64-bit.
-          directive.size = rest[0] == 'j' ? Size::kLongLong : Size::kDefault;
-          ++i;
-          break;
-        default:
-          break;
-      }
-    }
+    readFlags(format, i, directive);
+    readWidthAndPrecision(format, i, directive, args);
+    directive.size = readSize(format, i);
     if (i >= n) {
       out.append(format.substr(start));
       break;
     }
     const char conversion = format[i++];
-    switch (conversion) {
-      case '%':
-        out += '%';
-        break;
-      case 'd':
-      case 'i':
-      case 'u':
-      case 'o':
-      case 'x':
-      case 'X':
-        out += formatInteger(args, directive, conversion);
-        break;
-      case 'p': {
-        Directive pointer = directive;
-        pointer.precision = 8;
-        pointer.size = Size::kDefault;
-        pointer.alternate = false;
-        out += formatInteger(args, pointer, 'X');
-        break;
-      }
-      case 'c':
-      case 'C':
-        // In msvcrt's narrow printf %C is a wide character, %hC a narrow one.
-        out += formatChar(
-            args, directive,
-            conversion == 'C' ? directive.size != Size::kShort : directive.size == Size::kLong);
-        break;
-      case 's':
-      case 'S':
-        out += formatText(
-            args, directive,
-            conversion == 'S' ? directive.size != Size::kShort : directive.size == Size::kLong);
-        break;
-      case 'e':
-      case 'E':
-      case 'f':
-      case 'F':
-      case 'g':
-      case 'G':
-      case 'a':
-      case 'A':
-        out += formatFloat(args, directive, conversion);
-        break;
-      case 'n':
-        args.next();  // never written: the count is of no use to anyone here
-        break;
-      default:
-        out.append(format.substr(start, i - start));
-        break;
-    }
+    out += formatConversion(conversion, directive, args, format.substr(start, i - start));
   }
   return out;
 }

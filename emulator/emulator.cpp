@@ -1,3 +1,5 @@
+// The CPU and calls: the machine's fixed regions, segments and TEB, the
+// stubs placed and run, and calls from the host into emulated code.
 #include "emulator/emulator.h"
 
 #include <unicorn/unicorn.h>

@@ -10,7 +10,7 @@
 #include "host/escape_controls.h"
 #include "host/native_plugin.h"
 #if defined(QUILLMAX_HAVE_PE)
-#include "emulator/emulator.h"
+#include "emulator/emulation_error.h"
 #endif
 #include "host/text_codec.h"
 

@@ -65,9 +65,9 @@ if(QUILLMAX_TARGET STREQUAL "native")
 endif()
 
 # Running the shipped DLL itself, under CPU emulation, where the loader is built.
-if(TARGET quillmax_pe)
+if(TARGET quillmax_emulator)
   target_sources(quillmax_hostsim PRIVATE host/emulated_plugin.cpp)
-  target_link_libraries(quillmax_hostsim PUBLIC quillmax_pe)
+  target_link_libraries(quillmax_hostsim PUBLIC quillmax_emulator)
   target_compile_definitions(quillmax_hostsim PUBLIC QUILLMAX_HAVE_PE=1)
 endif()
 

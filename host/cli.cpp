@@ -12,7 +12,7 @@
 #include "host/escape_controls.h"
 #include "host/native_plugin.h"
 #if defined(QUILLMAX_HAVE_PE)
-#include "host/pe/emulator.h"
+#include "emulator/emulation_error.h"
 #endif
 #include "host/text_codec.h"
 

@@ -4,8 +4,8 @@
 #include <new>
 #include <string>
 
+#include "emulator/emulated_dll.h"
 #include "host/native_plugin.h"
-#include "host/pe/emulated_dll.h"
 #include "shell/host_control.h"
 
 namespace qmxhost {

@@ -1,0 +1,414 @@
+#include "emulator/user32.h"
+
+#include <algorithm>
+#include <utility>
+
+// For the Windows constants only: the values the stand-in answers to are
+// the values the emulated program sends.
+#include "platform/win32_standin.h"
+
+namespace qmxpe {
+namespace {
+
+using standin::ListViewModel;
+
+constexpr char kListViewClass[] = WC_LISTVIEWA;
+constexpr char kStaticClass[] = "STATIC";
+
+// Field offsets of the 32-bit LVITEMA, LVCOLUMNA and LVFINDINFOA.
+constexpr uint32_t kItemMask = 0;
+constexpr uint32_t kItemItem = 4;
+constexpr uint32_t kItemSubItem = 8;
+constexpr uint32_t kItemState = 12;
+constexpr uint32_t kItemStateMask = 16;
+constexpr uint32_t kItemText = 20;
+constexpr uint32_t kItemTextMax = 24;
+constexpr uint32_t kColumnMask = 0;
+constexpr uint32_t kColumnWidth = 8;
+constexpr uint32_t kColumnText = 12;
+constexpr uint32_t kFindFlags = 0;
+constexpr uint32_t kFindText = 4;
+
+// LPSTR_TEXTCALLBACKA in 32 bits.
+constexpr uint32_t kTextCallback = 0xffffffffu;
+constexpr uint32_t kTrue = 1;
+constexpr uint32_t kFalse = 0;
+constexpr uint32_t kMinusOne = 0xffffffffu;
+
+uint32_t result(int value) {
+  return static_cast<uint32_t>(value);
+}
+
+}  // namespace
+
+User32::User32(Emulator& emulator) : emulator_(emulator) {}
+
+std::string User32::textAt(uint32_t address) const {
+  if (address == 0 || address == kTextCallback) {
+    return std::string();
+  }
+  return emulator_.readString(address);
+}
+
+const ListViewModel* User32::findList(uint32_t window) const {
+  auto found = windows_.find(window);
+  return found == windows_.end() ? nullptr : found->second.list.get();
+}
+
+ListViewModel* User32::findList(uint32_t window) {
+  auto found = windows_.find(window);
+  return found == windows_.end() ? nullptr : found->second.list.get();
+}
+
+uint32_t User32::create(uint32_t exStyle, std::optional<std::string> className,
+                        std::optional<std::string> title, uint32_t style, int32_t x, int32_t y,
+                        int32_t width, int32_t height, uint32_t parent, uint32_t menu,
+                        uint32_t instance) {
+  if (failingCreations_ > 0) {
+    --failingCreations_;
+    return 0;
+  }
+  // A class given by atom, or none; no class is registered by atom.
+  if (!className) {
+    return 0;
+  }
+  const char* registered = nullptr;
+  if (standin::equalIgnoringCase1250(*className, kListViewClass)) {
+    if (initCount_ == 0) {
+      return 0;
+    }
+    registered = kListViewClass;
+  } else if (standin::equalIgnoringCase1250(*className, kStaticClass)) {
+    registered = kStaticClass;
+  } else {
+    return 0;
+  }
+  if (parent != 0 ? !isWindow(parent) : (style & WS_CHILD) != 0) {
+    return 0;
+  }
+
+  Window window;
+  window.info.exStyle = exStyle;
+  window.info.className = registered;
+  window.info.title = std::move(title);
+  window.info.style = style;
+  window.info.x = x;
+  window.info.y = y;
+  window.info.width = width;
+  window.info.height = height;
+  window.info.parent = parent;
+  window.info.controlId = menu;
+  window.info.instance = instance;
+  window.info.visible = (style & WS_VISIBLE) != 0;
+  if (registered == kListViewClass) {
+    window.list = std::make_unique<ListViewModel>((style & LVS_SINGLESEL) != 0,
+                                                  (style & LVS_SORTASCENDING) != 0);
+  }
+  const uint32_t handle = nextHandle_;
+  nextHandle_ += 4;
+  windows_.emplace(handle, std::move(window));
+  lastCreated_ = handle;
+  return handle;
+}
+
+void User32::destroyTree(uint32_t window) {
+  std::vector<uint32_t> children;
+  for (const auto& entry : windows_) {
+    if (entry.second.info.parent == window) {
+      children.push_back(entry.first);
+    }
+  }
+  for (uint32_t child : children) {
+    destroyTree(child);
+  }
+  windows_.erase(window);
+}
+
+uint32_t User32::sendMessage(uint32_t window, uint32_t message, uint32_t wParam, uint32_t lParam) {
+  ListViewModel* list = findList(window);
+  if (list == nullptr) {
+    return 0;
+  }
+  // WPARAM is unsigned: (WPARAM)-1 must read as -1.
+  const auto index = static_cast<int32_t>(wParam);
+  Emulator& e = emulator_;
+  switch (message) {
+    case LVM_SETEXTENDEDLISTVIEWSTYLE:
+      return list->setExtendedStyle(wParam, lParam);
+
+    case LVM_INSERTCOLUMNA: {
+      if (lParam == 0) {
+        return kMinusOne;
+      }
+      const uint32_t mask = e.read32(lParam + kColumnMask);
+      const int width =
+          (mask & LVCF_WIDTH) != 0 ? static_cast<int32_t>(e.read32(lParam + kColumnWidth)) : 0;
+      std::string text = (mask & LVCF_TEXT) != 0 ? textAt(e.read32(lParam + kColumnText)) : "";
+      return result(list->insertColumn(index, width, std::move(text)));
+    }
+
+    case LVM_INSERTITEMA: {
+      // A row is inserted through its item; sub-items come afterwards.
+      if (lParam == 0 || e.read32(lParam + kItemSubItem) != 0) {
+        return kMinusOne;
+      }
+      const uint32_t mask = e.read32(lParam + kItemMask);
+      std::string text = (mask & LVIF_TEXT) != 0 ? textAt(e.read32(lParam + kItemText)) : "";
+      const bool withState = (mask & LVIF_STATE) != 0;
+      return result(list->insertRow(static_cast<int32_t>(e.read32(lParam + kItemItem)),
+                                    std::move(text), withState ? e.read32(lParam + kItemState) : 0,
+                                    withState ? e.read32(lParam + kItemStateMask) : 0));
+    }
+
+    case LVM_SETITEMTEXTA: {
+      if (lParam == 0) {
+        return kFalse;
+      }
+      const auto subItem = static_cast<int32_t>(e.read32(lParam + kItemSubItem));
+      return list->setCellText(index, subItem, textAt(e.read32(lParam + kItemText))) ? kTrue
+                                                                                     : kFalse;
+    }
+
+    case LVM_GETITEMTEXTA: {
+      if (lParam == 0) {
+        return 0;
+      }
+      const auto subItem = static_cast<int32_t>(e.read32(lParam + kItemSubItem));
+      const std::string* text = list->cellText(index, subItem);
+      const uint32_t buffer = e.read32(lParam + kItemText);
+      const auto size = static_cast<int32_t>(e.read32(lParam + kItemTextMax));
+      if (text == nullptr || buffer == 0 || size <= 0) {
+        return 0;
+      }
+      // comctl32 answers the number of characters it copied, not the full
+      // length of the text.
+      const size_t copied = std::min(text->size(), static_cast<size_t>(size) - 1);
+      std::string bytes = text->substr(0, copied);
+      bytes += '\0';
+      e.write(buffer, bytes.data(), bytes.size());
+      return static_cast<uint32_t>(copied);
+    }
+
+    case LVM_DELETEITEM:
+      return list->deleteRow(index) ? kTrue : kFalse;
+
+    case LVM_GETITEMCOUNT:
+      return result(list->rowCount());
+
+    case LVM_GETITEMSTATE:
+      return list->rowState(index) & lParam;
+
+    case LVM_SETITEMSTATE: {
+      if (lParam == 0) {
+        return kFalse;
+      }
+      return list->setRowState(index, e.read32(lParam + kItemState),
+                               e.read32(lParam + kItemStateMask))
+                 ? kTrue
+                 : kFalse;
+    }
+
+    case LVM_REDRAWITEMS:
+      list->recordRedraw(index, static_cast<int32_t>(lParam));
+      return kTrue;
+
+    case LVM_FINDITEMA: {
+      if (lParam == 0) {
+        return kMinusOne;
+      }
+      const uint32_t flags = e.read32(lParam + kFindFlags);
+      const uint32_t text = e.read32(lParam + kFindText);
+      if (text == 0 || (flags & (LVFI_STRING | LVFI_PARTIAL)) == 0) {
+        return kMinusOne;
+      }
+      const auto match = (flags & LVFI_PARTIAL) != 0 ? ListViewModel::Match::kPrefix
+                                                     : ListViewModel::Match::kWholeText;
+      return result(list->find(index, e.readString(text), match, (flags & LVFI_WRAP) != 0));
+    }
+
+    default:
+      return 0;
+  }
+}
+
+void User32::registerImports(ImportRegistry& registry) {
+  // Imported by ordinal 17 (some systems export it by ordinal only), and by
+  // name for images that link it that way.
+  auto initCommonControls = [this](StubCall&) { ++initCount_; };
+  registry.addFunctionByOrdinal(kCommonControlsDll, 17, "InitCommonControls",
+                                CallingConvention::kStdcall, 0, initCommonControls);
+  registry.addFunction(kCommonControlsDll, "InitCommonControls", CallingConvention::kStdcall, 0,
+                       initCommonControls);
+
+  const DllFunctions functions(registry, kDll, CallingConvention::kStdcall);
+  addWindows(functions);
+  addMessages(functions);
+}
+
+void User32::addWindows(const DllFunctions& functions) {
+  functions.add("CreateWindowExA", 12, [this](StubCall& c) { c.setResult(createWindowEx(c)); });
+  functions.add("DestroyWindow", 1, [this](StubCall& c) {
+    if (!isWindow(c.arg(0))) {
+      c.setResult(kFalse);
+      return;
+    }
+    destroyTree(c.arg(0));
+    c.setResult(kTrue);
+  });
+  functions.add("ShowWindow", 2, [this](StubCall& c) {
+    auto found = windows_.find(c.arg(0));
+    if (found == windows_.end()) {
+      c.setResult(kFalse);
+      return;
+    }
+    WindowInfo& info = found->second.info;
+    const bool wasVisible = info.visible;
+    const auto command = static_cast<int32_t>(c.arg(1));
+    info.visible = command != SW_HIDE;
+    info.lastShowCommand = command;
+    ++info.showCount;
+    c.setResult(wasVisible ? kTrue : kFalse);
+  });
+}
+
+void User32::addMessages(const DllFunctions& functions) {
+  functions.add("SendMessageA", 4, [this](StubCall& c) {
+    c.setResult(sendMessage(c.arg(0), c.arg(1), c.arg(2), c.arg(3)));
+  });
+  functions.add("MessageBoxA", 4, [this](StubCall& c) {
+    ++messageBoxCount_;
+    lastMessageBox_.owner = c.arg(0);
+    lastMessageBox_.text = textAt(c.arg(1));
+    lastMessageBox_.caption = textAt(c.arg(2));
+    lastMessageBox_.style = c.arg(3);
+    c.setResult(static_cast<uint32_t>(messageBoxAnswer_));
+  });
+}
+
+uint32_t User32::createWindowEx(const StubCall& c) {
+  const uint32_t classAddress = c.arg(1);
+  std::optional<std::string> className;
+  if (classAddress >= 0x10000) {
+    className = emulator_.readString(classAddress, 4096);
+  }
+  std::optional<std::string> title;
+  if (c.arg(2) != 0) {
+    title = emulator_.readString(c.arg(2));
+  }
+  return create(c.arg(0), std::move(className), std::move(title), c.arg(3),
+                static_cast<int32_t>(c.arg(4)), static_cast<int32_t>(c.arg(5)),
+                static_cast<int32_t>(c.arg(6)), static_cast<int32_t>(c.arg(7)), c.arg(8), c.arg(9),
+                c.arg(10));
+}
+
+void User32::reset() {
+  initCount_ = 0;
+  failingCreations_ = 0;
+  lastCreated_ = 0;
+  windows_.clear();
+  messageBoxAnswer_ = kIdNo;
+  messageBoxCount_ = 0;
+  lastMessageBox_ = MessageBoxRecord();
+}
+
+std::optional<WindowInfo> User32::windowInfo(uint32_t window) const {
+  auto found = windows_.find(window);
+  if (found == windows_.end()) {
+    return std::nullopt;
+  }
+  WindowInfo info = found->second.info;
+  info.listViewExStyle = found->second.list ? found->second.list->extendedStyle() : 0;
+  return info;
+}
+
+uint32_t User32::createWindow(const std::string& className, const std::optional<std::string>& title,
+                              uint32_t style, uint32_t parent) {
+  return create(0, className, title, style, 0, 0, 0, 0, parent, 0, 0);
+}
+
+int User32::columnCount(uint32_t list) const {
+  const ListViewModel* model = findList(list);
+  return model == nullptr ? -1 : model->columnCount();
+}
+
+int User32::columnWidth(uint32_t list, int column) const {
+  const ListViewModel* model = findList(list);
+  return model == nullptr ? -1 : model->columnWidth(column);
+}
+
+std::optional<std::string> User32::columnText(uint32_t list, int column) const {
+  const ListViewModel* model = findList(list);
+  const std::string* text = model == nullptr ? nullptr : model->columnText(column);
+  return text == nullptr ? std::nullopt : std::optional<std::string>(*text);
+}
+
+int User32::rowCount(uint32_t list) const {
+  const ListViewModel* model = findList(list);
+  return model == nullptr ? -1 : model->rowCount();
+}
+
+std::optional<std::string> User32::cellText(uint32_t list, int row, int column) const {
+  const ListViewModel* model = findList(list);
+  const std::string* text = model == nullptr ? nullptr : model->cellText(row, column);
+  return text == nullptr ? std::nullopt : std::optional<std::string>(*text);
+}
+
+std::vector<std::vector<std::string>> User32::rows(uint32_t list) const {
+  std::vector<std::vector<std::string>> all;
+  const ListViewModel* model = findList(list);
+  if (model == nullptr) {
+    return all;
+  }
+  const int columns = std::max(model->columnCount(), 1);
+  for (int row = 0; row < model->rowCount(); ++row) {
+    std::vector<std::string> cells;
+    for (int column = 0; column < columns; ++column) {
+      cells.push_back(*model->cellText(row, column));
+    }
+    all.push_back(std::move(cells));
+  }
+  return all;
+}
+
+int User32::rowSelected(uint32_t list, int row) const {
+  const ListViewModel* model = findList(list);
+  if (model == nullptr || !model->isRow(row)) {
+    return -1;
+  }
+  return (model->rowState(row) & LVIS_SELECTED) != 0 ? 1 : 0;
+}
+
+bool User32::setRowSelected(uint32_t list, int row, bool selected) {
+  ListViewModel* model = findList(list);
+  return model != nullptr && model->setRowState(row, selected ? LVIS_SELECTED : 0u, LVIS_SELECTED);
+}
+
+int User32::redrawCount(uint32_t list) const {
+  const ListViewModel* model = findList(list);
+  return model == nullptr ? -1 : model->redrawCount();
+}
+
+bool User32::lastRedraw(uint32_t list, int* first, int* last) const {
+  const ListViewModel* model = findList(list);
+  int f = 0;
+  int l = 0;
+  if (model == nullptr || !model->lastRedraw(f, l)) {
+    return false;
+  }
+  if (first != nullptr) {
+    *first = f;
+  }
+  if (last != nullptr) {
+    *last = l;
+  }
+  return true;
+}
+
+std::optional<MessageBoxRecord> User32::lastMessageBox() const {
+  if (messageBoxCount_ == 0) {
+    return std::nullopt;
+  }
+  return lastMessageBox_;
+}
+
+}  // namespace qmxpe

@@ -10,15 +10,16 @@
 // scans that count no step), plus kAllowancePerStep for every step counted;
 // or when the steps pass the budget by more than one step can add.
 //
-// Input: one byte of settings, the rule's From up to a NUL byte, its To up
-// to a NUL byte (at most kLongestTo bytes of it are used), then the
-// subject's recipe. Settings, from bit 0: a word rule (else a Perl rule);
-// From spelt from pieces of PCRE's syntax, one byte a piece (else as it
-// stands); three bits of options (a Perl rule's option letters, or a word
-// rule's case sensitivity); three bits of the subject's size, 64 KB to 1 MB.
-// The recipe is pairs of bytes, a unit and a count (see unitFromByte and
-// countFromByte); the pairs repeat until the subject has its size, so a
-// few bytes describe a megabyte: «a» 65,534 times then «b» once, say.
+// Input: one byte of settings, the rule's From and its To, each a length
+// byte and that many bytes (at most kMostPieces pieces or 255 bytes for the
+// From, kLongestTo bytes for the To), then the subject's recipe. Settings,
+// from bit 0: a word rule (else a Perl rule); From spelt from pieces of
+// PCRE's syntax, one byte a piece (else as it stands); three bits of
+// options (a Perl rule's option letters, or a word rule's case
+// sensitivity); three bits of the subject's size, 64 KB to 1 MB. The recipe
+// is pairs of bytes, a unit and a count (see unitFromByte and
+// countFromByte); the pairs repeat until the subject has its size, so a few
+// bytes describe a megabyte: «a» 65,534 times then «b» once, say.
 //
 // A substitution still running after kLongestSubstitution (spending a whole
 // budget over 1 MB takes up to 20 s here) is reported from a watchdog
@@ -31,6 +32,7 @@
 // Linked with replay_main.cpp it is a plain program that runs the files
 // named on its command line through the same code, without libFuzzer.
 
+#include <algorithm>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -53,38 +55,44 @@ using Clock = std::chrono::steady_clock;
 namespace {
 
 // Calibrated in the fuzz build (clang -O2, AddressSanitizer, coverage
-// instrumentation in PCRE too) on this 2-core machine under a load of about
-// 5. A step of an ordinary rule, or of a hostile one whose work is counted,
+// instrumentation in PCRE too) on this 2-core machine under a load of 5 to
+// 7. A step of an ordinary rule, or of a hostile one whose work is counted,
 // takes 110 to 380 ns over 64 KB to 1 MB: «(a+)+b», «[.]+x», «a.*b» and a
 // word rule «x.*y» spending their whole budget, word rules over runs of full
 // stops, «(ab)\1», «colou?r». Where nearly every step starts a search or
-// ends a match (an empty match at every byte, «.» replaced at every byte,
-// ten nested groups), the call and the captures cost more: up to 1.6 us a
-// step. Work that counts no step is linear in the text: a pass of three
-// steps still copies 1 MB (15 to 55 ms), and a word rule's plain-literal
-// road takes 0.06 s over 64 KB, 0.9 s over 1 MB. The allowances lie six
-// times or more above the slowest of these. The families the fuzzer hunts
-// take from 18 us to some hundreds of microseconds a counted step over
-// 64 KB, and more over longer texts: their uncounted work grows with the
-// square of a run's length.
+// ends a match (the empty pattern, an empty match or «.» replaced at every
+// byte, ten nested groups), the call and the captures cost more: up to
+// 2.3 us a step. Work that counts no step is linear in the text: a pass of
+// three steps still copies 1 MB (15 to 55 ms), and a word rule's
+// plain-literal road takes 0.06 s over 64 KB, 0.9 s over 1 MB. The
+// allowances lie five to ten times above the slowest of these. The families
+// the fuzzer hunts take from 40 us to some hundreds of microseconds a
+// counted step over 64 to 128 KB, and more over longer texts: their
+// uncounted work grows with the square of a run's length.
 constexpr auto kFloor = std::chrono::milliseconds(250);
 constexpr auto kAllowancePerByte = std::chrono::nanoseconds(5000);
-constexpr auto kAllowancePerStep = std::chrono::nanoseconds(10000);
+constexpr auto kAllowancePerStep = std::chrono::nanoseconds(20000);
 constexpr auto kLongestSubstitution = std::chrono::seconds(60);
 
 // Rule texts are short; the subject comes from the recipe, not the input.
 constexpr size_t kMaxInput = 1024;
 constexpr size_t kLongestTo = 8;
+// Every family needs only a few pieces; more make noise that hides them.
+constexpr size_t kMostPieces = 15;
 
-constexpr size_t kSubjectSizes[] = {64 << 10,  64 << 10,  96 << 10,  128 << 10,
-                                    192 << 10, 256 << 10, 512 << 10, 1 << 20};
+// Mostly 64 to 256 KB; sizes that are no multiple of a long repeat leave
+// a tail where it fails.
+constexpr size_t kSubjectSizes[] = {65536, 80000, 100000, 131072, 200000, 262144, 600000, 1 << 20};
 constexpr const char* kPerlOptions[] = {"", "i", "s", "m", "x", "is", "U", "iU"};
 
-std::string takePart(const uint8_t*& data, const uint8_t* end) {
-  const uint8_t* start = data;
-  while (data < end && *data != 0) ++data;
-  std::string part(reinterpret_cast<const char*>(start), static_cast<size_t>(data - start));
-  if (data < end) ++data;
+// The next part of the input: a length byte, taken modulo `lengths`, then
+// that many bytes (fewer where the input ends).
+std::string takePart(const uint8_t*& data, const uint8_t* end, size_t lengths) {
+  if (data == end) return std::string();
+  const size_t wanted = *data++ % lengths;
+  const size_t length = std::min(wanted, static_cast<size_t>(end - data));
+  std::string part(reinterpret_cast<const char*>(data), length);
+  data += length;
   return part;
 }
 
@@ -104,29 +112,28 @@ const std::vector<std::string>& syntaxPieces() {
 
 // For a byte from 128: what makes work the count may miss, so that half the
 // pieces come from here: large counted repeats, groups that hold the rest of
-// the text and references to them, lookarounds that scan to the end,
-// alternations, duplicate names.
+// the text and references to them, lookarounds that scan, alternations,
+// duplicate names, caseless matching.
 const std::vector<std::string>& costlyPieces() {
   static const std::vector<std::string> pieces = {
-      "a",        "b",        "[ac]",    "[^b]",        ".",
-      "{65535}",  "{65534}",  "{1000,}", "{300,65535}", "{0,65535}",
-      "{65535}+", "*",        "+",       ".*",          "(.*)",
-      "(.*)$",    "(?=(.*))", "(?=.*",   "(?!.*",       "(?<=[ac]{300}",
-      "(a*b)",    "(a+)",     "(",       "(?:",         "(?>",
-      ")",        ")",        "|",       "|",           "\\1",
-      "\\2",      "\\3",      "(?i)",    "(?J)",        "(?<n>",
-      "\\k<n>",   "(?s)",     "(?m)",    "$",           "^",
-      "\\b"};
+      "a",  "[ac]", "{65535}", "{65534}", "{1000,}", "{300,65535}", "*",     "+",
+      ".*", "(.*)", "(a*b)",   "(?=",     "(?<=",    "(?:",         "(?<n>", ")",
+      "|",  "\\1",  "\\2",     "\\k<n>",  "(?i)",    "(?J)",        "$",     "(?s)"};
   return pieces;
 }
 
+// Unclosed groups are closed at the end, so that most choices compile.
 std::string fromPieces(const std::string& choices) {
   std::string text;
+  int open = 0;
   for (unsigned char choice : choices) {
     const std::vector<std::string>& pieces = choice < 128 ? syntaxPieces() : costlyPieces();
-    text += pieces[choice % pieces.size()];
+    const std::string& piece = pieces[choice % pieces.size()];
+    text += piece;
+    if (piece.size() > 1 && piece[0] == '\\') continue;
+    for (char c : piece) open += c == '(' ? 1 : c == ')' ? -1 : 0;
   }
-  return text;
+  return text + std::string(static_cast<size_t>(open > 0 ? open : 0), ')');
 }
 
 bool isLiteralByte(unsigned char c) {
@@ -361,9 +368,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const unsigned options = (data[0] >> 2) & 7;
   const size_t subjectSize = kSubjectSizes[data[0] >> 5];
   ++data;
-  const std::string fromPart = takePart(data, end);
+  const std::string fromPart = takePart(data, end, spelt ? kMostPieces + 1 : 256);
   const std::string from = spelt ? fromPieces(fromPart) : fromPart;
-  const std::string to = takePart(data, end).substr(0, kLongestTo);
+  const std::string to = takePart(data, end, kLongestTo + 1);
   const bool caseSensitive = options & 1;
   std::vector<Substitution> substitutions;
   RegexReplacer replacer;

@@ -37,16 +37,25 @@ test-win32: win32
 	cd build/win32 && $(CTEST)
 
 # A short, fixed fuzzing run of each target under AddressSanitizer; a hang
-# guard of a few seconds an input.
+# guard of a few seconds an input. The step-cost target runs a rule over
+# 64 KB to 1 MB for each input, a few inputs a second: its runs take about
+# two minutes here; raise FUZZ_STEP_COST_RUNS for a long hunt. A rule needs
+# only a few pieces, so its inputs are short from the start; its hang guard
+# lies past the minute after which it reports a substitution itself.
 FUZZ_RUNS ?= 20000
+FUZZ_STEP_COST_RUNS ?= 300
 FUZZ_SEED ?= 1
 FUZZ_FLAGS = -runs=$(FUZZ_RUNS) -seed=$(FUZZ_SEED) -timeout=30 -artifact_prefix=build/fuzz/
 test-fuzz: fuzz
-	mkdir -p build/fuzz/corpus/fuzz_substitute build/fuzz/corpus/fuzz_message
+	mkdir -p build/fuzz/corpus/fuzz_substitute build/fuzz/corpus/fuzz_message \
+	  build/fuzz/corpus/fuzz_step_cost
 	build/fuzz/fuzz/fuzz_substitute $(FUZZ_FLAGS) -max_len=4096 -dict=fuzz/substitute.dict \
 	  build/fuzz/corpus/fuzz_substitute fuzz/corpus/fuzz_substitute
 	build/fuzz/fuzz/fuzz_message $(FUZZ_FLAGS) -max_len=2048 -dict=fuzz/substitute.dict \
 	  build/fuzz/corpus/fuzz_message fuzz/corpus/fuzz_message
+	build/fuzz/fuzz/fuzz_step_cost -runs=$(FUZZ_STEP_COST_RUNS) -seed=$(FUZZ_SEED) -timeout=200 \
+	  -artifact_prefix=build/fuzz/ -max_len=48 -len_control=0 -dict=fuzz/step_cost.dict \
+	  build/fuzz/corpus/fuzz_step_cost fuzz/corpus/fuzz_step_cost
 	cd build/fuzz && $(CTEST)
 
 # The benchmarks, then a long run of messages for the resident size; the

@@ -108,14 +108,14 @@ std::string substituteAll(const std::string& subject, const std::string& replace
   size_t position = 0;
   bool notAtStart = false;
   Match match;
-  size_t expansionsLeft = expansionBudget(subject.size());
   while (find(position, notAtStart, match)) {
     const auto groupSize = [&match](size_t group) {
       return match.groupSet[group] ? match.groupEnd[group] - match.groupStart[group] : 0;
     };
     const size_t expansion = expansionSize(replacementTemplate, match.groupCount, groupSize);
-    if (expansion > expansionsLeft) break;
-    expansionsLeft -= expansion;
+    if (!replacementFits(out.size(), position, match.start, match.end, expansion, subject.size())) {
+      break;
+    }
     out.append(subject, position, match.start - position);
     appendExpansion(out, replacementTemplate, match.groupCount, [&](std::string& to, size_t group) {
       if (match.groupSet[group]) {

@@ -46,6 +46,7 @@
 
 #include "correction/literal_word_rule.h"
 #include "correction/rule_application.h"
+#include "correction/word_road.h"
 #include "correction/word_separators.h"
 #include "regex/regex_replacer.h"
 #include "tests/support/pcre_syntax.h"
@@ -256,18 +257,18 @@ struct Substitution {
   bool separatorStarts;  // tries only the starts nextSeparatorStart names
 };
 
-// A word rule's three passes as runWordRulePatterns runs them on the road
-// the plug-in takes (WordRuleEngine::Fast), one at a time so that each is
-// timed with its own steps. Keep in step with that function. A From that
+// A word rule's three passes as runWordRule runs them on the road its From
+// calls for (wordRoadOf), one at a time so that each is timed with its own
+// steps. Keep in step with that function. A From that
 // is a plain literal never meets the patterns: none is returned.
 std::vector<Substitution> wordRuleSubstitutions(const std::string& from, const std::string& to,
                                                 bool caseSensitive) {
-  if (isPlainLiteral(from)) return {};
-  const bool skipRunInsides = leavesWordPatternAlone(from);
+  const WordRoad road = wordRoadOf(from);
+  if (road.literal) return {};
   std::vector<Substitution> passes;
-  for (int pass = 1; pass <= kWordRulePasses; ++pass) {
+  for (int pass = 0; pass < kWordRulePasses; ++pass) {
     passes.push_back({wordRulePattern(pass, from, caseSensitive), wordRuleTemplate(pass, to),
-                      skipRunInsides && pass != 2});
+                      road.separatorStarts && pass != 1});
   }
   return passes;
 }

@@ -78,7 +78,6 @@ std::string RegexReplacer::substituteWith(const std::string& replacementTemplate
   std::string result;
   int32_t count = 0;
   bool lastMatchEmpty = false;
-  size_t expansionsLeft = expansionBudget(subjectText.size());
   const int32_t subjectSize = static_cast<int32_t>(subjectText.size());
   while (limit == 0 || count < limit) {
     int found;
@@ -105,13 +104,16 @@ std::string RegexReplacer::substituteWith(const std::string& replacementTemplate
     // would copy a negative length and search the same place for ever): the
     // rest of the subject is copied below as it stands.
     if (found <= 0 || search.matchOutsideSearch()) break;
-    // So does a replacement that would write more than the substitution may.
+    // So does a replacement that would make the result too long.
     const std::vector<std::string>& groups = search.captures();
     const size_t expansion =
         expansionSize(replacementTemplate, groups.size(),
                       [&groups](size_t group) { return groups[group].size(); });
-    if (expansion > expansionsLeft) break;
-    expansionsLeft -= expansion;
+    if (!replacementFits(result.size(), static_cast<size_t>(search.start()),
+                         static_cast<size_t>(search.matchStart()),
+                         static_cast<size_t>(search.matchEnd()), expansion, subjectText.size())) {
+      break;
+    }
 
     result.append(subjectText, static_cast<size_t>(search.start()),
                   static_cast<size_t>(search.matchStart() - search.start()));

@@ -58,10 +58,10 @@ class RegexReplacer {
   // Every substitution finishes in bounded time: all its searches together
   // may take stepBudget(subject size) steps (see step_budget.h), and when
   // they run out the rest of the subject is copied as it stands. A
-  // replacement that would write more than expansionBudget(subject size)
-  // bytes in all (template_expansion.h), and a match that PCRE reports
-  // starting before the search's start or after its own end (\K inside a
-  // lookaround), end the substitution the same way.
+  // replacement that would make the result longer than the subject or 16 MB,
+  // whichever is more (replacementFits, template_expansion.h), and a match
+  // that PCRE reports starting before the search's start or after its own
+  // end (\K inside a lookaround), end the substitution the same way.
   std::string substitute(const std::string& patternText, const std::string& replacementTemplate,
                          const std::string& subjectText, int32_t limit);
 

@@ -8,6 +8,15 @@ namespace {
 
 constexpr unsigned long kStepBase = 10000000UL;
 constexpr unsigned long kStepsPerByte = 40UL;
+// Past a megabyte the budget stays that of a megabyte: a text that rules
+// made longer than any message (up to 16 MB, see template_expansion.h) must
+// not buy each later rule more time.
+constexpr size_t kLongestBudgetedText = 1024 * 1024;
+
+// A call of pcre_exec costs about this many steps before the matcher tries
+// an item: the search's set-up, and the first item's callout. A word rule's
+// search tries a match at every separator, each one such call.
+constexpr unsigned long kStepsPerCall = 8;
 
 // A subroutine call ((?R), (?1), (?&name) ...) costs more than a step: PCRE
 // saves the whole offset vector at each one and walks every call still
@@ -53,7 +62,8 @@ int countStep(pcre_callout_block* block) {
 }  // namespace
 
 unsigned long stepBudget(size_t subjectSize) {
-  return kStepBase + kStepsPerByte * static_cast<unsigned long>(subjectSize);
+  const size_t budgeted = subjectSize < kLongestBudgetedText ? subjectSize : kLongestBudgetedText;
+  return kStepBase + kStepsPerByte * static_cast<unsigned long>(budgeted);
 }
 
 unsigned long largestStep(size_t subjectSize) {
@@ -69,13 +79,15 @@ unsigned long largestStep(size_t subjectSize) {
   constexpr unsigned long kMostGroups = 65535;
   constexpr unsigned long kMostOffsets = 3 * kMostGroups + 3;
   const unsigned long unseen = (frames + 3) * subject + kMostGroups + kMostOffsets / 2 + frames;
-  return 1 + kSubroutineStepCost + frames / kFramesPerStep + unseen / kScannedBytesPerStep;
+  return kStepsPerCall + 1 + kSubroutineStepCost + frames / kFramesPerStep +
+         unseen / kScannedBytesPerStep;
 }
 
 int countedExec(const CompiledPattern& pattern, const std::string& subject, int offset,
                 int execOptions, int* offsets, int offsetCount, StepCount& steps) {
   // The engine's own count may have passed the budget after the last
   // callout of the previous call (a search that ended without one, say).
+  steps.callouts += kStepsPerCall;
   if (steps.spent()) return PCRE_ERROR_CALLOUT;
   // PCRE's callout and frame hooks are globals of the library: set here for
   // this one call and, for the frame hooks, put back after it. So patterns

@@ -7,14 +7,25 @@
 
 namespace qmx {
 
-// The most bytes one substitution writes for its replacements over a subject
-// of `subjectSize` bytes: without a bound a careless template (a hundred
-// "$0") would turn one message into gigabytes. A replacement that would pass
-// it ends the substitution where it stands, as a spent step budget does: the
-// rest of the subject is copied unchanged. The same figures as the step
-// budget, so that the result is at most the subject plus that many bytes.
-inline size_t expansionBudget(size_t subjectSize) {
-  return 10000000 + 40 * subjectSize;
+// The longest text a substitution makes: no replacement may make its
+// result longer than its subject or than this, whichever is more. Without a
+// bound a careless template (a hundred "$0", a group holding the rest of
+// the text) multiplies a message, and a word rule's three passes, or rules
+// one after another, multiply it again; with it, a text never grows past
+// 16 MB however many substitutions it goes through.
+constexpr size_t kLongestResult = 16 * 1024 * 1024;
+
+// True when a substitution over `subjectSize` bytes that has written
+// `written` bytes and stands at `position` of its subject may replace the
+// match [matchStart, matchEnd) by an expansion of `expansion` bytes: were
+// it to stop right after, copying the rest of the subject as it stands, its
+// result would be within the bound. A replacement that does not fit ends
+// the substitution where it stands, as a spent step budget does.
+inline bool replacementFits(size_t written, size_t position, size_t matchStart, size_t matchEnd,
+                            size_t expansion, size_t subjectSize) {
+  const size_t limit = subjectSize > kLongestResult ? subjectSize : kLongestResult;
+  const size_t kept = (matchStart - position) + (subjectSize - matchEnd);
+  return written <= limit && kept <= limit - written && expansion <= limit - written - kept;
 }
 
 // Walks `replacementTemplate`: `literal(c)` for each byte copied as it

@@ -44,7 +44,7 @@ bool correctMessage(ChatMessage* message) {
   if (getExtParam(receivedExt, kCorrectionMarkKey) == kCorrectionMarkValue) return false;
 
   std::string text = textAt(message->body);
-  g_ruleLoop.apply(ruleStore(), text, caseSensitiveOption);
+  g_ruleLoop.apply(ruleStore(), text, CaseSource::hostOption());
 
   hostLog(
       "Update wiadomo\x9c"

@@ -14,13 +14,15 @@
 
 namespace qmx {
 
+// What the rule loop reads of every rule of every message comes first; the
+// texts only of the few rules that run.
 struct PreparedRule {
   RuleKind kind = RuleKind::Inert;
-  WordRoad road;  // a word rule's; the others run their pattern
+  WordRoad road;    // a word rule's; the others run their pattern
+  RuleNeeds needs;  // worked out by the prefilter
   // The rule's texts as the rule base held them when it was prepared.
   std::string from;
   std::string to;
-  RuleNeeds needs;  // worked out by the prefilter
 };
 
 class PreparedRules {

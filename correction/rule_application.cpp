@@ -48,7 +48,7 @@ std::string wordRuleTemplate(int pass, const std::string& to) {
 }
 
 void applyWordRule(std::string& text, const std::string& from, const std::string& to,
-                   const std::function<bool()>& caseSensitive) {
+                   CaseSource caseSensitive) {
   const PassCases cases = PassCases::ask(caseSensitive);
   const WordRoad road = wordRoadOf(from);
   // Every pass needs a literal From itself in the text, a fixed-length one

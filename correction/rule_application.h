@@ -32,7 +32,7 @@ std::string wordRuleTemplate(int pass, const std::string& to);
 // case option, caseSensitiveOption), on the road its From calls for. A pass
 // whose pattern does not compile leaves the text as it is.
 void applyWordRule(std::string& text, const std::string& from, const std::string& to,
-                   const std::function<bool()>& caseSensitive);
+                   CaseSource caseSensitive);
 
 // Replaces every match of the delimited pattern `from` in `text` by the
 // template `to`. A pattern that does not compile leaves the text unchanged.

@@ -13,7 +13,7 @@ namespace {
 
 // The rules from `first` on, each copied and run in full.
 void applyRulesFrom(size_t first, const RuleStore& rules, std::string& text,
-                    const std::function<bool()>& caseSensitive, const RuleObserver& observer) {
+                    CaseSource caseSensitive, const RuleObserver& observer) {
   for (size_t i = first; i < rules.From.size(); ++i) {
     const std::string from = rules.From.at(i);
     const std::string to = rules.To.at(i);
@@ -40,8 +40,8 @@ void walkRules(const RuleStore& rules, const RuleVisitor& visit) {
   }
 }
 
-void applyRules(const RuleStore& rules, std::string& text,
-                const std::function<bool()>& caseSensitive, const RuleObserver& observer) {
+void applyRules(const RuleStore& rules, std::string& text, CaseSource caseSensitive,
+                const RuleObserver& observer) {
   applyRulesFrom(0, rules, text, caseSensitive, observer);
 }
 
@@ -85,8 +85,8 @@ RuleLoop::Kept& RuleLoop::keptFor(const RuleStore& rules) {
   return *kept_;
 }
 
-void RuleLoop::apply(const RuleStore& rules, std::string& text,
-                     const std::function<bool()>& caseSensitive, const RuleObserver& observer) {
+void RuleLoop::apply(const RuleStore& rules, std::string& text, CaseSource caseSensitive,
+                     const RuleObserver& observer) {
   // A message corrected while another is (from inside a configuration
   // read) takes the road that keeps nothing.
   if (filters_ == RuleFilters::Off || running_) {
@@ -116,7 +116,7 @@ void RuleLoop::apply(const RuleStore& rules, std::string& text,
     if (rule.kind == RuleKind::Inert) continue;
     const PassCases cases = rule.kind == RuleKind::Word ? PassCases::ask(caseSensitive)
                                                         : PassCases(false, false, false);
-    if (!prefilter.mayChange(rule, cases, kept.presence)) continue;
+    if (!prefilter.mayChange(rule.needs, cases, kept.presence)) continue;
     // A caseless look finds every place an exact one would.
     if (rule.road.checkedAsWord && !occursAsWord(text, rule.from, cases.allSensitive())) continue;
     kept.before = text;

@@ -32,8 +32,8 @@ using RuleObserver =
 // neither kind are passed over. `observer`, when set, is called after each
 // rule that ran, with the text before and after it (the same text when the
 // rule changed nothing).
-void applyRules(const RuleStore& rules, std::string& text,
-                const std::function<bool()>& caseSensitive, const RuleObserver& observer = nullptr);
+void applyRules(const RuleStore& rules, std::string& text, CaseSource caseSensitive,
+                const RuleObserver& observer = nullptr);
 
 // Whether a rule that cannot change the message is passed over: on in the
 // plug-in; off only in the tests and benchmarks that hold the filtered loop
@@ -58,7 +58,7 @@ class RuleLoop {
   RuleLoop(const RuleLoop&) = delete;
   RuleLoop& operator=(const RuleLoop&) = delete;
 
-  void apply(const RuleStore& rules, std::string& text, const std::function<bool()>& caseSensitive,
+  void apply(const RuleStore& rules, std::string& text, CaseSource caseSensitive,
              const RuleObserver& observer = nullptr);
 
   // Forgets the prepared rule base and the compiled patterns (once the

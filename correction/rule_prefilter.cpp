@@ -100,20 +100,6 @@ RulePrefilter::RulePrefilter(std::vector<PreparedRule>& rules, const LiteralAnal
   automaton_ = LiteralAutomaton(table.all());
 }
 
-bool RulePrefilter::met(const Needs& needs, const LiteralPresence& presence) const {
-  if (needs.count == Needs::kAlways) return true;
-  for (uint32_t i = needs.begin; i < needs.begin + needs.count; ++i) {
-    if (presence.occurs(ids_[i])) return true;
-  }
-  return false;
-}
-
-bool RulePrefilter::mayChange(const PreparedRule& rule, const PassCases& cases,
-                              const LiteralPresence& presence) const {
-  return (cases.anyIgnoring() && met(rule.needs.folded, presence)) ||
-         (cases.anySensitive() && met(rule.needs.exact, presence));
-}
-
 size_t RulePrefilter::memoryBytes() const {
   return ids_.capacity() * sizeof(LiteralAutomaton::Id) + automaton_.memoryBytes();
 }

@@ -57,17 +57,27 @@ class RulePrefilter {
   // The literals to count in each message (a LiteralPresence over it).
   const LiteralAutomaton& automaton() const { return automaton_; }
 
-  // False only when `rule` cannot change a text in which `presence` finds
-  // none of the literals it needs. `cases` are the answers a word rule's
-  // passes run with; other rules ignore them.
-  bool mayChange(const PreparedRule& rule, const PassCases& cases,
-                 const LiteralPresence& presence) const;
+  // False only when a rule with `needs` cannot change a text in which
+  // `presence` finds none of the literals it needs. `cases` are the answers a
+  // word rule's passes run with; other rules ignore them.
+  // Inline: the rule loop asks it of every rule of every message.
+  bool mayChange(const RuleNeeds& needs, const PassCases& cases,
+                 const LiteralPresence& presence) const {
+    return (cases.anyIgnoring() && met(needs.folded, presence)) ||
+           (cases.anySensitive() && met(needs.exact, presence));
+  }
 
   // Heap bytes held, the automaton's included.
   size_t memoryBytes() const;
 
  private:
-  bool met(const Needs& needs, const LiteralPresence& presence) const;
+  bool met(const Needs& needs, const LiteralPresence& presence) const {
+    if (needs.count == Needs::kAlways) return true;
+    for (uint32_t i = needs.begin; i < needs.begin + needs.count; ++i) {
+      if (presence.occurs(ids_[i])) return true;
+    }
+    return false;
+  }
 
   std::vector<LiteralAutomaton::Id> ids_;
   LiteralAutomaton automaton_;

@@ -9,8 +9,7 @@ namespace qmx {
 
 namespace {
 
-// Kept from CALL_INIT to CALL_DEINIT; only the host's calling thread uses it.
-HostControl* g_host = nullptr;
+using detail::g_host;
 
 template <typename Op>
 Op operation(HostOperationIndex index) {
@@ -48,14 +47,6 @@ intptr_t hostCallRecord(IMessageArgs* record) {
 intptr_t hostCall(uint32_t id, intptr_t p1, intptr_t p2) {
   IMessageArgs record = plainRecord(id, p1, p2);
   return hostCallRecord(&record);
-}
-
-int32_t getConfigInt(int column) {
-  if (!g_host) return 0;
-  ConfigValue value{};
-  value.type = kConfigInt;
-  operation<ConfigOp>(kHostOpReadConfig)(g_host, 0, 0, column, &value);
-  return static_cast<int32_t>(value.value);
 }
 
 const char* getConfigString(int column, char* buffer, int32_t size) {

@@ -12,6 +12,13 @@
 
 namespace qmx {
 
+namespace detail {
+// Kept from CALL_INIT to CALL_DEINIT; only the host's calling thread uses it.
+// Here rather than in host_services.cpp only so that getConfigInt, which a
+// message makes three times for every word rule, is read without a call.
+inline HostControl* g_host = nullptr;
+}  // namespace detail
+
 // Keeps `host` (null forgets it). Called by CALL_INIT and CALL_DEINIT.
 void setHostControl(HostControl* host);
 
@@ -33,7 +40,14 @@ intptr_t hostCall(uint32_t id, intptr_t p1, intptr_t p2);
 intptr_t hostCallRecord(IMessageArgs* record);
 
 // Reads an integer configuration column.
-int32_t getConfigInt(int column);
+inline int32_t getConfigInt(int column) {
+  HostControl* host = detail::g_host;
+  if (!host) return 0;
+  ConfigValue value{};
+  value.type = kConfigInt;
+  reinterpret_cast<ConfigOp>(host->operations[kHostOpReadConfig])(host, 0, 0, column, &value);
+  return static_cast<int32_t>(value.value);
+}
 
 // Reads a text column: the host puts the address of its text into the value
 // field, which is returned. The plug-in passes buffer 0 and size -1.

@@ -132,9 +132,9 @@ TEST(RulePrefilter, a_rule_whose_analysis_fails_is_never_passed_over) {
   presence.start("nic tu nie ma");
   for (const bool caseSensitive : {false, true}) {
     const PassCases passes(caseSensitive, caseSensitive, caseSensitive);
-    EXPECT_TRUE(prefilter.mayChange(prepared[0], passes, presence));
-    EXPECT_FALSE(prefilter.mayChange(prepared[1], passes, presence));
-    EXPECT_FALSE(prefilter.mayChange(prepared[2], passes, presence));
+    EXPECT_TRUE(prefilter.mayChange(prepared[0].needs, passes, presence));
+    EXPECT_FALSE(prefilter.mayChange(prepared[1].needs, passes, presence));
+    EXPECT_FALSE(prefilter.mayChange(prepared[2].needs, passes, presence));
   }
   EXPECT_EQ(analyses, 4) << "each Perl rule once, the word rule once for each case";
 }

@@ -17,6 +17,9 @@
 #   configuration   the stamp: the configure arguments and the source version
 # A finished build whose stamp matches the current arguments is reused (the
 # script only touches the stamp); any change of them rebuilds the library.
+#
+# OUT_DIR may be anywhere, in a path that holds a space too; the library
+# does not depend on it (see the build step below).
 set -euo pipefail
 
 usage='usage: build-pcre.sh native|i386|win32|fuzz OUT_DIR'
@@ -37,11 +40,16 @@ pcre_options=(--enable-static --disable-shared --disable-cpp --disable-jit --dis
   --disable-unicode-properties --disable-stack-for-recursion --with-match-limit-recursion=20000
   --with-link-size=3 --disable-pcre16 --disable-pcre32)
 
+# configure's own default CFLAGS unless the target names others.
+cflags="-g -O2"
 case "$target" in
   native) host_args=(--with-pic) ;;
   i386) host_args=(--with-pic --host=i686-linux-gnu --build=x86_64-linux-gnu "CC=gcc -m32") ;;
   win32) host_args=(--host=i686-w64-mingw32 --build=x86_64-linux-gnu) ;;
-  fuzz) host_args=(--with-pic CC=clang "CFLAGS=-g -O1 -fsanitize=fuzzer-no-link,address") ;;
+  fuzz)
+    host_args=(--with-pic CC=clang)
+    cflags="-g -O1 -fsanitize=fuzzer-no-link,address"
+    ;;
   *)
     echo "build-pcre: unknown target '$target' (native, i386, win32 or fuzz)" >&2
     exit 2
@@ -83,16 +91,27 @@ patch_dir=$(cd "$(dirname "$0")" && pwd)/pcre-patches
 patches=("$patch_dir"/*.patch)
 
 stamp=$out/configuration
+# The build directory's name is mapped to this one in everything the
+# compiler records (debug information, __FILE__).
+mapped_dir=/quillmax-pcre
 configuration=$(printf '%s\n' "pcre3 $(cat "$src/.quillmax-unpacked")" \
-  "${pcre_options[*]}" "${host_args[*]}" "$(cat "${patches[@]}" | sha256sum)")
+  "${pcre_options[*]}" "${host_args[*]}" "CFLAGS=$cflags -ffile-prefix-map=...=$mapped_dir" \
+  "$(cat "${patches[@]}" | sha256sum)")
 if [ -f "$out/lib/libpcre.a" ] && [ -f "$out/include/pcre.h" ] &&
   [ "$(cat "$stamp" 2>/dev/null)" = "$configuration" ]; then
   touch "$stamp"
   exit 0
 fi
 
-work=$out/work
-rm -rf "$work" "$stamp"
+# Autoconf refuses a source or build path that holds a space ("unsafe
+# srcdir value"), and a clone may sit at any path: PCRE is configured and
+# built in a directory of its own under the temporary directory, and only
+# the library and its header come back into OUT_DIR.
+tmp_root=${TMPDIR:-/tmp}
+case "$tmp_root" in *[[:space:]]*) tmp_root=/tmp ;; esac
+work=$(mktemp -d "$tmp_root/quillmax-pcre.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+rm -f "$stamp"
 mkdir -p "$work/build" "$out/lib" "$out/include"
 # The unpacked source stays as Debian ships it; the patches go onto a copy
 # (timestamps kept, so that make does not try to rerun the autotools).
@@ -102,7 +121,8 @@ for p in "${patches[@]}"; do
 done
 (
   cd "$work/build"
-  "$work/source/configure" -q "${pcre_options[@]}" "${host_args[@]}" >/dev/null
+  "$work/source/configure" -q "${pcre_options[@]}" "${host_args[@]}" \
+    "CFLAGS=$cflags -ffile-prefix-map=$work=$mapped_dir" >/dev/null
   # PCRE's own make, independent of the make that runs this step (its
   # jobserver is not passed down to a script).
   env -u MAKEFLAGS -u MFLAGS -u MAKELEVEL make -s -j"$(nproc)" libpcre.la >/dev/null
@@ -112,5 +132,4 @@ done
 cmp -s "$work/build/.libs/libpcre.a" "$out/lib/libpcre.a" || cp "$work/build/.libs/libpcre.a" "$out/lib/"
 cmp -s "$work/build/pcre.h" "$out/include/pcre.h" || cp "$work/build/pcre.h" "$out/include/"
 printf '%s\n' "$configuration" >"$stamp"
-rm -rf "$work"
 echo "build-pcre: $target ready in $out"

@@ -24,8 +24,10 @@ RUN_MESSAGES ?= "Wogóle nie wiem czy sie uda , moze jutro" "Dzieki  za wszystko
 run: native
 	build/native/quillmax-host --log correct --trace $(RUN_MESSAGES)
 
+# The DLL and its SHA-256: the same commit gives the same sum from any clone.
 dll: win32
 	@echo "built build/win32/Quillmax.dll"
+	@sha256sum build/win32/Quillmax.dll
 
 test-native: native
 	cd build/native && $(CTEST)

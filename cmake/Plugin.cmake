@@ -66,6 +66,8 @@ if(WIN32)
   set_target_properties(Quillmax PROPERTIES PREFIX "" SUFFIX ".dll" OUTPUT_NAME Quillmax)
   target_link_options(Quillmax PRIVATE -static-libgcc -static-libstdc++ -s)
   target_link_libraries(Quillmax PRIVATE pcre ${comctl32_lib} user32)
+  # The same DLL, byte for byte, from any clone of a commit.
+  include(${CMAKE_SOURCE_DIR}/cmake/Reproducible.cmake)
 else()
   # The Win32 stand-in lives beside the plug-in and is found through $ORIGIN,
   # so the pair works from any directory.

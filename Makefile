@@ -4,8 +4,8 @@
 JOBS ?= 2
 CTEST = ctest --output-on-failure -j $(JOBS)
 
-.PHONY: all run test dll deps native i386 win32 fuzz bench test-native test-i386 test-win32 \
-        test-fuzz test-valgrind format clean
+.PHONY: all run test dll release deps native i386 win32 fuzz bench test-native test-i386 \
+        test-win32 test-fuzz test-valgrind format clean
 
 all: native
 
@@ -28,6 +28,13 @@ run: native
 dll: win32
 	@echo "built build/win32/Quillmax.dll"
 	@sha256sum build/win32/Quillmax.dll
+
+# dist/Quillmax-<version>-win32.zip: the DLL, its notes for the user, the
+# licence notices of what it links and SHA256SUMS (built with the DLL).
+release: win32
+	rm -rf dist && mkdir -p dist
+	cp build/win32/release/Quillmax-*-win32.zip dist/
+	@sha256sum build/win32/Quillmax.dll dist/Quillmax-*-win32.zip
 
 test-native: native
 	cd build/native && $(CTEST)
@@ -88,4 +95,4 @@ format:
 
 # build/deps: where PCRE was built before each build made its own.
 clean:
-	rm -rf build/native build/i386 build/win32 build/fuzz build/bench build/deps
+	rm -rf build/native build/i386 build/win32 build/fuzz build/bench build/deps dist

@@ -10,6 +10,7 @@ packages=(
   googletest libgtest-dev libbenchmark-dev nlohmann-json3-dev
   clang libclang-rt-14-dev clang-format valgrind
   icoutils binutils-mingw-w64-i686 libunicorn-dev
+  git zip unzip
 )
 
 missing=()

@@ -5,7 +5,7 @@ JOBS ?= 2
 CTEST = ctest --output-on-failure -j $(JOBS)
 
 .PHONY: all run test dll release deps native i386 win32 fuzz bench test-native test-i386 \
-        test-win32 test-fuzz test-valgrind format clean
+        test-win32 test-fuzz test-valgrind test-reproducible format clean
 
 all: native
 
@@ -35,6 +35,11 @@ release: win32
 	rm -rf dist && mkdir -p dist
 	cp build/win32/release/Quillmax-*-win32.zip dist/
 	@sha256sum build/win32/Quillmax.dll dist/Quillmax-*-win32.zip
+
+# The DLL and the archive built again from a fresh clone of this commit, at
+# a path holding a space, and compared byte for byte with build/win32's.
+test-reproducible: win32
+	bash scripts/check-reproducible.sh
 
 test-native: native
 	cd build/native && $(CTEST)
@@ -95,4 +100,5 @@ format:
 
 # build/deps: where PCRE was built before each build made its own.
 clean:
-	rm -rf build/native build/i386 build/win32 build/fuzz build/bench build/deps dist
+	rm -rf build/native build/i386 build/win32 build/fuzz build/bench build/deps \
+	  build/reproducible dist

@@ -16,7 +16,7 @@ add_custom_command(
   COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/release
   COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/make-release.sh ${QUILLMAX_RELEASE_ARCHIVE}
           $<TARGET_FILE:Quillmax> ${QUILLMAX_VERSION_TEXT} ${QUILLMAX_SOURCE_DATE_FILE}
-          ${CMAKE_SOURCE_DIR}/resources/release ${QUILLMAX_PCRE_DIR}/src ${CMAKE_CXX_COMPILER}
+          ${CMAKE_SOURCE_DIR}/resources/release ${QUILLMAX_PCRE_SOURCE_DIR} ${CMAKE_CXX_COMPILER}
   DEPENDS Quillmax ${release_texts} ${CMAKE_SOURCE_DIR}/scripts/make-release.sh
   COMMENT "Release archive Quillmax-${QUILLMAX_VERSION_TEXT}-win32.zip"
   VERBATIM)

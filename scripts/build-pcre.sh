@@ -4,29 +4,35 @@
 # ships with: 8-bit only, no UTF-8, no JIT, no C++ wrapper, match recursion on
 # the heap so that a hostile message cannot overflow the host's stack.
 #
-# usage: scripts/build-pcre.sh native|i386|win32|fuzz OUT_DIR
+# usage: scripts/build-pcre.sh native|i386|win32|fuzz OUT_DIR SOURCE_DIR
 #
 # `fuzz` is the native library compiled by clang with the fuzzer's coverage
 # instrumentation and AddressSanitizer, so that the fuzzers are guided by
 # what happens inside the engine, not only in the plug-in's own code.
 #
-# CMake runs it as a build step (cmake/Pcre.cmake) with OUT_DIR in its binary
-# directory, e.g. build/native/pcre. Everything it makes stays in OUT_DIR:
-#   src/      Debian's source package, downloaded and unpacked once
-#   lib/libpcre.a, include/pcre.h   the library and its header
-#   configuration   the stamp: the configure arguments and the source version
+# CMake runs it as a build step (cmake/Pcre.cmake), with OUT_DIR
+# build/pcre/<target> and SOURCE_DIR build/pcre/src, shared by every build
+# of the clone (the native and bench builds use one library):
+#   SOURCE_DIR      Debian's source package, downloaded and unpacked once
+#   OUT_DIR/lib/libpcre.a, OUT_DIR/include/pcre.h   the library and header
+#   OUT_DIR/configuration   the stamp: the configure arguments and the source
+#                           version
 # A finished build whose stamp matches the current arguments is reused (the
 # script only touches the stamp); any change of them rebuilds the library.
+# Locks keep builds that run side by side from unpacking or building the
+# same directory twice.
 #
-# OUT_DIR may be anywhere, in a path that holds a space too; the library
-# does not depend on it (see the build step below).
+# Both may be anywhere, in a path that holds a space too; the library does
+# not depend on it (see the build step below).
 set -euo pipefail
 
-usage='usage: build-pcre.sh native|i386|win32|fuzz OUT_DIR'
+usage='usage: build-pcre.sh native|i386|win32|fuzz OUT_DIR SOURCE_DIR'
 target=${1:?$usage}
 out=${2:?$usage}
-mkdir -p "$out"
+src_parent=${3:?$usage}
+mkdir -p "$out" "$src_parent"
 out=$(cd "$out" && pwd)
+src_parent=$(cd "$src_parent" && pwd)
 
 # The one configuration of every build. Deep matches keep their frames on
 # the heap; the recursion limit bounds them (about 7 MB a match) so that a
@@ -56,16 +62,11 @@ case "$target" in
     ;;
 esac
 
-# One build of this directory at a time (two make processes over the same
-# binary directory would otherwise both unpack and configure).
-exec 9>"$out/.lock"
-flock 9
-
-# Debian's source package, unpacked into this build's own directory: no other
-# build directory reads or writes it, so none can see it half unpacked.
-src_parent=$out/src
+# Debian's source package, unpacked once; a build waits while another
+# unpacks it, and none sees it half unpacked.
 find_source() { find "$src_parent" -maxdepth 1 -type d -name 'pcre3-8.39' | head -n 1; }
-mkdir -p "$src_parent"
+exec 8>"$src_parent.lock"
+flock 8
 src=$(find_source)
 if [ -z "$src" ] || [ ! -f "$src/.quillmax-unpacked" ]; then
   rm -rf "$src_parent" && mkdir -p "$src_parent"
@@ -83,6 +84,12 @@ if [ -z "$src" ] || [ ! -f "$src/.quillmax-unpacked" ]; then
   # The version of the source, for the stamp; then the unpack is complete.
   sed -n 's/^Version: //p' "$src_parent"/pcre3_*.dsc | head -n 1 >"$src/.quillmax-unpacked"
 fi
+# Read only from here on: it is copied before being patched.
+flock -u 8
+
+# One build of this library at a time: a second waits, then finds it built.
+exec 9>"$out/.lock"
+flock 9
 
 # The project's own patches, applied over Debian's (see each file's
 # description); their contents are part of the stamp, so a changed patch

@@ -92,7 +92,8 @@ bench: deps build/bench/CMakeCache.txt
 # Quillmax.so; memcheck cannot see that this is safe.
 VALGRIND_TESTS ?= $(subst $(space),:,$(addprefix QuillmaxHost.,\
   corrects_out_of_the_box_with_the_embedded_rules raw_passes_windows_1250_bytes_both_ways \
-  incoming_messages_follow_the_stored_option log_shows_the_plugin_lines_in_utf8 \
+  incoming_messages_follow_the_stored_option run_only_rules_apply_but_never_reach_the_store \
+  log_shows_the_plugin_lines_in_utf8 \
   store_round_trip_through_the_plugins_editor page_lists_columns_then_elements_in_groups \
   unreadable_store_is_an_error_and_left_untouched saving_keeps_the_files_set_up_and_fails_whole \
   read_only_commands_never_write_the_store_or_beside_it overlapping_writers_lose_no_rule \

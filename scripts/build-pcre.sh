@@ -118,6 +118,7 @@ tmp_root=${TMPDIR:-/tmp}
 case "$tmp_root" in *[[:space:]]*) tmp_root=/tmp ;; esac
 work=$(mktemp -d "$tmp_root/quillmax-pcre.XXXXXX")
 trap 'rm -rf "$work"' EXIT
+trap 'exit 1' HUP INT TERM
 rm -f "$stamp"
 mkdir -p "$work/build" "$out/lib" "$out/include"
 # The unpacked source stays as Debian ships it; the patches go onto a copy

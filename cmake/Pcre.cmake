@@ -1,10 +1,15 @@
 # PCRE 8.39 from Debian's pcre3 source package, built by scripts/build-pcre.sh
-# as a step of this build, into this binary directory's pcre/ folder. The
-# script keeps a stamp of its configure arguments there: a build with the
-# current ones is reused, any change of them (they live in the script and in
-# the project's patches to PCRE, which this step depends on) rebuilds it. Every target that links `pcre` waits for
-# the step, so a parallel build from a clean tree works.
-set(QUILLMAX_PCRE_DIR ${CMAKE_BINARY_DIR}/pcre)
+# as a step of this build, into build/pcre/<target>/, which every build of
+# the clone with the same target shares (the native and bench builds), from
+# one download of the source (build/pcre/src/). The script keeps a stamp of
+# its configure arguments there: a build with the current ones is reused,
+# any change of them (they live in the script and in the project's patches
+# to PCRE, which this step depends on) rebuilds it. Every target that links
+# `pcre` waits for the step, so a parallel build from a clean tree works.
+set(QUILLMAX_PCRE_ROOT ${CMAKE_SOURCE_DIR}/build/pcre CACHE PATH
+    "Where the builds of this clone keep PCRE: src/ and one folder per target")
+set(QUILLMAX_PCRE_SOURCE_DIR ${QUILLMAX_PCRE_ROOT}/src)
+set(QUILLMAX_PCRE_DIR ${QUILLMAX_PCRE_ROOT}/${QUILLMAX_TARGET})
 set(pcre_library ${QUILLMAX_PCRE_DIR}/lib/libpcre.a)
 set(pcre_header ${QUILLMAX_PCRE_DIR}/include/pcre.h)
 file(GLOB pcre_patches CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/scripts/pcre-patches/*.patch)
@@ -15,6 +20,7 @@ add_custom_command(
   OUTPUT ${QUILLMAX_PCRE_DIR}/configuration
   BYPRODUCTS ${pcre_library} ${pcre_header}
   COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/build-pcre.sh ${QUILLMAX_TARGET} ${QUILLMAX_PCRE_DIR}
+          ${QUILLMAX_PCRE_SOURCE_DIR}
   DEPENDS ${CMAKE_SOURCE_DIR}/scripts/build-pcre.sh ${pcre_patches}
   COMMENT "PCRE 8.39 for ${QUILLMAX_TARGET} (Debian's pcre3 source package)"
   VERBATIM)

@@ -73,6 +73,8 @@ if(WIN32)
   set_target_properties(Quillmax PROPERTIES PREFIX "" SUFFIX ".dll" OUTPUT_NAME Quillmax)
   target_link_options(Quillmax PRIVATE -static-libgcc -static-libstdc++ -s)
   target_link_libraries(Quillmax PRIVATE pcre ${comctl32_lib} user32)
+  # The same DLL, byte for byte, from any clone of a commit.
+  include(${CMAKE_SOURCE_DIR}/cmake/Reproducible.cmake)
 else()
   # The Win32 stand-in lives beside the plug-in and is found through $ORIGIN,
   # so the pair works from any directory.
@@ -89,11 +91,6 @@ else()
     BUILD_WITH_INSTALL_RPATH ON INSTALL_RPATH "$ORIGIN")
   target_link_libraries(Quillmax PRIVATE pcre quillmax_win32)
   target_link_options(Quillmax PRIVATE -Wl,--no-undefined)
-  # A fuzz build's PCRE carries the fuzzers' instrumentation, which only
-  # their own programs link; it builds the fuzz targets alone.
-  if(QUILLMAX_FUZZ)
-    set_target_properties(Quillmax PROPERTIES EXCLUDE_FROM_ALL ON)
-  endif()
 
   add_library(quillmax_core STATIC ${plugin_objects})
   target_link_libraries(quillmax_core PUBLIC pcre quillmax_win32)
@@ -104,4 +101,12 @@ else()
   add_library(quillmax_rule_engine STATIC $<TARGET_OBJECTS:quillmax_rule_objects>)
   target_link_libraries(quillmax_rule_engine PUBLIC pcre)
   target_include_directories(quillmax_rule_engine PUBLIC ${CMAKE_SOURCE_DIR})
+
+  # A fuzz build's PCRE carries the fuzzers' instrumentation, which only
+  # their own programs link; it builds the fuzz targets alone, which compile
+  # the plug-in's code with that instrumentation themselves.
+  if(QUILLMAX_FUZZ)
+    set_target_properties(Quillmax quillmax_core quillmax_rule_engine quillmax_rule_objects
+                          quillmax_objects PROPERTIES EXCLUDE_FROM_ALL ON)
+  endif()
 endif()

@@ -11,6 +11,7 @@ packages=(
   clang libclang-rt-14-dev clang-format valgrind
   icoutils binutils-mingw-w64-i686 libunicorn-dev
   libzip-dev libexpat1-dev
+  git zip unzip
 )
 
 missing=()

@@ -1,11 +1,16 @@
 #!/usr/bin/env bash
 # Inspects the built Quillmax.dll with the mingw binutils and icoutils: the
 # export table, the imports, the version resource and the icon are what the
-# messenger and the Windows shell read, so each must be exactly right.
-# usage: inspect_dll.sh Quillmax.dll
+# messenger and the Windows shell read, so each must be exactly right; and
+# nothing in it may tell when or where it was built, or two builds of one
+# commit would differ.
+# usage: inspect_dll.sh Quillmax.dll [BUILD_PATH...]
+#   BUILD_PATH  a directory of the build machine (the source and build
+#               directories) whose name must not stand in the DLL
 set -uo pipefail
 
-dll=${1:?usage: inspect_dll.sh Quillmax.dll}
+dll=${1:?usage: inspect_dll.sh Quillmax.dll [BUILD_PATH...]}
+shift
 failures=0
 fail() {
   echo "FAIL: $*" >&2
@@ -77,6 +82,27 @@ expect_string FileDescription "zmiana wiadomosci w locie"
 expect_string InternalName "Quillmax"
 expect_string OriginalFilename "Quillmax.dll"
 expect_string ProductName "Quillmax _ Parleon plugin"
+
+# No time stamp: the PE header's (4 bytes at 8 past the "PE" signature),
+# the export directory's, the resource directories', and no debug directory
+# (which would carry one).
+u32_at() { od -An -tu4 -j "$1" -N4 "$dll" | tr -d ' '; }
+pe=$(u32_at 60)
+[ "$(u32_at $((pe + 8)))" = 0 ] || fail "the PE header carries the time stamp $(u32_at $((pe + 8)))"
+grep -Eq '^Time/Date stamp[[:space:]]+0$' <<<"$dump" ||
+  fail "the export directory carries a time stamp: $(grep '^Time/Date stamp' <<<"$dump")"
+grep -E 'Time: [0-9a-f]{8}' <<<"$dump" | grep -Eqv 'Time: 0{8}' &&
+  fail "a resource directory carries a time stamp"
+grep -Eq '^Entry 6 0{8} 0{8} Debug Directory' <<<"$dump" || fail "the DLL has a debug directory"
+
+# No path of the build machine: the directories named, and any absolute path
+# under the usual roots (a source file, a build or temporary directory).
+for path in "$@"; do
+  LC_ALL=C grep -Fqa -- "$path" "$dll" && fail "the DLL holds the build path $path"
+done
+found=$(LC_ALL=C grep -aoE '/(home|root|tmp|usr|build|work|opt|srv|var|mnt)/[[:alnum:]._+/-]+' "$dll" |
+  head -n 3 | tr '\n' ' ')
+[ -z "$found" ] || fail "the DLL holds paths: $found"
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures check(s) failed for $dll" >&2

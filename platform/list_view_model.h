@@ -1,6 +1,6 @@
 // The state of one report-style list view: columns, rows of cell texts, row
-// states and the redraw requests it received. Plain C++; the stand-in's
-// SendMessageA decodes the list-view messages into these calls.
+// states and the redraw requests it received. Plain C++; the list-view
+// messages are decoded into these calls by platform/list_view_messages.h.
 #pragma once
 
 #include <algorithm>
@@ -98,8 +98,8 @@ class ListViewModel {
   int redrawLast_ = 0;
 };
 
-// Definitions, inline: the model is compiled into the one library whose C
-// functions use it, and into nothing else.
+// Definitions, inline: the model is compiled into what models a list view
+// (the stand-in's library, the emulator's user32), and into nothing else.
 
 inline ListViewModel::ListViewModel(bool singleSelection, bool sortAscending)
     : singleSelection_(singleSelection), sortAscending_(sortAscending) {}

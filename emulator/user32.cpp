@@ -334,18 +334,7 @@ int User32::redrawCount(uint32_t list) const {
 
 bool User32::lastRedraw(uint32_t list, int* first, int* last) const {
   const ListViewModel* model = findList(list);
-  int f = 0;
-  int l = 0;
-  if (model == nullptr || !model->lastRedraw(f, l)) {
-    return false;
-  }
-  if (first != nullptr) {
-    *first = f;
-  }
-  if (last != nullptr) {
-    *last = l;
-  }
-  return true;
+  return model != nullptr && model->lastRedraw(first, last);
 }
 
 std::optional<MessageBoxRecord> User32::lastMessageBox() const {

@@ -65,8 +65,9 @@ class ListViewModel {
   // rows, because comctl32 accepts any range.
   void recordRedraw(int first, int last);
   int redrawCount() const { return redrawCount_; }
-  // False when no redraw was requested.
-  bool lastRedraw(int& first, int& last) const;
+  // The range of the last redraw request into `first` and `last`, each
+  // where not null; false, leaving them alone, when none was requested.
+  bool lastRedraw(int* first, int* last) const;
 
   enum class Match { kWholeText, kPrefix };
   // Finds the first row, in search order, whose item text matches text
@@ -236,12 +237,16 @@ inline void ListViewModel::recordRedraw(int first, int last) {
   redrawLast_ = last;
 }
 
-inline bool ListViewModel::lastRedraw(int& first, int& last) const {
+inline bool ListViewModel::lastRedraw(int* first, int* last) const {
   if (redrawCount_ == 0) {
     return false;
   }
-  first = redrawFirst_;
-  last = redrawLast_;
+  if (first != nullptr) {
+    *first = redrawFirst_;
+  }
+  if (last != nullptr) {
+    *last = redrawLast_;
+  }
   return true;
 }
 

@@ -332,18 +332,7 @@ int WINAPI standin_listRedrawCount(HWND hWnd) {
 
 BOOL WINAPI standin_listLastRedraw(HWND hWnd, int* first, int* last) {
   const ListViewModel* list = findList(hWnd);
-  int f = 0;
-  int l = 0;
-  if (list == nullptr || !list->lastRedraw(f, l)) {
-    return FALSE;
-  }
-  if (first != nullptr) {
-    *first = f;
-  }
-  if (last != nullptr) {
-    *last = l;
-  }
-  return TRUE;
+  return list != nullptr && list->lastRedraw(first, last) ? TRUE : FALSE;
 }
 
 int WINAPI standin_messageBoxCount(void) {

@@ -34,7 +34,6 @@ add_library(quillmax_hostsim STATIC
   host/escape_controls.cpp
   host/host_simulator.cpp
   host/native_plugin.cpp
-  host/record_offsets.cpp
   host/rule_diagnostics.cpp
   host/rule_list_changes.cpp
   host/rule_transfer.cpp

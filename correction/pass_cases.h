@@ -22,16 +22,19 @@ class CaseSource {
   // The host's column "Rewordix/CaseSensitive", as caseSensitiveOption reads it.
   static CaseSource hostOption() { return CaseSource(); }
 
-  CaseSource(bool (*read)()) : call_([](Target target) { return target.function(); }) {
-    target_.function = read;
-  }
-  template <typename Callable,
-            typename = std::enable_if_t<!std::is_convertible_v<const Callable&, bool (*)()>>>
-  CaseSource(const Callable& read)
-      : call_([](Target target) {
-          return static_cast<bool>((*static_cast<const Callable*>(target.object))());
-        }) {
-    target_.object = &read;
+  // A lambda without captures is kept as the function it converts to, so a
+  // temporary one may be passed like a function.
+  template <typename Callable>
+  CaseSource(const Callable& read) {
+    if constexpr (std::is_convertible_v<const Callable&, bool (*)()>) {
+      target_.function = read;
+      call_ = [](Target target) { return target.function(); };
+    } else {
+      target_.object = &read;
+      call_ = [](Target target) {
+        return static_cast<bool>((*static_cast<const Callable*>(target.object))());
+      };
+    }
   }
 
   bool operator()() const {

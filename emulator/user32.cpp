@@ -3,8 +3,9 @@
 #include <algorithm>
 #include <utility>
 
-// For the Windows constants only: the values the stand-in answers to are
-// the values the emulated program sends.
+// The list-view messages are decoded as the stand-in decodes them, and its
+// Windows constants are the values the emulated program sends.
+#include "platform/list_view_messages.h"
 #include "platform/win32_standin.h"
 
 namespace qmxpe {
@@ -15,29 +16,69 @@ using standin::ListViewModel;
 constexpr char kListViewClass[] = WC_LISTVIEWA;
 constexpr char kStaticClass[] = "STATIC";
 
-// Field offsets of the 32-bit LVITEMA, LVCOLUMNA and LVFINDINFOA.
-constexpr uint32_t kItemMask = 0;
-constexpr uint32_t kItemItem = 4;
-constexpr uint32_t kItemSubItem = 8;
-constexpr uint32_t kItemState = 12;
-constexpr uint32_t kItemStateMask = 16;
-constexpr uint32_t kItemText = 20;
-constexpr uint32_t kItemTextMax = 24;
-constexpr uint32_t kColumnMask = 0;
-constexpr uint32_t kColumnWidth = 8;
-constexpr uint32_t kColumnText = 12;
-constexpr uint32_t kFindFlags = 0;
-constexpr uint32_t kFindText = 4;
+// The leading fields of LVITEMA, LVCOLUMNA and LVFINDINFOA, up to the last
+// that the list-view messages use, as a 32-bit image lays them out.
+struct ListViewItem32 {
+  uint32_t mask;
+  int32_t iItem;
+  int32_t iSubItem;
+  uint32_t state;
+  uint32_t stateMask;
+  uint32_t pszText;
+  int32_t cchTextMax;
+};
+struct ListViewColumn32 {
+  uint32_t mask;
+  int32_t fmt;
+  int32_t cx;
+  uint32_t pszText;
+};
+struct ListViewFindInfo32 {
+  uint32_t flags;
+  uint32_t psz;
+};
+
+// The structures a list-view message carries lie in the emulated DLL's
+// memory.
+class EmulatedMemory {
+ public:
+  using Word = uint32_t;
+
+  explicit EmulatedMemory(Emulator& emulator) : emulator_(emulator) {}
+
+  standin::ListViewItemFields<Word> item(Word at) const {
+    const auto item = read<ListViewItem32>(at);
+    return {item.mask,      item.iItem,   item.iSubItem,  item.state,
+            item.stateMask, item.pszText, item.cchTextMax};
+  }
+  standin::ListViewColumnFields<Word> column(Word at) const {
+    const auto column = read<ListViewColumn32>(at);
+    return {column.mask, column.cx, column.pszText};
+  }
+  standin::ListViewFindFields<Word> findInfo(Word at) const {
+    const auto info = read<ListViewFindInfo32>(at);
+    return {info.flags, info.psz};
+  }
+  std::string text(Word at) const { return emulator_.readString(at); }
+  void writeText(Word at, const std::string& text) const {
+    emulator_.write(at, text.c_str(), text.size() + 1);
+  }
+
+ private:
+  template <typename Structure>
+  Structure read(Word at) const {
+    Structure structure;
+    emulator_.read(at, &structure, sizeof structure);
+    return structure;
+  }
+
+  Emulator& emulator_;
+};
 
 // LPSTR_TEXTCALLBACKA in 32 bits.
 constexpr uint32_t kTextCallback = 0xffffffffu;
 constexpr uint32_t kTrue = 1;
 constexpr uint32_t kFalse = 0;
-constexpr uint32_t kMinusOne = 0xffffffffu;
-
-uint32_t result(int value) {
-  return static_cast<uint32_t>(value);
-}
 
 }  // namespace
 
@@ -129,106 +170,9 @@ uint32_t User32::sendMessage(uint32_t window, uint32_t message, uint32_t wParam,
   if (list == nullptr) {
     return 0;
   }
-  // WPARAM is unsigned: (WPARAM)-1 must read as -1.
-  const auto index = static_cast<int32_t>(wParam);
-  Emulator& e = emulator_;
-  switch (message) {
-    case LVM_SETEXTENDEDLISTVIEWSTYLE:
-      return list->setExtendedStyle(wParam, lParam);
-
-    case LVM_INSERTCOLUMNA: {
-      if (lParam == 0) {
-        return kMinusOne;
-      }
-      const uint32_t mask = e.read32(lParam + kColumnMask);
-      const int width =
-          (mask & LVCF_WIDTH) != 0 ? static_cast<int32_t>(e.read32(lParam + kColumnWidth)) : 0;
-      std::string text = (mask & LVCF_TEXT) != 0 ? textAt(e.read32(lParam + kColumnText)) : "";
-      return result(list->insertColumn(index, width, std::move(text)));
-    }
-
-    case LVM_INSERTITEMA: {
-      // A row is inserted through its item; sub-items come afterwards.
-      if (lParam == 0 || e.read32(lParam + kItemSubItem) != 0) {
-        return kMinusOne;
-      }
-      const uint32_t mask = e.read32(lParam + kItemMask);
-      std::string text = (mask & LVIF_TEXT) != 0 ? textAt(e.read32(lParam + kItemText)) : "";
-      const bool withState = (mask & LVIF_STATE) != 0;
-      return result(list->insertRow(static_cast<int32_t>(e.read32(lParam + kItemItem)),
-                                    std::move(text), withState ? e.read32(lParam + kItemState) : 0,
-                                    withState ? e.read32(lParam + kItemStateMask) : 0));
-    }
-
-    case LVM_SETITEMTEXTA: {
-      if (lParam == 0) {
-        return kFalse;
-      }
-      const auto subItem = static_cast<int32_t>(e.read32(lParam + kItemSubItem));
-      return list->setCellText(index, subItem, textAt(e.read32(lParam + kItemText))) ? kTrue
-                                                                                     : kFalse;
-    }
-
-    case LVM_GETITEMTEXTA: {
-      if (lParam == 0) {
-        return 0;
-      }
-      const auto subItem = static_cast<int32_t>(e.read32(lParam + kItemSubItem));
-      const std::string* text = list->cellText(index, subItem);
-      const uint32_t buffer = e.read32(lParam + kItemText);
-      const auto size = static_cast<int32_t>(e.read32(lParam + kItemTextMax));
-      if (text == nullptr || buffer == 0 || size <= 0) {
-        return 0;
-      }
-      // comctl32 answers the number of characters it copied, not the full
-      // length of the text.
-      const size_t copied = std::min(text->size(), static_cast<size_t>(size) - 1);
-      std::string bytes = text->substr(0, copied);
-      bytes += '\0';
-      e.write(buffer, bytes.data(), bytes.size());
-      return static_cast<uint32_t>(copied);
-    }
-
-    case LVM_DELETEITEM:
-      return list->deleteRow(index) ? kTrue : kFalse;
-
-    case LVM_GETITEMCOUNT:
-      return result(list->rowCount());
-
-    case LVM_GETITEMSTATE:
-      return list->rowState(index) & lParam;
-
-    case LVM_SETITEMSTATE: {
-      if (lParam == 0) {
-        return kFalse;
-      }
-      return list->setRowState(index, e.read32(lParam + kItemState),
-                               e.read32(lParam + kItemStateMask))
-                 ? kTrue
-                 : kFalse;
-    }
-
-    case LVM_REDRAWITEMS:
-      list->recordRedraw(index, static_cast<int32_t>(lParam));
-      return kTrue;
-
-    case LVM_FINDITEMA: {
-      if (lParam == 0) {
-        return kMinusOne;
-      }
-      const uint32_t flags = e.read32(lParam + kFindFlags);
-      const uint32_t text = e.read32(lParam + kFindText);
-      if (text == 0 || (flags & (LVFI_STRING | LVFI_PARTIAL)) == 0) {
-        return kMinusOne;
-      }
-      const auto match = (flags & LVFI_PARTIAL) != 0 ? ListViewModel::Match::kPrefix
-                                                     : ListViewModel::Match::kWholeText;
-      return result(list->find(index, e.readString(text), match, (flags & LVFI_WRAP) != 0));
-    }
-
-    default:
-      return 0;
-  }
+  // The image's LRESULT is 32 bits wide.
+  return static_cast<uint32_t>(
+      standin::applyListViewMessage(*list, EmulatedMemory(emulator_), message, wParam, lParam));
 }
 
 void User32::registerImports(ImportRegistry& registry) {
@@ -390,18 +334,7 @@ int User32::redrawCount(uint32_t list) const {
 
 bool User32::lastRedraw(uint32_t list, int* first, int* last) const {
   const ListViewModel* model = findList(list);
-  int f = 0;
-  int l = 0;
-  if (model == nullptr || !model->lastRedraw(f, l)) {
-    return false;
-  }
-  if (first != nullptr) {
-    *first = f;
-  }
-  if (last != nullptr) {
-    *last = l;
-  }
-  return true;
+  return model != nullptr && model->lastRedraw(first, last);
 }
 
 std::optional<MessageBoxRecord> User32::lastMessageBox() const {

@@ -1,8 +1,8 @@
 // The emulated user32.dll and comctl32.dll: the window, list-view and message
-// box calls the plug-in's editor makes, answered by the same list-view model
-// as the Linux stand-in (platform/list_view_model.h) and with the same rules,
-// the structures read from and written to emulated memory in their 32-bit
-// layouts. Besides the imports it offers the host side what the stand-in's
+// box calls the plug-in's editor makes. The list-view messages go through
+// the Linux stand-in's decoder (platform/list_view_messages.h) into the same
+// list-view model, the structures read from and written to emulated memory
+// in their 32-bit layouts. Besides the imports it offers the host side what the stand-in's
 // standin_* functions offer: read the windows and lists, select rows, script
 // the message box, make window creation fail, reset.
 #pragma once

@@ -98,20 +98,6 @@ std::string takePart(const uint8_t*& data, const uint8_t* end, size_t lengths) {
   return part;
 }
 
-// PCRE's whole syntax, for a byte below 64.
-const std::vector<std::string>& syntaxPieces() {
-  static const std::vector<std::string> pieces = [] {
-    std::vector<std::string> all = qmxtest::pcreAtoms();
-    for (const auto* more : {&qmxtest::pcreGroupOpenings(), &qmxtest::pcreQuantifiers()}) {
-      all.insert(all.end(), more->begin(), more->end());
-    }
-    all.push_back(")");
-    all.push_back("|");
-    return all;
-  }();
-  return pieces;
-}
-
 // For a byte from 64: what makes work the count may miss, so that most
 // pieces come from here, since coverage alone rewards the rest of the
 // syntax: large counted repeats, groups that hold the rest of the text and
@@ -129,7 +115,8 @@ std::string fromPieces(const std::string& choices) {
   std::string text;
   int open = 0;
   for (unsigned char choice : choices) {
-    const std::vector<std::string>& pieces = choice < 64 ? syntaxPieces() : costlyPieces();
+    const std::vector<std::string>& pieces =
+        choice < 64 ? qmxtest::pcreSyntaxPieces() : costlyPieces();
     const std::string& piece = pieces[choice % pieces.size()];
     text += piece;
     if (piece.size() > 1 && piece[0] == '\\') continue;

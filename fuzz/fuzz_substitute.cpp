@@ -51,27 +51,12 @@ void check(bool holds, const char* promise) {
   std::abort();
 }
 
-// Every piece of syntax a byte can choose: items, group openings, the
-// closing parenthesis and the bar, repeats.
-const std::vector<std::string>& syntaxPieces() {
-  static const std::vector<std::string> pieces = [] {
-    std::vector<std::string> all = qmxtest::pcreAtoms();
-    for (const auto* more : {&qmxtest::pcreGroupOpenings(), &qmxtest::pcreQuantifiers()}) {
-      all.insert(all.end(), more->begin(), more->end());
-    }
-    all.push_back(")");
-    all.push_back("|");
-    return all;
-  }();
-  return pieces;
-}
-
 constexpr char kLetters[] = "imsxADXBNUE8";
 
 // The pattern text spelt from pieces: a delimiter, one piece per byte, the
 // delimiter again, and the option letter `letter` chooses, if any.
 std::string patternFromPieces(const std::string& choices, unsigned letter) {
-  const std::vector<std::string>& pieces = syntaxPieces();
+  const std::vector<std::string>& pieces = qmxtest::pcreSyntaxPieces();
   std::string pattern = "/";
   for (unsigned char choice : choices) pattern += pieces[choice % pieces.size()];
   pattern += '/';

@@ -28,6 +28,28 @@ CommandContext::CommandContext(const GlobalOptions& globalOptions, StoreNeed nee
       stage(currentStage),
       need_(need) {}
 
+namespace {
+
+StoreAccess& storeToLoad(CommandContext& context) {
+  StoreAccess& access = context.store();
+  context.stage = "loading the rules";
+  return access;
+}
+
+HostSimulator& settingsOpened(HostSimulator& host, CommandContext& context, const char* stage) {
+  context.stage = stage;
+  host.openSettings();
+  return host;
+}
+
+}  // namespace
+
+EditorSession::EditorSession(CommandContext& context, const char* stage)
+    : access(storeToLoad(context)),
+      session(context.options, access.store(), context.err),
+      host(settingsOpened(session.host(), context, stage)),
+      windows(session.plugin().windows()) {}
+
 StoreAccess& CommandContext::store() {
   return store(need_ == StoreNeed::Change ? StoreUse::Change : StoreUse::Read);
 }

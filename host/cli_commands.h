@@ -46,6 +46,20 @@ class CommandContext {
   std::optional<StoreAccess> access_;
 };
 
+// The plug-in started on the store's rules with its settings page open, for
+// a command that changes the rules through the plug-in's editor (its Add and
+// Delete). Sets the context's stage to "loading the rules", then to
+// `stage` once they are loaded.
+class EditorSession {
+ public:
+  EditorSession(CommandContext& context, const char* stage);
+
+  StoreAccess& access;
+  Session session;
+  HostSimulator& host;
+  WindowSystem& windows;
+};
+
 int runCorrect(CommandContext& context, const CommandLine& line);
 int runRulesList(CommandContext& context, const CommandLine& line);
 int runRulesAdd(CommandContext& context, const CommandLine& line);

@@ -227,13 +227,11 @@ int runRulesImport(CommandContext& context, const CommandLine& line) {
     throw UsageError((file == "-" ? "standard input" : file) + ": " + error.what());
   }
 
-  StoreAccess& access = context.store();
-  context.stage = "loading the rules";
-  Session session(context.options, access.store(), context.err);
-  context.stage = "adding the rules";
-  HostSimulator& host = session.host();
-  host.openSettings();
-  WindowSystem& windows = session.plugin().windows();
+  EditorSession editor(context, "adding the rules");
+  StoreAccess& access = editor.access;
+  Session& session = editor.session;
+  HostSimulator& host = editor.host;
+  WindowSystem& windows = editor.windows;
   int rows = windows.rowCount(host.ruleList());
   size_t added = 0;
   for (Candidate& candidate : candidates) {

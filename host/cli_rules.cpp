@@ -100,13 +100,11 @@ int runRulesAdd(CommandContext& context, const CommandLine& line) {
   const std::string type = storedRuleType(args.size() == 3 ? args[2] : "word", "rules add");
   const std::string from = storedRuleText(args[0], "the rule's FROM");
   const std::string to = storedRuleText(args[1], "the rule's TO");
-  StoreAccess& access = context.store();
-  context.stage = "loading the rules";
-  Session session(context.options, access.store(), context.err);
-  context.stage = "adding the rule";
-  HostSimulator& host = session.host();
-  host.openSettings();
-  WindowSystem& windows = session.plugin().windows();
+  EditorSession editor(context, "adding the rule");
+  StoreAccess& access = editor.access;
+  Session& session = editor.session;
+  HostSimulator& host = editor.host;
+  WindowSystem& windows = editor.windows;
   const size_t before = windows.rows(host.ruleList()).size();
   host.setFieldValue(kElementFromField, from);
   host.setFieldValue(kElementToField, to);
@@ -131,13 +129,11 @@ int runRulesAdd(CommandContext& context, const CommandLine& line) {
 }
 
 int runRulesDelete(CommandContext& context, const CommandLine& line) {
-  StoreAccess& access = context.store();
-  context.stage = "loading the rules";
-  Session session(context.options, access.store(), context.err);
-  context.stage = "deleting the rules";
-  HostSimulator& host = session.host();
-  host.openSettings();
-  WindowSystem& windows = session.plugin().windows();
+  EditorSession editor(context, "deleting the rules");
+  StoreAccess& access = editor.access;
+  Session& session = editor.session;
+  HostSimulator& host = editor.host;
+  WindowSystem& windows = editor.windows;
   const size_t count = windows.rows(host.ruleList()).size();
   std::set<size_t> chosen;
   for (const std::string& number : line.operands) chosen.insert(ruleNumber(number, count));

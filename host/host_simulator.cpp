@@ -7,6 +7,7 @@
 #include "shell/call_ids.h"
 #include "shell/chat_message.h"
 #include "shell/element_ids.h"
+#include "shell/page_records.h"
 
 namespace qmxhost {
 
@@ -44,8 +45,11 @@ class PlacedBlock {
 
 }  // namespace
 
+// A field of a host record, as the loaded plug-in lays it out.
+#define FIELD(Record, field) QMX_RECORD_FIELD(pointerSize_, Record, field)
+
 HostSimulator::HostSimulator(PluginBoundary& plugin, ConfigStore& store)
-    : plugin_(plugin), store_(store), offsets_(plugin.pointerSize()) {}
+    : plugin_(plugin), store_(store), pointerSize_(plugin.pointerSize()) {}
 
 HostSimulator::~HostSimulator() {
   try {
@@ -56,24 +60,25 @@ HostSimulator::~HostSimulator() {
   for (Address text : texts_) plugin_.release(text);
 }
 
-uint64_t HostSimulator::readAddress(Address at) {
-  return static_cast<uint64_t>(readInt(at, offsets_.pointer));
-}
-
-int64_t HostSimulator::readInt(Address at, size_t width) {
+int64_t HostSimulator::readField(Address record, RecordField field) {
+  const size_t width = field.width;
   uint8_t bytes[8] = {};
-  plugin_.read(at, bytes, width);
+  plugin_.read(record + field.offset, bytes, width);
   uint64_t value = 0;
   for (size_t i = 0; i < width; ++i) value |= static_cast<uint64_t>(bytes[i]) << (8 * i);
   if (width < 8 && (value >> (8 * width - 1)) & 1) value |= ~0ULL << (8 * width);
   return static_cast<int64_t>(value);
 }
 
-void HostSimulator::writeInt(Address at, int64_t value, size_t width) {
+Address HostSimulator::readAddress(Address record, RecordField field) {
+  return static_cast<Address>(readField(record, field));
+}
+
+void HostSimulator::writeField(Address record, RecordField field, int64_t value) {
   uint8_t bytes[8];
-  for (size_t i = 0; i < width; ++i)
+  for (size_t i = 0; i < field.width; ++i)
     bytes[i] = static_cast<uint8_t>(static_cast<uint64_t>(value) >> (8 * i));
-  plugin_.write(at, bytes, width);
+  plugin_.write(record + field.offset, bytes, field.width);
 }
 
 Address HostSimulator::placeText(const std::string& text) {
@@ -91,11 +96,12 @@ Address HostSimulator::placeKeptText(const std::string& text) {
 }
 
 int64_t HostSimulator::call(uint32_t id, Address p1) {
-  const PlacedBlock placed(plugin_, plugin_.allocate(offsets_.argsSize));
+  const size_t size = QMX_RECORD_SIZE(pointerSize_, IMessageArgs);
+  const PlacedBlock placed(plugin_, plugin_.allocate(size));
   const Address record = placed.address();
-  writeInt(record, static_cast<int64_t>(offsets_.argsSize), 2);
-  writeInt(record + offsets_.argsId, id, 4);
-  writeInt(record + offsets_.argsP1, static_cast<int64_t>(p1), offsets_.pointer);
+  writeField(record, FIELD(IMessageArgs, size), static_cast<int64_t>(size));
+  writeField(record, FIELD(IMessageArgs, id), id);
+  writeField(record, FIELD(IMessageArgs, p1), static_cast<int64_t>(p1));
   failureInCall_ = nullptr;
   int64_t answer = 0;
   try {
@@ -113,7 +119,7 @@ int64_t HostSimulator::call(uint32_t id, Address p1) {
 std::string HostSimulator::queryText(uint32_t id) {
   // A 32-bit plug-in's answer is its address, sign-extended by the call.
   const auto answer = static_cast<uint64_t>(call(id));
-  return plugin_.readString(offsets_.pointer == 4 ? answer & 0xFFFFFFFFu : answer);
+  return plugin_.readString(pointerSize_ == 4 ? answer & 0xFFFFFFFFu : answer);
 }
 
 template <typename Operation>
@@ -165,7 +171,7 @@ void HostSimulator::readConfig(int column, Address value) {
 
 void HostSimulator::readConfigValue(int column, Address value) {
   const DeclaredColumn* declared = columnById(column);
-  const int64_t type = readInt(value + offsets_.configType, 2);
+  const int64_t type = readField(value, FIELD(ConfigValue, type));
   Address answer = 0;
   if (type == kConfigText) {
     // The plug-in relies on a text, never a null address, and copies it at once.
@@ -175,7 +181,7 @@ void HostSimulator::readConfigValue(int column, Address value) {
     const auto number = declared ? store_.integer(declared->name) : std::nullopt;
     answer = static_cast<Address>(static_cast<int64_t>(number.value_or(0)));
   }
-  writeInt(value + offsets_.configValue, static_cast<int64_t>(answer), offsets_.pointer);
+  writeField(value, FIELD(ConfigValue, value), static_cast<int64_t>(answer));
 }
 
 void HostSimulator::writeConfig(int column, Address value) {
@@ -185,8 +191,8 @@ void HostSimulator::writeConfig(int column, Address value) {
 void HostSimulator::writeConfigValue(int column, Address value) {
   const DeclaredColumn* declared = columnById(column);
   if (!declared) return;  // the messenger keeps only declared columns
-  const int64_t type = readInt(value + offsets_.configType, 2);
-  const Address written = readAddress(value + offsets_.configValue);
+  const int64_t type = readField(value, FIELD(ConfigValue, type));
+  const Address written = readAddress(value, FIELD(ConfigValue, value));
   if (type == kConfigText) {
     store_.setText(declared->name, plugin_.readString(written));
   } else {
@@ -200,8 +206,8 @@ int64_t HostSimulator::hostCall(Address record) {
 }
 
 int64_t HostSimulator::serveHostCall(Address record) {
-  const auto id = static_cast<uint32_t>(readInt(record + offsets_.argsId, 4));
-  const Address p1 = readAddress(record + offsets_.argsP1);
+  const auto id = static_cast<uint32_t>(readField(record, FIELD(IMessageArgs, id)));
+  const Address p1 = readAddress(record, FIELD(IMessageArgs, p1));
   switch (id) {
     case HOST_LOG: {
       log_.push_back(plugin_.readString(p1));
@@ -209,50 +215,50 @@ int64_t HostSimulator::serveHostCall(Address record) {
       return 0;
     }
     case HOST_SEND_MESSAGE: {
-      handed_.push_back({plugin_.readString(readAddress(p1 + offsets_.messageBody)),
-                         plugin_.readString(readAddress(p1 + offsets_.messageExt)),
-                         static_cast<uint32_t>(readInt(p1 + offsets_.messageFlags, 4))});
+      handed_.push_back({plugin_.readString(readAddress(p1, FIELD(ChatMessage, body))),
+                         plugin_.readString(readAddress(p1, FIELD(ChatMessage, ext))),
+                         static_cast<uint32_t>(readField(p1, FIELD(ChatMessage, flags)))});
       return ++messageNumbers_;
     }
     case HOST_CALL_101: {
-      std::vector<uint8_t> bytes(offsets_.argsSize);
+      std::vector<uint8_t> bytes(QMX_RECORD_SIZE(pointerSize_, Call101Args));
       plugin_.read(p1, bytes.data(), bytes.size());
       announcements_.push_back(bytes);
       return 0;
     }
     case HOST_REGISTER_COLUMN: {
-      columns_.push_back({static_cast<int32_t>(readInt(record + offsets_.columnId, 4)),
-                          static_cast<int32_t>(readInt(record + offsets_.columnType, 4)),
-                          plugin_.readString(readAddress(record + offsets_.columnName))});
+      columns_.push_back({static_cast<int32_t>(readField(record, FIELD(ColumnArgs, column))),
+                          static_cast<int32_t>(readField(record, FIELD(ColumnArgs, type))),
+                          plugin_.readString(readAddress(record, FIELD(ColumnArgs, name)))});
       return 0;
     }
     case HOST_REGISTER_ICON:
-      iconId_ = static_cast<int32_t>(readInt(p1 + offsets_.iconId, 4));
+      iconId_ = static_cast<int32_t>(readField(p1, FIELD(IconArgs, iconId)));
       return 0;
     case HOST_CREATE_ACTION: {
       PageElement element{};
-      element.size = static_cast<uint16_t>(readInt(p1, 2));
-      element.id = static_cast<int32_t>(readInt(p1 + offsets_.actionRef, 4));
-      element.parent = static_cast<int32_t>(readInt(p1 + offsets_.actionRef + 4, 4));
-      element.status = static_cast<uint32_t>(readInt(p1 + offsets_.actionStatus, 4));
-      const Address text = readAddress(p1 + offsets_.actionText);
+      element.size = static_cast<uint16_t>(readField(p1, FIELD(ActionInfo, size)));
+      element.id = static_cast<int32_t>(readField(p1, FIELD(ActionInfo, ref.id)));
+      element.parent = static_cast<int32_t>(readField(p1, FIELD(ActionInfo, ref.parent)));
+      element.status = static_cast<uint32_t>(readField(p1, FIELD(ActionInfo, status)));
+      const Address text = readAddress(p1, FIELD(ActionInfo, text));
       element.hasText = text != 0;
       element.text = plugin_.readString(text);
-      element.param = static_cast<int32_t>(readInt(p1 + offsets_.actionParam, 4));
-      element.value72 = static_cast<uint16_t>(readInt(p1 + offsets_.actionValue72, 2));
+      element.param = static_cast<int32_t>(readField(p1, FIELD(ActionInfo, param)));
+      element.value72 = static_cast<uint16_t>(readField(p1, FIELD(ActionInfo, value72)));
       element.record.resize(element.size);
       plugin_.read(p1, element.record.data(), element.record.size());
       elements_.push_back(element);
       return 0;
     }
     case HOST_GET_ACTION_VALUE: {
-      const auto element = static_cast<int32_t>(readInt(p1 + offsets_.actionRef, 4));
+      const auto element = static_cast<int32_t>(readField(p1, FIELD(ActionInfo, ref.id)));
       auto found = fieldsGiven_.find(element);
       return static_cast<int64_t>(placeKeptText(found == fieldsGiven_.end() ? "" : found->second));
     }
     case HOST_SET_ACTION_VALUE: {
-      const auto element = static_cast<int32_t>(readInt(p1 + offsets_.actionRef, 4));
-      fieldsSet_[element] = plugin_.readString(readAddress(p1 + offsets_.actionText));
+      const auto element = static_cast<int32_t>(readField(p1, FIELD(ActionInfo, ref.id)));
+      fieldsSet_[element] = plugin_.readString(readAddress(p1, FIELD(ActionInfo, text)));
       return 0;
     }
     default:
@@ -266,14 +272,15 @@ int64_t HostSimulator::sendMessage(const std::string& body, const std::string& e
                                    uint32_t flags) {
   const PlacedBlock placedBody(plugin_, placeText(body));
   const PlacedBlock placedExt(plugin_, placeText(ext));
-  const PlacedBlock placedMessage(plugin_, plugin_.allocate(offsets_.messageSize));
+  const size_t size = QMX_RECORD_SIZE(pointerSize_, ChatMessage);
+  const PlacedBlock placedMessage(plugin_, plugin_.allocate(size));
   const Address bodyText = placedBody.address();
   const Address extText = placedExt.address();
   const Address message = placedMessage.address();
-  writeInt(message, static_cast<int64_t>(offsets_.messageSize), 2);
-  writeInt(message + offsets_.messageBody, static_cast<int64_t>(bodyText), offsets_.pointer);
-  writeInt(message + offsets_.messageExt, static_cast<int64_t>(extText), offsets_.pointer);
-  writeInt(message + offsets_.messageFlags, flags, 4);
+  writeField(message, FIELD(ChatMessage, size), static_cast<int64_t>(size));
+  writeField(message, FIELD(ChatMessage, body), static_cast<int64_t>(bodyText));
+  writeField(message, FIELD(ChatMessage, ext), static_cast<int64_t>(extText));
+  writeField(message, FIELD(ChatMessage, flags), flags);
   return call(CALL_MESSAGE, message);
 }
 
@@ -306,23 +313,23 @@ Delivery HostSimulator::deliver(const std::string& body, bool incoming) {
 // --- the settings page -------------------------------------------------------
 
 Address HostSimulator::placeEvent(int32_t element, int32_t code) {
-  const Address event = plugin_.allocate(offsets_.eventSize);
-  writeInt(event, static_cast<int64_t>(offsets_.eventSize), 2);
-  writeInt(event + offsets_.eventRef, element, 4);
-  writeInt(event + offsets_.eventRef + 4, PAGE_ID, 4);
-  writeInt(event + offsets_.eventRef + 8, kActionInstance, 4);
-  writeInt(event + offsets_.eventCode, code, 4);
+  const size_t size = QMX_RECORD_SIZE(pointerSize_, ActionEvent);
+  const Address event = plugin_.allocate(size);
+  writeField(event, FIELD(ActionEvent, size), static_cast<int64_t>(size));
+  writeField(event, FIELD(ActionEvent, ref.id), element);
+  writeField(event, FIELD(ActionEvent, ref.parent), PAGE_ID);
+  writeField(event, FIELD(ActionEvent, ref.instance), kActionInstance);
+  writeField(event, FIELD(ActionEvent, code), code);
   return event;
 }
 
 void HostSimulator::windowEvent(int32_t code, Address window) {
   const PlacedBlock placed(plugin_, placeEvent(kElementRuleList, code));
   const Address event = placed.address();
-  writeInt(event + offsets_.eventHwnd, static_cast<int64_t>(window), offsets_.pointer);
-  writeInt(event + offsets_.eventHwndParent, static_cast<int64_t>(settingsWindow_),
-           offsets_.pointer);
+  writeField(event, FIELD(ActionEvent, hwnd), static_cast<int64_t>(window));
+  writeField(event, FIELD(ActionEvent, hwndParent), static_cast<int64_t>(settingsWindow_));
   call(CALL_UI_ACTION, event);
-  if (code == EVENT_CREATE_WINDOW) ruleList_ = readAddress(event + offsets_.eventHwnd);
+  if (code == EVENT_CREATE_WINDOW) ruleList_ = readAddress(event, FIELD(ActionEvent, hwnd));
 }
 
 void HostSimulator::openSettings() {
@@ -351,5 +358,7 @@ std::string HostSimulator::fieldValue(int32_t element) const {
   auto found = fieldsSet_.find(element);
   return found == fieldsSet_.end() ? std::string() : found->second;
 }
+
+#undef FIELD
 
 }  // namespace qmxhost

@@ -14,7 +14,7 @@
 
 #include "host/config_store.h"
 #include "host/plugin_boundary.h"
-#include "host/record_offsets.h"
+#include "host/record_field.h"
 
 namespace qmxhost {
 
@@ -139,9 +139,11 @@ class HostSimulator : private HostOperations {
   void readConfigValue(int column, Address value);
   void writeConfigValue(int column, Address value);
 
-  uint64_t readAddress(Address at);
-  int64_t readInt(Address at, size_t width);
-  void writeInt(Address at, int64_t value, size_t width);
+  // A field of the record at `record`, through the plug-in's layout of it
+  // (host/record_field.h); integers narrower than 8 bytes sign-extended.
+  int64_t readField(Address record, RecordField field);
+  Address readAddress(Address record, RecordField field);
+  void writeField(Address record, RecordField field, int64_t value);
   Address placeText(const std::string& text);
   // A placed text the plug-in may go on reading until the simulator goes.
   Address placeKeptText(const std::string& text);
@@ -157,7 +159,7 @@ class HostSimulator : private HostOperations {
   PluginBoundary& plugin_;
   ConfigStore& store_;
   std::exception_ptr failureInCall_;
-  RecordOffsets offsets_;
+  const size_t pointerSize_;  // the plug-in's, which picks its records' layout
   bool begun_ = false;
   std::vector<std::string> log_;
   std::vector<DeclaredColumn> columns_;

@@ -1,6 +1,6 @@
 // The state of one report-style list view: columns, rows of cell texts, row
-// states and the redraw requests it received. Plain C++; the stand-in's
-// SendMessageA decodes the list-view messages into these calls.
+// states and the redraw requests it received. Plain C++; the list-view
+// messages are decoded into these calls by platform/list_view_messages.h.
 #pragma once
 
 #include <algorithm>
@@ -65,8 +65,9 @@ class ListViewModel {
   // rows, because comctl32 accepts any range.
   void recordRedraw(int first, int last);
   int redrawCount() const { return redrawCount_; }
-  // False when no redraw was requested.
-  bool lastRedraw(int& first, int& last) const;
+  // The range of the last redraw request into `first` and `last`, each
+  // where not null; false, leaving them alone, when none was requested.
+  bool lastRedraw(int* first, int* last) const;
 
   enum class Match { kWholeText, kPrefix };
   // Finds the first row, in search order, whose item text matches text
@@ -98,8 +99,8 @@ class ListViewModel {
   int redrawLast_ = 0;
 };
 
-// Definitions, inline: the model is compiled into the one library whose C
-// functions use it, and into nothing else.
+// Definitions, inline: the model is compiled into what models a list view
+// (the stand-in's library, the emulator's user32), and into nothing else.
 
 inline ListViewModel::ListViewModel(bool singleSelection, bool sortAscending)
     : singleSelection_(singleSelection), sortAscending_(sortAscending) {}
@@ -236,12 +237,16 @@ inline void ListViewModel::recordRedraw(int first, int last) {
   redrawLast_ = last;
 }
 
-inline bool ListViewModel::lastRedraw(int& first, int& last) const {
+inline bool ListViewModel::lastRedraw(int* first, int* last) const {
   if (redrawCount_ == 0) {
     return false;
   }
-  first = redrawFirst_;
-  last = redrawLast_;
+  if (first != nullptr) {
+    *first = redrawFirst_;
+  }
+  if (last != nullptr) {
+    *last = redrawLast_;
+  }
   return true;
 }
 

@@ -1,7 +1,6 @@
 #include "platform/win32_standin.h"
 
 #include <algorithm>
-#include <climits>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -10,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/list_view_messages.h"
 #include "platform/list_view_model.h"
 
 namespace {
@@ -81,17 +81,6 @@ ListViewModel* findList(HWND hWnd) {
   return window == nullptr ? nullptr : window->list.get();
 }
 
-// WPARAM is unsigned: (WPARAM)-1 must read as -1, and values beyond int on
-// 64-bit builds as "past the end", never as a wrapped small index.
-int toInt(LONG_PTR value) {
-  return static_cast<int>(std::clamp<long long>(value, static_cast<long long>(INT_MIN),
-                                                static_cast<long long>(INT_MAX)));
-}
-
-int toInt(WPARAM value) {
-  return toInt(static_cast<LONG_PTR>(value));
-}
-
 std::string textOf(LPCSTR text) {
   if (text == nullptr || text == LPSTR_TEXTCALLBACKA) {
     return std::string();
@@ -125,93 +114,30 @@ void destroyTree(HWND hWnd) {
   state().windows.erase(hWnd);
 }
 
-LRESULT listViewMessage(ListViewModel& list, UINT msg, WPARAM wParam, LPARAM lParam) {
-  switch (msg) {
-    case LVM_SETEXTENDEDLISTVIEWSTYLE:
-      return static_cast<LRESULT>(
-          list.setExtendedStyle(static_cast<DWORD>(wParam), static_cast<DWORD>(lParam)));
+// The structures a list-view message carries lie in this process's memory,
+// in their native layouts.
+struct OwnMemory {
+  using Word = uintptr_t;
 
-    case LVM_INSERTCOLUMNA: {
-      const auto* column = reinterpret_cast<const LVCOLUMNA*>(lParam);
-      if (column == nullptr) {
-        return -1;
-      }
-      const int width = (column->mask & LVCF_WIDTH) != 0 ? column->cx : 0;
-      std::string text = (column->mask & LVCF_TEXT) != 0 ? textOf(column->pszText) : std::string();
-      return list.insertColumn(toInt(wParam), width, std::move(text));
-    }
-
-    case LVM_INSERTITEMA: {
-      const auto* item = reinterpret_cast<const LVITEMA*>(lParam);
-      // A row is inserted through its item; sub-items come afterwards.
-      if (item == nullptr || item->iSubItem != 0) {
-        return -1;
-      }
-      std::string text = (item->mask & LVIF_TEXT) != 0 ? textOf(item->pszText) : std::string();
-      const bool withState = (item->mask & LVIF_STATE) != 0;
-      return list.insertRow(item->iItem, std::move(text), withState ? item->state : 0,
-                            withState ? item->stateMask : 0);
-    }
-
-    case LVM_SETITEMTEXTA: {
-      const auto* item = reinterpret_cast<const LVITEMA*>(lParam);
-      if (item == nullptr) {
-        return FALSE;
-      }
-      return list.setCellText(toInt(wParam), item->iSubItem, textOf(item->pszText)) ? TRUE : FALSE;
-    }
-
-    case LVM_GETITEMTEXTA: {
-      auto* item = reinterpret_cast<LVITEMA*>(lParam);
-      if (item == nullptr) {
-        return 0;
-      }
-      const std::string* text = list.cellText(toInt(wParam), item->iSubItem);
-      if (text == nullptr || item->pszText == nullptr || item->cchTextMax <= 0) {
-        return 0;
-      }
-      // comctl32 answers the number of characters it copied, not the full
-      // length of the text.
-      copyText(*text, item->pszText, item->cchTextMax);
-      return static_cast<LRESULT>(std::strlen(item->pszText));
-    }
-
-    case LVM_DELETEITEM:
-      return list.deleteRow(toInt(wParam)) ? TRUE : FALSE;
-
-    case LVM_GETITEMCOUNT:
-      return list.rowCount();
-
-    case LVM_GETITEMSTATE:
-      return static_cast<LRESULT>(list.rowState(toInt(wParam)) & static_cast<UINT>(lParam));
-
-    case LVM_SETITEMSTATE: {
-      const auto* item = reinterpret_cast<const LVITEMA*>(lParam);
-      if (item == nullptr) {
-        return FALSE;
-      }
-      return list.setRowState(toInt(wParam), item->state, item->stateMask) ? TRUE : FALSE;
-    }
-
-    case LVM_REDRAWITEMS:
-      list.recordRedraw(toInt(wParam), toInt(lParam));
-      return TRUE;
-
-    case LVM_FINDITEMA: {
-      const auto* info = reinterpret_cast<const LVFINDINFOA*>(lParam);
-      if (info == nullptr || info->psz == nullptr ||
-          (info->flags & (LVFI_STRING | LVFI_PARTIAL)) == 0) {
-        return -1;
-      }
-      const auto match = (info->flags & LVFI_PARTIAL) != 0 ? ListViewModel::Match::kPrefix
-                                                           : ListViewModel::Match::kWholeText;
-      return list.find(toInt(wParam), info->psz, match, (info->flags & LVFI_WRAP) != 0);
-    }
-
-    default:
-      return 0;
+  static standin::ListViewItemFields<Word> item(Word at) {
+    const auto& item = *reinterpret_cast<const LVITEMA*>(at);
+    return {item.mask,      item.iItem,     item.iSubItem,
+            item.state,     item.stateMask, reinterpret_cast<Word>(item.pszText),
+            item.cchTextMax};
   }
-}
+  static standin::ListViewColumnFields<Word> column(Word at) {
+    const auto& column = *reinterpret_cast<const LVCOLUMNA*>(at);
+    return {column.mask, column.cx, reinterpret_cast<Word>(column.pszText)};
+  }
+  static standin::ListViewFindFields<Word> findInfo(Word at) {
+    const auto& info = *reinterpret_cast<const LVFINDINFOA*>(at);
+    return {info.flags, reinterpret_cast<Word>(info.psz)};
+  }
+  static std::string text(Word at) { return reinterpret_cast<const char*>(at); }
+  static void writeText(Word at, const std::string& text) {
+    std::memcpy(reinterpret_cast<char*>(at), text.c_str(), text.size() + 1);
+  }
+};
 
 }  // namespace
 
@@ -297,7 +223,8 @@ LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
   if (list == nullptr) {
     return 0;
   }
-  return listViewMessage(*list, Msg, wParam, lParam);
+  return static_cast<LRESULT>(standin::applyListViewMessage(*list, OwnMemory(), Msg, wParam,
+                                                            static_cast<uintptr_t>(lParam)));
 }
 
 int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
@@ -405,18 +332,7 @@ int WINAPI standin_listRedrawCount(HWND hWnd) {
 
 BOOL WINAPI standin_listLastRedraw(HWND hWnd, int* first, int* last) {
   const ListViewModel* list = findList(hWnd);
-  int f = 0;
-  int l = 0;
-  if (list == nullptr || !list->lastRedraw(f, l)) {
-    return FALSE;
-  }
-  if (first != nullptr) {
-    *first = f;
-  }
-  if (last != nullptr) {
-    *last = l;
-  }
-  return TRUE;
+  return list != nullptr && list->lastRedraw(first, last) ? TRUE : FALSE;
 }
 
 int WINAPI standin_messageBoxCount(void) {

@@ -17,30 +17,41 @@ enum EventCode : int32_t {
 };
 
 #pragma pack(push, 1)
-struct ActionEvent {
+// `Window` is the type of the window handles: HWND in the plug-in.
+template <typename Window>
+struct ActionEventT {
   uint16_t size;
   ActionRef ref;  // only its id is read
   int32_t code;
   uint8_t reserved18[6];
-  HWND hwnd;        // window events: written on 220, read on 221
-  HWND hwndParent;  // event 220: the window that holds the element's window
-  int32_t pos1;     // event 220: read, then increased by the window's width
-  int32_t pos2;     // event 220: read, then increased by the window's height
+  Window hwnd;        // window events: written on 220, read on 221
+  Window hwndParent;  // event 220: the window that holds the element's window
+  int32_t pos1;       // event 220: read, then increased by the window's width
+  int32_t pos2;       // event 220: read, then increased by the window's height
   uint8_t reserved40[20];
   int32_t width;   // event 220: set to the window's width
   int32_t height;  // event 220: set to the window's height
 };
 #pragma pack(pop)
 
-QMX_ASSERT_LAYOUT_32(ActionEvent, 68);
-QMX_ASSERT_OFFSET_32(ActionEvent, ref, 2);
-QMX_ASSERT_OFFSET_32(ActionEvent, code, 14);
-QMX_ASSERT_OFFSET_32(ActionEvent, hwnd, 24);
-QMX_ASSERT_OFFSET_32(ActionEvent, hwndParent, 28);
-QMX_ASSERT_OFFSET_32(ActionEvent, pos1, 32);
-QMX_ASSERT_OFFSET_32(ActionEvent, pos2, 36);
-QMX_ASSERT_OFFSET_32(ActionEvent, width, 60);
-QMX_ASSERT_OFFSET_32(ActionEvent, height, 64);
+using ActionEvent = ActionEventT<HWND>;
+namespace image32 {
+using ActionEvent = ActionEventT<uint32_t>;
+}  // namespace image32
+
+QMX_ASSERT_SIZE(ActionEvent, 68, 2);
+QMX_ASSERT_FIELD(ActionEvent, ref.id, 2, 0);
+QMX_ASSERT_FIELD(ActionEvent, ref.parent, 6, 0);
+QMX_ASSERT_FIELD(ActionEvent, ref.instance, 10, 0);
+QMX_ASSERT_FIELD(ActionEvent, code, 14, 0);
+QMX_ASSERT_FIELD(ActionEvent, reserved18, 18, 0);
+QMX_ASSERT_FIELD(ActionEvent, hwnd, 24, 0);
+QMX_ASSERT_FIELD(ActionEvent, hwndParent, 28, 1);
+QMX_ASSERT_FIELD(ActionEvent, pos1, 32, 2);
+QMX_ASSERT_FIELD(ActionEvent, pos2, 36, 2);
+QMX_ASSERT_FIELD(ActionEvent, reserved40, 40, 2);
+QMX_ASSERT_FIELD(ActionEvent, width, 60, 2);
+QMX_ASSERT_FIELD(ActionEvent, height, 64, 2);
 
 // The shortest records that hold what each event uses; derived from the
 // layout, so they stay right when the window handles widen on 64-bit.

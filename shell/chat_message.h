@@ -20,15 +20,16 @@ enum MessageFlag : uint32_t {
 // Text fields are addresses of NUL-terminated Windows-1250 texts. Fields the
 // plug-in does not interpret keep neutral names by offset; those named
 // `carried*` are copied into the corrected copy.
-struct ChatMessage {
+template <typename Address>
+struct ChatMessageT {
   uint16_t size;
   uint32_t reserved2;
   uint32_t carried6;
   uint32_t carried10;
-  intptr_t carriedText14;
-  intptr_t carriedText18;
-  intptr_t body;  // the text the rules correct
-  intptr_t ext;   // the message's extension parameters
+  Address carriedText14;
+  Address carriedText18;
+  Address body;  // the text the rules correct
+  Address ext;   // the message's extension parameters
   uint32_t flags;
   ActionRef ref;
   uint32_t reserved46;
@@ -38,23 +39,30 @@ struct ChatMessage {
 
 #pragma pack(pop)
 
-QMX_ASSERT_LAYOUT_32(ChatMessage, 58);
-QMX_ASSERT_OFFSET_32(ChatMessage, size, 0);
-QMX_ASSERT_OFFSET_32(ChatMessage, reserved2, 2);
-QMX_ASSERT_OFFSET_32(ChatMessage, carried6, 6);
-QMX_ASSERT_OFFSET_32(ChatMessage, carried10, 10);
-QMX_ASSERT_OFFSET_32(ChatMessage, carriedText14, 14);
-QMX_ASSERT_OFFSET_32(ChatMessage, carriedText18, 18);
-QMX_ASSERT_OFFSET_32(ChatMessage, body, 22);
-QMX_ASSERT_OFFSET_32(ChatMessage, ext, 26);
-QMX_ASSERT_OFFSET_32(ChatMessage, flags, 30);
-QMX_ASSERT_OFFSET_32(ChatMessage, ref, 34);
-QMX_ASSERT_OFFSET_32(ChatMessage, reserved46, 46);
-QMX_ASSERT_OFFSET_32(ChatMessage, carried50, 50);
-QMX_ASSERT_OFFSET_32(ChatMessage, carried54, 54);
-
+using ChatMessage = ChatMessageT<intptr_t>;
 // Host call 101 takes a record shaped like the call record, with fixed
 // values but for the message number in p1.
 using Call101Args = IMessageArgs;
+namespace image32 {
+using ChatMessage = ChatMessageT<uint32_t>;
+using Call101Args = IMessageArgs;
+}  // namespace image32
+
+QMX_ASSERT_SIZE(ChatMessage, 58, 4);
+QMX_ASSERT_FIELD(ChatMessage, size, 0, 0);
+QMX_ASSERT_FIELD(ChatMessage, reserved2, 2, 0);
+QMX_ASSERT_FIELD(ChatMessage, carried6, 6, 0);
+QMX_ASSERT_FIELD(ChatMessage, carried10, 10, 0);
+QMX_ASSERT_FIELD(ChatMessage, carriedText14, 14, 0);
+QMX_ASSERT_FIELD(ChatMessage, carriedText18, 18, 1);
+QMX_ASSERT_FIELD(ChatMessage, body, 22, 2);
+QMX_ASSERT_FIELD(ChatMessage, ext, 26, 3);
+QMX_ASSERT_FIELD(ChatMessage, flags, 30, 4);
+QMX_ASSERT_FIELD(ChatMessage, ref.id, 34, 4);
+QMX_ASSERT_FIELD(ChatMessage, ref.parent, 38, 4);
+QMX_ASSERT_FIELD(ChatMessage, ref.instance, 42, 4);
+QMX_ASSERT_FIELD(ChatMessage, reserved46, 46, 4);
+QMX_ASSERT_FIELD(ChatMessage, carried50, 50, 4);
+QMX_ASSERT_FIELD(ChatMessage, carried54, 54, 4);
 
 }  // namespace qmx

@@ -1,6 +1,6 @@
 // Records by which the plug-in declares its configuration columns, registers
 // its icon and creates, reads and changes settings-page elements. All are
-// packed; address fields widen in place on 64-bit.
+// packed, described once for both address widths (shell/record_layout.h).
 #pragma once
 
 #include <cstddef>
@@ -15,7 +15,8 @@ namespace qmx {
 
 // The call record of registerColumn itself: it extends the plain call record
 // and says so in `size`.
-struct ColumnArgs {
+template <typename Address>
+struct ColumnArgsT {
   uint16_t size;
   uint32_t id;  // HOST_REGISTER_COLUMN
   uint32_t aux1;
@@ -26,17 +27,18 @@ struct ColumnArgs {
   int32_t column;
   int32_t type;  // ConfigValueType
   int32_t reserved31;
-  intptr_t name;  // NUL-terminated column name
+  Address name;  // NUL-terminated column name
 };
 
-struct IconArgs {
+template <typename Address>
+struct IconArgsT {
   uint16_t size;
   uint16_t reserved2;
   int32_t iconId;
   int32_t value8;   // 1
   int32_t value12;  // 0
   int32_t value16;  // 1
-  intptr_t instance;
+  Address instance;
   int32_t resourceId;
   int32_t reserved28;
   int32_t reserved32;
@@ -44,7 +46,8 @@ struct IconArgs {
 
 // Fields named by offset are ones whose meaning is the host's; the plug-in
 // only fills them as each call requires. The short form ends at `value74`.
-struct ActionInfo {
+template <typename Address>
+struct ActionInfoT {
   uint16_t size;
   ActionRef ref;
   int32_t value14;  // -1 when created, else 0
@@ -56,7 +59,7 @@ struct ActionInfo {
   uint32_t statusMask;
   int32_t reserved42;
   int32_t value46;
-  intptr_t text;
+  Address text;
   int32_t textSize;
   int32_t value58;
   int32_t param;
@@ -69,50 +72,63 @@ struct ActionInfo {
 
 #pragma pack(pop)
 
+using ColumnArgs = ColumnArgsT<intptr_t>;
+using IconArgs = IconArgsT<intptr_t>;
+using ActionInfo = ActionInfoT<intptr_t>;
+namespace image32 {
+using ColumnArgs = ColumnArgsT<uint32_t>;
+using IconArgs = IconArgsT<uint32_t>;
+using ActionInfo = ActionInfoT<uint32_t>;
+}  // namespace image32
+
 // The sizes the two forms of ActionInfo announce.
 constexpr uint16_t kActionInfoShortSize = offsetof(ActionInfo, value74);
 constexpr uint16_t kActionInfoLongSize = sizeof(ActionInfo);
 
-QMX_ASSERT_LAYOUT_32(ColumnArgs, 39);
-QMX_ASSERT_OFFSET_32(ColumnArgs, aux1, 6);
-QMX_ASSERT_OFFSET_32(ColumnArgs, reserved22, 22);
-QMX_ASSERT_OFFSET_32(ColumnArgs, column, 23);
-QMX_ASSERT_OFFSET_32(ColumnArgs, type, 27);
-QMX_ASSERT_OFFSET_32(ColumnArgs, reserved31, 31);
-QMX_ASSERT_OFFSET_32(ColumnArgs, name, 35);
+QMX_ASSERT_SIZE(ColumnArgs, 39, 1);
+QMX_ASSERT_FIELD(ColumnArgs, id, 2, 0);
+QMX_ASSERT_FIELD(ColumnArgs, aux1, 6, 0);
+QMX_ASSERT_FIELD(ColumnArgs, aux2, 10, 0);
+QMX_ASSERT_FIELD(ColumnArgs, aux3, 14, 0);
+QMX_ASSERT_FIELD(ColumnArgs, aux4, 18, 0);
+QMX_ASSERT_FIELD(ColumnArgs, reserved22, 22, 0);
+QMX_ASSERT_FIELD(ColumnArgs, column, 23, 0);
+QMX_ASSERT_FIELD(ColumnArgs, type, 27, 0);
+QMX_ASSERT_FIELD(ColumnArgs, reserved31, 31, 0);
+QMX_ASSERT_FIELD(ColumnArgs, name, 35, 0);
 
-QMX_ASSERT_LAYOUT_32(IconArgs, 36);
-QMX_ASSERT_OFFSET_32(IconArgs, iconId, 4);
-QMX_ASSERT_OFFSET_32(IconArgs, value8, 8);
-QMX_ASSERT_OFFSET_32(IconArgs, value12, 12);
-QMX_ASSERT_OFFSET_32(IconArgs, value16, 16);
-QMX_ASSERT_OFFSET_32(IconArgs, instance, 20);
-QMX_ASSERT_OFFSET_32(IconArgs, resourceId, 24);
-QMX_ASSERT_OFFSET_32(IconArgs, reserved28, 28);
-QMX_ASSERT_OFFSET_32(IconArgs, reserved32, 32);
+QMX_ASSERT_SIZE(IconArgs, 36, 1);
+QMX_ASSERT_FIELD(IconArgs, reserved2, 2, 0);
+QMX_ASSERT_FIELD(IconArgs, iconId, 4, 0);
+QMX_ASSERT_FIELD(IconArgs, value8, 8, 0);
+QMX_ASSERT_FIELD(IconArgs, value12, 12, 0);
+QMX_ASSERT_FIELD(IconArgs, value16, 16, 0);
+QMX_ASSERT_FIELD(IconArgs, instance, 20, 0);
+QMX_ASSERT_FIELD(IconArgs, resourceId, 24, 1);
+QMX_ASSERT_FIELD(IconArgs, reserved28, 28, 1);
+QMX_ASSERT_FIELD(IconArgs, reserved32, 32, 1);
 
-QMX_ASSERT_LAYOUT_32(ActionInfo, 78);
-QMX_ASSERT_OFFSET_32(ActionInfo, ref, 2);
-QMX_ASSERT_OFFSET_32(ActionInfo, value14, 14);
-QMX_ASSERT_OFFSET_32(ActionInfo, reserved18, 18);
-QMX_ASSERT_OFFSET_32(ActionInfo, value22, 22);
-QMX_ASSERT_OFFSET_32(ActionInfo, reserved26, 26);
-QMX_ASSERT_OFFSET_32(ActionInfo, mask, 30);
-QMX_ASSERT_OFFSET_32(ActionInfo, status, 34);
-QMX_ASSERT_OFFSET_32(ActionInfo, statusMask, 38);
-QMX_ASSERT_OFFSET_32(ActionInfo, reserved42, 42);
-QMX_ASSERT_OFFSET_32(ActionInfo, value46, 46);
-QMX_ASSERT_OFFSET_32(ActionInfo, text, 50);
-QMX_ASSERT_OFFSET_32(ActionInfo, textSize, 54);
-QMX_ASSERT_OFFSET_32(ActionInfo, value58, 58);
-QMX_ASSERT_OFFSET_32(ActionInfo, param, 62);
-QMX_ASSERT_OFFSET_32(ActionInfo, value66, 66);
-QMX_ASSERT_OFFSET_32(ActionInfo, value70, 70);
-QMX_ASSERT_OFFSET_32(ActionInfo, value72, 72);
-QMX_ASSERT_OFFSET_32(ActionInfo, value74, 74);
-QMX_ASSERT_OFFSET_32(ActionInfo, value76, 76);
-#if defined(__i386__) || defined(_M_IX86)
-static_assert(kActionInfoShortSize == 74, "the short form of ActionInfo is 74 bytes");
-#endif
+QMX_ASSERT_SIZE(ActionInfo, 78, 1);
+QMX_ASSERT_FIELD(ActionInfo, ref.id, 2, 0);
+QMX_ASSERT_FIELD(ActionInfo, ref.parent, 6, 0);
+QMX_ASSERT_FIELD(ActionInfo, ref.instance, 10, 0);
+QMX_ASSERT_FIELD(ActionInfo, value14, 14, 0);
+QMX_ASSERT_FIELD(ActionInfo, reserved18, 18, 0);
+QMX_ASSERT_FIELD(ActionInfo, value22, 22, 0);
+QMX_ASSERT_FIELD(ActionInfo, reserved26, 26, 0);
+QMX_ASSERT_FIELD(ActionInfo, mask, 30, 0);
+QMX_ASSERT_FIELD(ActionInfo, status, 34, 0);
+QMX_ASSERT_FIELD(ActionInfo, statusMask, 38, 0);
+QMX_ASSERT_FIELD(ActionInfo, reserved42, 42, 0);
+QMX_ASSERT_FIELD(ActionInfo, value46, 46, 0);
+QMX_ASSERT_FIELD(ActionInfo, text, 50, 0);
+QMX_ASSERT_FIELD(ActionInfo, textSize, 54, 1);
+QMX_ASSERT_FIELD(ActionInfo, value58, 58, 1);
+QMX_ASSERT_FIELD(ActionInfo, param, 62, 1);
+QMX_ASSERT_FIELD(ActionInfo, value66, 66, 1);
+QMX_ASSERT_FIELD(ActionInfo, value70, 70, 1);
+QMX_ASSERT_FIELD(ActionInfo, value72, 72, 1);
+QMX_ASSERT_FIELD(ActionInfo, value74, 74, 1);
+QMX_ASSERT_FIELD(ActionInfo, value76, 76, 1);
 
 }  // namespace qmx

@@ -14,9 +14,11 @@
 #include "host/config_store.h"
 #include "host/host_simulator.h"
 #include "host/native_plugin.h"
-#include "host/record_offsets.h"
+#include "host/record_field.h"
 #include "shell/call_ids.h"
+#include "shell/chat_message.h"
 #include "shell/element_ids.h"
+#include "shell/page_records.h"
 #include "tests/support/expected_page.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/plugin_library.h"
@@ -32,7 +34,6 @@ using qmxhost::Address;
 using qmxhost::ConfigStore;
 using qmxhost::HostSimulator;
 using qmxhost::PluginBoundary;
-using qmxhost::RecordOffsets;
 using qmxtest::readLe;
 
 enum class Form { LinuxLibrary, WindowsDll };
@@ -136,17 +137,19 @@ TEST_P(Protocol, outgoing_message_is_replaced_by_one_marked_copy) {
   EXPECT_EQ(host->handedMessages()[0].flags, 2u);
 
   // The copy's number, announced with call 101 in a record of fixed values.
-  const RecordOffsets offsets(plugin->pointerSize());
+  const size_t width = plugin->pointerSize();
+  const qmxhost::RecordField p1 = QMX_RECORD_FIELD(width, Call101Args, p1);
+  const qmxhost::RecordField p2 = QMX_RECORD_FIELD(width, Call101Args, p2);
   ASSERT_EQ(host->announcements().size(), 1u);
   const std::vector<uint8_t>& record = host->announcements()[0];
-  EXPECT_EQ(readLe(record, 0, 2), static_cast<int64_t>(offsets.argsSize));
+  EXPECT_EQ(readLe(record, 0, 2), static_cast<int64_t>(QMX_RECORD_SIZE(width, Call101Args)));
   EXPECT_EQ(readLe(record, 2, 4), -1);
   EXPECT_EQ(readLe(record, 6, 4), 0);
   EXPECT_EQ(readLe(record, 10, 4), -1);
   EXPECT_EQ(readLe(record, 14, 4), 0);
   EXPECT_EQ(readLe(record, 18, 4), 0);
-  EXPECT_EQ(readLe(record, offsets.argsP1, offsets.pointer), 1) << "numbers count from 1";
-  EXPECT_EQ(readLe(record, offsets.argsP2, offsets.pointer), 0);
+  EXPECT_EQ(readLe(record, p1.offset, p1.width), 1) << "numbers count from 1";
+  EXPECT_EQ(readLe(record, p2.offset, p2.width), 0);
 }
 
 TEST_P(Protocol, incoming_message_is_corrected_only_with_the_option_on) {
@@ -174,7 +177,8 @@ TEST_P(Protocol, columns_and_page_elements_arrive_in_order_with_their_records) {
   }
   EXPECT_EQ(host->iconId(), 889000);
 
-  const RecordOffsets o(plugin->pointerSize());
+// Where a field of ActionInfo lies in the plug-in loaded.
+#define AT(field) QMX_RECORD_FIELD(plugin->pointerSize(), ActionInfo, field).offset
   const auto& elements = host->elements();
   ASSERT_EQ(elements.size(), qmxtest::kExpectedPageSize);
   for (size_t i = 0; i < elements.size(); ++i) {
@@ -182,24 +186,25 @@ TEST_P(Protocol, columns_and_page_elements_arrive_in_order_with_their_records) {
     const qmxhost::PageElement& element = elements[i];
     const std::vector<uint8_t>& bytes = element.record;
     SCOPED_TRACE("element " + std::to_string(i + 1));
-    EXPECT_EQ(element.size, expected.longForm ? o.actionLongSize : o.actionShortSize);
+    EXPECT_EQ(element.size,
+              expected.longForm ? QMX_RECORD_SIZE(plugin->pointerSize(), ActionInfo) : AT(value74));
     EXPECT_EQ(element.id, expected.id);
     EXPECT_EQ(element.parent, expected.parent);
-    EXPECT_EQ(readLe(bytes, o.actionRef + 8, 4), -2);
+    EXPECT_EQ(readLe(bytes, AT(ref.instance), 4), -2);
     EXPECT_EQ(readLe(bytes, 14, 4), -1);
-    EXPECT_EQ(readLe(bytes, o.actionMask, 4), 863);
+    EXPECT_EQ(readLe(bytes, AT(mask), 4), 863);
     EXPECT_EQ(element.status, expected.status);
-    EXPECT_EQ(readLe(bytes, o.actionStatusMask, 4), -1);
+    EXPECT_EQ(readLe(bytes, AT(statusMask), 4), -1);
     EXPECT_EQ(element.param, expected.param);
     EXPECT_EQ(element.value72, expected.information ? 50 : 0);
     // Every field the creation does not set is zero.
-    for (size_t at : {size_t{18}, size_t{22}, size_t{26}, size_t{42}, size_t{46}, o.actionTextSize,
-                      o.actionTextSize + 4, o.actionParam + 4}) {
+    for (size_t at : {size_t{18}, size_t{22}, size_t{26}, size_t{42}, size_t{46}, AT(textSize),
+                      AT(value58), AT(value66)}) {
       EXPECT_EQ(readLe(bytes, at, 4), 0) << "offset " << at;
     }
-    EXPECT_EQ(readLe(bytes, o.actionParam + 8, 2), 0);
+    EXPECT_EQ(readLe(bytes, AT(value70), 2), 0);
     if (expected.longForm) {
-      EXPECT_EQ(readLe(bytes, o.actionShortSize, 4), 0);
+      EXPECT_EQ(readLe(bytes, AT(value74), 4), 0);
     }
     EXPECT_EQ(element.hasText, expected.text != nullptr);
     if (expected.information) {
@@ -208,6 +213,7 @@ TEST_P(Protocol, columns_and_page_elements_arrive_in_order_with_their_records) {
       EXPECT_EQ(element.text, expected.text);
     }
   }
+#undef AT
 }
 
 TEST_P(Protocol, editor_adds_deletes_and_edits_through_the_list_view) {

@@ -1,23 +1,14 @@
 // The pieces of the simulated messenger that a user's data passes through:
-// text conversion, the store file, and the record layouts the host reads.
+// text conversion and the store file.
 #include <gtest/gtest.h>
 
-#include <cstddef>
-
 #include "host/config_store.h"
-#include "host/record_offsets.h"
 #include "host/text_codec.h"
-#include "shell/action_event.h"
-#include "shell/chat_message.h"
-#include "shell/page_records.h"
 #include "tests/support/process.h"
-
-using namespace qmx;
 
 namespace {
 
 using qmxhost::ConfigStore;
-using qmxhost::RecordOffsets;
 using qmxhost::StoreError;
 using qmxhost::TextCodecError;
 
@@ -113,61 +104,6 @@ TEST(ConfigStore, bad_documents_are_refused_with_their_place) {
       EXPECT_NE(what.find(c.mentions), std::string::npos) << what;
     }
   }
-}
-
-// The host reads the plug-in's records through these offsets; for the
-// plug-in built beside the tests they must match its own structures.
-TEST(RecordOffsets, match_the_plugins_records_at_this_pointer_width) {
-  const RecordOffsets o(sizeof(void*));
-  EXPECT_EQ(o.argsP1, offsetof(IMessageArgs, p1));
-  EXPECT_EQ(o.argsP2, offsetof(IMessageArgs, p2));
-  EXPECT_EQ(o.argsSize, sizeof(IMessageArgs));
-  EXPECT_EQ(o.configValue, offsetof(ConfigValue, value));
-  EXPECT_EQ(o.configSize, offsetof(ConfigValue, size));
-  EXPECT_EQ(o.configRecordSize, sizeof(ConfigValue));
-  EXPECT_EQ(o.columnId, offsetof(ColumnArgs, column));
-  EXPECT_EQ(o.columnType, offsetof(ColumnArgs, type));
-  EXPECT_EQ(o.columnName, offsetof(ColumnArgs, name));
-  EXPECT_EQ(o.iconId, offsetof(IconArgs, iconId));
-  EXPECT_EQ(o.iconInstance, offsetof(IconArgs, instance));
-  EXPECT_EQ(o.iconResource, offsetof(IconArgs, resourceId));
-  EXPECT_EQ(o.actionStatus, offsetof(ActionInfo, status));
-  EXPECT_EQ(o.actionText, offsetof(ActionInfo, text));
-  EXPECT_EQ(o.actionTextSize, offsetof(ActionInfo, textSize));
-  EXPECT_EQ(o.actionParam, offsetof(ActionInfo, param));
-  EXPECT_EQ(o.actionValue72, offsetof(ActionInfo, value72));
-  EXPECT_EQ(o.actionShortSize, kActionInfoShortSize);
-  EXPECT_EQ(o.actionLongSize, kActionInfoLongSize);
-  EXPECT_EQ(o.messageBody, offsetof(ChatMessage, body));
-  EXPECT_EQ(o.messageExt, offsetof(ChatMessage, ext));
-  EXPECT_EQ(o.messageFlags, offsetof(ChatMessage, flags));
-  EXPECT_EQ(o.messageSize, sizeof(ChatMessage));
-  EXPECT_EQ(o.eventCode, offsetof(ActionEvent, code));
-  EXPECT_EQ(o.eventHwnd, offsetof(ActionEvent, hwnd));
-  EXPECT_EQ(o.eventHwndParent, offsetof(ActionEvent, hwndParent));
-  EXPECT_EQ(o.eventPos1, offsetof(ActionEvent, pos1));
-  EXPECT_EQ(o.eventPos2, offsetof(ActionEvent, pos2));
-  EXPECT_EQ(o.eventWidth, offsetof(ActionEvent, width));
-  EXPECT_EQ(o.eventHeight, offsetof(ActionEvent, height));
-  EXPECT_EQ(o.eventSize, sizeof(ActionEvent));
-}
-
-TEST(RecordOffsets, four_byte_addresses_give_the_documented_layout) {
-  const RecordOffsets o(4);
-  EXPECT_EQ(o.argsSize, 30u);
-  EXPECT_EQ(o.configRecordSize, 10u);
-  EXPECT_EQ(o.columnName, 35u);
-  EXPECT_EQ(o.iconResource, 24u);
-  EXPECT_EQ(o.actionParam, 62u);
-  EXPECT_EQ(o.actionValue72, 72u);
-  EXPECT_EQ(o.actionShortSize, 74u);
-  EXPECT_EQ(o.actionLongSize, 78u);
-  EXPECT_EQ(o.messageBody, 22u);
-  EXPECT_EQ(o.messageFlags, 30u);
-  EXPECT_EQ(o.messageSize, 58u);
-  EXPECT_EQ(o.eventPos2, 36u);
-  EXPECT_EQ(o.eventHeight, 64u);
-  EXPECT_EQ(o.eventSize, 68u);
 }
 
 }  // namespace

@@ -43,4 +43,19 @@ inline const std::vector<std::string>& pcreQuantifiers() {
   return quantifiers;
 }
 
+// Every piece above in one list, the closing parenthesis and the bar too:
+// what a byte of a fuzzer's input chooses.
+inline const std::vector<std::string>& pcreSyntaxPieces() {
+  static const std::vector<std::string> pieces = [] {
+    std::vector<std::string> all = pcreAtoms();
+    for (const auto* more : {&pcreGroupOpenings(), &pcreQuantifiers()}) {
+      all.insert(all.end(), more->begin(), more->end());
+    }
+    all.push_back(")");
+    all.push_back("|");
+    return all;
+  }();
+  return pieces;
+}
+
 }  // namespace qmxtest

@@ -8,10 +8,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 # The second build is of the commit: a working tree that differs from it
-# would make the comparison meaningless.
+# would make the comparison meaningless. A developer's make test on work in
+# progress skips it, saying so; a clean clone (CI) never does.
 if [ -n "$(git status --porcelain --untracked-files=no)" ]; then
-  echo "check-reproducible: the working tree differs from its commit; commit or stash first" >&2
-  exit 1
+  echo "check-reproducible: SKIPPED: the working tree differs from its commit;" \
+    "commit (or stash) the changes to compare two builds of it" >&2
+  exit "${QUILLMAX_REPRO_DIRTY_STATUS:-0}"
 fi
 
 root=build/reproducible

@@ -22,7 +22,10 @@ constexpr char RULE_SEPARATOR[] = "\r\n";
 uint64_t newRuleRevision();
 
 // Rule i is (From[i], To[i], Type[i]); the list order is the order in which
-// rules are applied and shown.
+// rules are applied and shown. The three lists are always of one length:
+// everything that reads a rule indexes all three by the same number. Code
+// that fills the lists by hand keeps them so; append and remove keep them so
+// even when they fail.
 struct RuleStore {
   std::vector<std::string> From;  // the text or pattern to find
   std::vector<std::string> To;    // the replacement text or template
@@ -33,6 +36,15 @@ struct RuleStore {
   // place gives the store a new one (newRuleRevision) before they are used
   // again.
   uint64_t revision = newRuleRevision();
+
+  // True when the three lists are of one length.
+  bool aligned() const { return To.size() == From.size() && Type.size() == From.size(); }
+  // Adds a rule at the end and takes a new revision. When anything throws
+  // (out of memory), the store is left exactly as it was.
+  void append(std::string from, std::string to, std::string type);
+  // Removes rule `index`; later rules move up by one. Never throws. An index
+  // not below the number of rules changes nothing.
+  void remove(size_t index);
 };
 
 // Cuts one stored column into its entries, in order. Each RULE_SEPARATOR ends

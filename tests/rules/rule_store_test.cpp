@@ -4,7 +4,9 @@
 
 #include <climits>
 #include <cstdint>
+#include <cstdlib>
 #include <iterator>
+#include <new>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -17,6 +19,57 @@
 #include "tests/support/fake_host.h"
 
 using namespace qmx;
+
+namespace {
+
+// How many allocations may still succeed before one throws std::bad_alloc;
+// negative while no failure is planned. Only one allocation fails.
+long g_allocationsLeft = -1;
+
+void* allocate(std::size_t size) {
+  if (g_allocationsLeft == 0) {
+    g_allocationsLeft = -1;
+    throw std::bad_alloc();
+  }
+  if (g_allocationsLeft > 0) --g_allocationsLeft;
+  if (void* memory = std::malloc(size == 0 ? 1 : size)) return memory;
+  throw std::bad_alloc();
+}
+
+}  // namespace
+
+// Every allocation of this program goes through allocate(); the whole family
+// is replaced so that memory is never freed by another family's operator.
+void* operator new(std::size_t size) {
+  return allocate(size);
+}
+void* operator new[](std::size_t size) {
+  return allocate(size);
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  return std::malloc(size == 0 ? 1 : size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+  return std::malloc(size == 0 ? 1 : size);
+}
+void operator delete(void* memory) noexcept {
+  std::free(memory);
+}
+void operator delete[](void* memory) noexcept {
+  std::free(memory);
+}
+void operator delete(void* memory, std::size_t) noexcept {
+  std::free(memory);
+}
+void operator delete[](void* memory, std::size_t) noexcept {
+  std::free(memory);
+}
+void operator delete(void* memory, const std::nothrow_t&) noexcept {
+  std::free(memory);
+}
+void operator delete[](void* memory, const std::nothrow_t&) noexcept {
+  std::free(memory);
+}
 
 namespace {
 
@@ -477,6 +530,52 @@ TEST_F(RuleStoreTest, removing_every_rule_one_by_one_empties_the_store) {
   EXPECT_EQ(host.textColumns[kColumnFrom], "");
   EXPECT_EQ(host.textColumns[kColumnTo], "");
   EXPECT_EQ(host.textColumns[kColumnType], "");
+}
+
+struct FailingChangeCase {
+  const char* name;
+  void (*change)();
+  bool allocates;  // the change has steps at which memory can run out
+};
+
+const FailingChangeCase kFailingChanges[] = {
+    // Texts too long to be held inside a string, so copying them allocates.
+    {"append", [] { appendRule(std::string(40, 'f'), std::string(40, 't'), TYPE_PERL); }, true},
+    {"remove the first rule", [] { removeRule(0); }, false},
+    {"remove the last rule", [] { removeRule(1); }, false},
+};
+
+// Memory running out at any step of a change leaves the store as it was,
+// three aligned lists: an append whose second list failed to grow used to
+// leave From one rule longer, giving later rules their neighbour's fields.
+TEST_F(RuleStoreTest, a_change_that_runs_out_of_memory_leaves_the_store_as_it_was) {
+  for (const FailingChangeCase& c : kFailingChanges) {
+    SCOPED_TRACE(c.name);
+    for (long failAt = 0;; ++failAt) {
+      host.setRuleColumns("", "", "");
+      loadRuleBase();
+      // Two appends fill each list to its capacity: the next append must
+      // grow all three.
+      appendRules({{"a", "x", "0"}, {"b", "y", "1"}});
+      const std::vector<Rule> before = storedRules();
+      const uint64_t revision = ruleStore().revision;
+      bool failed = false;
+      g_allocationsLeft = failAt;
+      try {
+        c.change();
+      } catch (const std::bad_alloc&) {
+        failed = true;
+      }
+      g_allocationsLeft = -1;
+      if (!failed) {
+        EXPECT_NE(storedRules(), before);
+        EXPECT_EQ(failAt > 0, c.allocates);
+        break;
+      }
+      EXPECT_EQ(storedRules(), before) << "allocation " << failAt << " failed";
+      EXPECT_EQ(ruleStore().revision, revision);
+    }
+  }
 }
 
 TEST_F(RuleStoreTest, reading_past_the_last_rule_throws) {

@@ -14,7 +14,7 @@ uint64_t newRuleRevision() {
 
 namespace {
 
-constexpr size_t kSeparatorLength = sizeof RULE_SEPARATOR - 1;
+constexpr size_t kSeparatorLength = sizeof kRuleSeparator - 1;
 
 // The stored form ends an entry at the first CR LF, so an entry holding one
 // would end early and push every later To and Type onto the wrong rule. A run
@@ -84,7 +84,7 @@ std::vector<std::string> splitColumn(const std::string& text) {
   std::vector<std::string> entries;
   size_t start = 0;
   for (;;) {
-    const size_t separator = text.find(RULE_SEPARATOR, start);
+    const size_t separator = text.find(kRuleSeparator, start);
     if (separator == std::string::npos) break;
     entries.push_back(text.substr(start, separator - start));
     start = separator + kSeparatorLength;
@@ -116,7 +116,7 @@ std::string joinColumn(const std::vector<std::string>& entries) {
   std::string text;
   for (const std::string& entry : entries) {
     text += storableEntry(entry);
-    text += RULE_SEPARATOR;
+    text += kRuleSeparator;
   }
   return text;
 }

@@ -12,10 +12,10 @@ namespace qmx {
 void registerColumn(int32_t column, int32_t type, const char* name);
 
 // Registers the plug-in's icon group resource 101 (call 10130); returns the
-// id it is registered under, ICON_ID.
+// id it is registered under, kElementIcon.
 int32_t registerIcon();
 
-enum class ActionForm { Short, Long };
+enum class ActionForm { kShort, kLong };
 
 // Creates a page element (call 10101). `text` may be null. `value72` is the
 // 16-bit value at offset 72 (50 for the information text, else 0).

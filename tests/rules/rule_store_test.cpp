@@ -271,7 +271,7 @@ TEST_F(RuleStoreTest, load_reads_from_to_and_type_columns_in_that_order) {
 }
 
 TEST_F(RuleStoreTest, load_empties_the_store_before_reading_the_columns) {
-  appendRule("old", "rule", TYPE_WORD);
+  appendRule("old", "rule", kTypeWord);
   host.setRuleColumns("a\r\n", "x\r\n", "1\r\n");
   std::vector<size_t> countAtLine;
   host.onLog = [&countAtLine](const std::string&) { countAtLine.push_back(ruleCount()); };
@@ -297,7 +297,7 @@ TEST_F(RuleStoreTest, reload_discards_changes_made_in_memory) {
   host.setRuleColumns("a\r\nb\r\n", "x\r\ny\r\n", "0\r\n1\r\n");
   loadRuleBase();
   const std::vector<Rule> loaded = storedRules();
-  appendRule("c", "z", TYPE_PERL);
+  appendRule("c", "z", kTypePerl);
   removeRule(0);
   loadRuleBase();
   EXPECT_EQ(storedRules(), loaded);
@@ -315,7 +315,7 @@ TEST_F(RuleStoreTest, every_change_gives_the_rules_a_new_revision) {
   revisions.push_back(ruleStore().revision);
   loadRuleBase();
   revisions.push_back(ruleStore().revision);
-  appendRule("b", "y", TYPE_WORD);
+  appendRule("b", "y", kTypeWord);
   revisions.push_back(ruleStore().revision);
   removeRule(1);
   revisions.push_back(ruleStore().revision);
@@ -380,7 +380,7 @@ TEST_F(RuleStoreTest, save_writes_each_entry_followed_by_a_separator) {
 }
 
 TEST_F(RuleStoreTest, save_writes_from_to_and_type_in_order_without_a_log_line) {
-  appendRule("a", "x", TYPE_PERL);
+  appendRule("a", "x", kTypePerl);
   saveRuleBase();
   const std::vector<int> sequence = {kHostOpWriteConfig, kHostOpWriteConfig, kHostOpWriteConfig};
   EXPECT_EQ(host.operationSequence(), sequence);
@@ -452,9 +452,9 @@ TEST_F(RuleStoreTest, crlf_in_a_field_keeps_the_rules_aligned_after_save_and_loa
     SCOPED_TRACE(::testing::PrintToString(c.typed));
     host.setRuleColumns("", "", "");
     loadRuleBase();
-    appendRule("first", c.typed, TYPE_PERL);
-    appendRule(c.typed, "second", TYPE_WORD);
-    appendRule("third", "3", TYPE_PERL);
+    appendRule("first", c.typed, kTypePerl);
+    appendRule(c.typed, "second", kTypeWord);
+    appendRule("third", "3", kTypePerl);
     saveRuleBase();
     loadRuleBase();
     const std::vector<Rule> expected = {
@@ -469,8 +469,8 @@ struct AppendTypeCase {
 };
 
 const AppendTypeCase kAppendTypes[] = {
-    {INT_MIN, "-2147483648"}, {-10, "-10"}, {-1, "-1"}, {TYPE_WORD, "0"},
-    {TYPE_PERL, "1"},         {2, "2"},     {10, "10"}, {INT_MAX, "2147483647"},
+    {INT_MIN, "-2147483648"}, {-10, "-10"}, {-1, "-1"}, {kTypeWord, "0"},
+    {kTypePerl, "1"},         {2, "2"},     {10, "10"}, {INT_MAX, "2147483647"},
 };
 
 TEST_F(RuleStoreTest, append_stores_the_type_as_decimal_text) {
@@ -485,9 +485,9 @@ TEST_F(RuleStoreTest, append_stores_the_type_as_decimal_text) {
 TEST_F(RuleStoreTest, append_adds_at_the_end_keeping_the_texts_as_typed) {
   host.setRuleColumns("a\r\n", "x\r\n", "1\r\n");
   loadRuleBase();
-  appendRule("", "", TYPE_WORD);
-  appendRule("b\r\nc", "$1 \\", TYPE_PERL);
-  appendRule("a", "dup", TYPE_WORD);
+  appendRule("", "", kTypeWord);
+  appendRule("b\r\nc", "$1 \\", kTypePerl);
+  appendRule("a", "dup", kTypeWord);
   const std::vector<Rule> expected = {
       {"a", "x", "1"}, {"", "", "0"}, {"b\r\nc", "$1 \\", "1"}, {"a", "dup", "0"}};
   EXPECT_EQ(storedRules(), expected);
@@ -540,7 +540,7 @@ struct FailingChangeCase {
 
 const FailingChangeCase kFailingChanges[] = {
     // Texts too long to be held inside a string, so copying them allocates.
-    {"append", [] { appendRule(std::string(40, 'f'), std::string(40, 't'), TYPE_PERL); }, true},
+    {"append", [] { appendRule(std::string(40, 'f'), std::string(40, 't'), kTypePerl); }, true},
     {"remove the first rule", [] { removeRule(0); }, false},
     {"remove the last rule", [] { removeRule(1); }, false},
 };
@@ -579,7 +579,7 @@ TEST_F(RuleStoreTest, a_change_that_runs_out_of_memory_leaves_the_store_as_it_wa
 }
 
 TEST_F(RuleStoreTest, reading_past_the_last_rule_throws) {
-  appendRule("a", "x", TYPE_WORD);
+  appendRule("a", "x", kTypeWord);
   EXPECT_THROW(ruleFrom(1), std::out_of_range);
   EXPECT_THROW(ruleTo(1), std::out_of_range);
   EXPECT_THROW(ruleType(1), std::out_of_range);
@@ -588,7 +588,7 @@ TEST_F(RuleStoreTest, reading_past_the_last_rule_throws) {
 
 TEST(RuleStoreWithoutHost, load_empties_the_store_and_save_does_nothing) {
   setHostControl(nullptr);
-  appendRule("a", "x", TYPE_WORD);
+  appendRule("a", "x", kTypeWord);
   saveRuleBase();
   loadRuleBase();
   EXPECT_EQ(ruleCount(), 0u);

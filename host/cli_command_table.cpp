@@ -254,10 +254,6 @@ bool inGroup(const CommandEntry& entry, const std::string& group) {
 
 }  // namespace
 
-const std::vector<CommandEntry>& commandTable() {
-  return kCommands;
-}
-
 const CommandEntry* findCommand(const std::string& name) {
   for (const CommandEntry& entry : kCommands) {
     if (name == entry.name) return &entry;

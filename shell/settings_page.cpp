@@ -72,10 +72,6 @@ const char kInformationText[] = "<b>" QMX_PLUGIN_NAME "</b><br>Wersja: " QMX_VER
 
 }  // namespace
 
-const char* informationText() {
-  return kInformationText;
-}
-
 intptr_t onSetColumns() {
   hostLog("Ustawiam kolumny");
   for (const ColumnDeclaration& column : kColumns) {

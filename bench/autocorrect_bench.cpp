@@ -61,10 +61,10 @@ struct MessageCase {
   double limitMs;  // 0: no target of its own
 };
 constexpr MessageCase kMessageCases[] = {
-    {Mix::Typical, 100, 4096, 0.2},    {Mix::Typical, 1000, 200, 0.05},
-    {Mix::AllPresent, 10, 200, 0},     {Mix::AllPresent, 100, 4096, 0},
-    {Mix::AllPresent, 1000, 65536, 0}, {Mix::Typical, 10, 4096, 0},
-    {Mix::Typical, 10, 65536, 0}};
+    {Mix::kTypical, 100, 4096, 0.2},    {Mix::kTypical, 1000, 200, 0.05},
+    {Mix::kAllPresent, 10, 200, 0},     {Mix::kAllPresent, 100, 4096, 0},
+    {Mix::kAllPresent, 1000, 65536, 0}, {Mix::kTypical, 10, 4096, 0},
+    {Mix::kTypical, 10, 65536, 0}};
 
 struct Base {
   std::vector<Rule> rules;
@@ -112,7 +112,7 @@ std::vector<std::string> chatLines(const Base& base, size_t bytes) {
 }
 
 const char* roadName(RuleFilters filters) {
-  return filters == RuleFilters::On ? "filtered" : "today";
+  return filters == RuleFilters::kOn ? "filtered" : "today";
 }
 
 std::string autocorrectName(size_t wordRules, size_t bytes, RuleFilters filters) {
@@ -121,7 +121,7 @@ std::string autocorrectName(size_t wordRules, size_t bytes, RuleFilters filters)
 }
 
 std::string messageName(const MessageCase& c, RuleFilters filters) {
-  return std::string("correctMessage/") + (c.mix == Mix::Typical ? "typical" : "all") +
+  return std::string("correctMessage/") + (c.mix == Mix::kTypical ? "typical" : "all") +
          "/rules:" + std::to_string(c.rules) + "/bytes:" + std::to_string(c.bytes) +
          "/road:" + roadName(filters);
 }
@@ -137,12 +137,12 @@ void timeMessages(benchmark::State& state, const std::vector<Rule>& rules,
   setRuleFilters(filters);
   size_t next = 0;
   for (auto _ : state) {
-    if (sendMessage(&IMessageProc, messages[next++ % messages.size()], "", MSG_OUTGOING) != 2) {
+    if (sendMessage(&IMessageProc, messages[next++ % messages.size()], "", kMsgOutgoing) != 2) {
       state.SkipWithError("the message was not corrected");
       break;
     }
   }
-  setRuleFilters(RuleFilters::On);
+  setRuleFilters(RuleFilters::kOn);
   sendCall(&IMessageProc, CALL_DEINIT);
 }
 
@@ -244,7 +244,7 @@ void benchReload(benchmark::State& state, size_t wordRules) {
   sendCall(&IMessageProc, CALL_INIT, host.address());
   for (auto _ : state) {
     sendCall(&IMessageProc, CALL_START);
-    sendMessage(&IMessageProc, line, "", MSG_OUTGOING);
+    sendMessage(&IMessageProc, line, "", kMsgOutgoing);
   }
   sendCall(&IMessageProc, CALL_DEINIT);
 }
@@ -311,7 +311,7 @@ const bool registered = [] {
   using benchmark::RegisterBenchmark;
   for (size_t rules : kWordRuleCounts) {
     for (size_t bytes : kLineSizes) {
-      for (RuleFilters filters : {RuleFilters::Off, RuleFilters::On}) {
+      for (RuleFilters filters : {RuleFilters::kOff, RuleFilters::kOn}) {
         RegisterBenchmark(autocorrectName(rules, bytes, filters).c_str(), benchAutocorrect, rules,
                           bytes, filters)
             ->Unit(benchmark::kMicrosecond)
@@ -350,7 +350,7 @@ const bool registered = [] {
       ->Unit(benchmark::kMillisecond)
       ->MinTime(kMinTime);
   for (const MessageCase& c : kMessageCases) {
-    for (RuleFilters filters : {RuleFilters::Off, RuleFilters::On}) {
+    for (RuleFilters filters : {RuleFilters::kOff, RuleFilters::kOn}) {
       RegisterBenchmark(messageName(c, filters).c_str(), benchMessageCase, c, filters)
           ->Unit(benchmark::kMillisecond)
           ->MinTime(kMinTime);
@@ -360,13 +360,13 @@ const bool registered = [] {
   for (size_t bytes : kScanSizes) {
     const std::string size = std::to_string(bytes);
     RegisterBenchmark(("presence/update/window/bytes:" + size).c_str(), benchPresenceUpdate, bytes,
-                      PresenceUpdate::Window)
+                      PresenceUpdate::kWindow)
         ->MinTime(kMinTime);
     RegisterBenchmark(("presence/update/rescan/bytes:" + size).c_str(), benchPresenceUpdate, bytes,
-                      PresenceUpdate::Rescan)
+                      PresenceUpdate::kRescan)
         ->MinTime(kMinTime);
     RegisterBenchmark(("presence/update/cheaper/bytes:" + size).c_str(), benchPresenceUpdate, bytes,
-                      PresenceUpdate::Cheaper)
+                      PresenceUpdate::kCheaper)
         ->MinTime(kMinTime);
   }
   const struct {
@@ -396,8 +396,8 @@ void printRuleFilterSummary(const FigureLookup& find) {
               "today/x", "target");
   for (size_t rules : kWordRuleCounts) {
     for (size_t bytes : kLineSizes) {
-      const Figure* today = find(autocorrectName(rules, bytes, RuleFilters::Off));
-      const Figure* filtered = find(autocorrectName(rules, bytes, RuleFilters::On));
+      const Figure* today = find(autocorrectName(rules, bytes, RuleFilters::kOff));
+      const Figure* filtered = find(autocorrectName(rules, bytes, RuleFilters::kOn));
       if (!today || !filtered) continue;
       const double us = filtered->ms * 1e3;
       std::string target;
@@ -408,12 +408,12 @@ void printRuleFilterSummary(const FigureLookup& find) {
     }
   }
   for (const MessageCase& c : kMessageCases) {
-    const Figure* today = find(messageName(c, RuleFilters::Off));
-    const Figure* filtered = find(messageName(c, RuleFilters::On));
+    const Figure* today = find(messageName(c, RuleFilters::kOff));
+    const Figure* filtered = find(messageName(c, RuleFilters::kOn));
     if (!today || !filtered) continue;
     const double ratio = filtered->ms / today->ms;
     std::string target;
-    if (c.mix == Mix::AllPresent) {
+    if (c.mix == Mix::kAllPresent) {
       target = std::string("filtered <= 1.1 x today: ") + verdict(ratio <= 1.1);
     } else if (c.limitMs > 0) {
       char text[64];
@@ -421,7 +421,7 @@ void printRuleFilterSummary(const FigureLookup& find) {
       target = text + std::string(verdict(filtered->ms <= c.limitMs));
     }
     std::printf("%-12s %6zu %6zu %12.1f %12.1f %8.2f  %s\n",
-                c.mix == Mix::Typical ? "typical" : "all", c.rules, c.bytes, today->ms * 1e3,
+                c.mix == Mix::kTypical ? "typical" : "all", c.rules, c.bytes, today->ms * 1e3,
                 filtered->ms * 1e3, today->ms / filtered->ms, target.c_str());
   }
 
@@ -446,7 +446,7 @@ void printRuleFilterSummary(const FigureLookup& find) {
     const Figure* floor = find("ruleLoop/readsFloor/rules:" + std::to_string(rules));
     if (!floor) continue;
     for (size_t bytes : kLineSizes) {
-      const Figure* message = find(autocorrectName(rules, bytes, RuleFilters::On));
+      const Figure* message = find(autocorrectName(rules, bytes, RuleFilters::kOn));
       if (!message) continue;
       const double ratio = message->ms / floor->ms;
       std::printf("%6zu rules %4zu bytes: message %8.1f, floor %8.1f, %5.2f x  %s\n", rules, bytes,

@@ -90,7 +90,7 @@ int main(int argc, char** argv) {
   // Chat-sized messages of several lengths, each holding a few rule words.
   std::vector<std::string> messages;
   for (size_t bytes : {20, 45, 80, 120, 160, 200, 260, 400}) {
-    messages.push_back(qmxbench::makeMessage(bytes, rules, qmxbench::Mix::Typical));
+    messages.push_back(qmxbench::makeMessage(bytes, rules, qmxbench::Mix::kTypical));
   }
 
   const Clock::time_point start = Clock::now();
@@ -106,7 +106,7 @@ int main(int argc, char** argv) {
     // off), outgoing ones are replaced, and their copy comes back marked.
     const bool outgoing = sent % 4 != 3;
     const intptr_t answer =
-        qmxbench::sendMessage(proc, body, "", outgoing ? static_cast<uint32_t>(MSG_OUTGOING) : 0);
+        qmxbench::sendMessage(proc, body, "", outgoing ? static_cast<uint32_t>(kMsgOutgoing) : 0);
     if (answer != (outgoing ? kReplaced : kLeftAlone)) {
       std::fprintf(stderr, "quillmax_memory: message %lld answered %ld\n", sent,
                    static_cast<long>(answer));

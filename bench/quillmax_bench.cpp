@@ -67,7 +67,7 @@ const RuleBaseData& ruleBase(size_t count) {
 }
 
 std::string mixName(Mix mix) {
-  return mix == Mix::Typical ? "typical" : "all";
+  return mix == Mix::kTypical ? "typical" : "all";
 }
 
 void loadRules(BenchHost& host, const std::vector<Rule>& rules) {
@@ -125,7 +125,7 @@ class FrameCounting {
 void benchSubstitute(benchmark::State& state, const std::string& pattern,
                      const std::string& replacement) {
   const auto& base = ruleBase(100);
-  const std::string text = qmxbench::makeMessage(200, base.rules, Mix::Typical);
+  const std::string text = qmxbench::makeMessage(200, base.rules, Mix::kTypical);
   for (auto _ : state) {
     // A fresh object each time, as a rule application makes one.
     RegexReplacer replacer;
@@ -147,7 +147,7 @@ void timeWordRule(benchmark::State& state, const std::string& text, const Rule& 
 
 void benchWordRule(benchmark::State& state, size_t bytes, bool present) {
   const auto& base = ruleBase(100);
-  const std::string text = qmxbench::makeMessage(bytes, base.rules, Mix::Typical);
+  const std::string text = qmxbench::makeMessage(bytes, base.rules, Mix::kTypical);
   // Rule 0's From is among the words the typical message holds; rule 1's is
   // not.
   const Rule& rule = base.rules[present ? 0 : 1];
@@ -165,7 +165,7 @@ void benchPipeline(benchmark::State& state, size_t rules, size_t bytes, Mix mix)
   BenchHost host;
   loadRules(host, base.rules);
   for (auto _ : state) {
-    if (qmxbench::sendMessage(&IMessageProc, message, "", MSG_OUTGOING) != 2) {
+    if (qmxbench::sendMessage(&IMessageProc, message, "", kMsgOutgoing) != 2) {
       state.SkipWithError("the message was not corrected");
       break;
     }
@@ -374,14 +374,14 @@ void SummaryReporter::printSummary() const {
   std::printf("\nPipeline (correctMessage through IMessageProc) against its floor\n");
   std::printf("%-8s %6s %7s %8s %12s %12s %8s  %s\n", "mix", "rules", "bytes", "present",
               "pipeline ms", "floor ms", "ratio", "target");
-  for (Mix mix : {Mix::Typical, Mix::AllPresent}) {
+  for (Mix mix : {Mix::kTypical, Mix::kAllPresent}) {
     for (size_t rules : kRuleCounts) {
       for (size_t bytes : kMessageSizes) {
         const Figure* pipeline = find(pipelineName("correctMessage", mix, rules, bytes));
         const Figure* floor = find(pipelineName("floor", mix, rules, bytes));
         if (!pipeline || !floor) continue;
         const double ratio = pipeline->ms / floor->ms;
-        const bool typical = mix == Mix::Typical;
+        const bool typical = mix == Mix::kTypical;
         const bool met = typical ? ratio <= 0.1 : ratio <= 1.25;
         std::printf("%-8s %6zu %7zu %8.0f %12.4f %12.4f %8.3f  %s %s\n", mixName(mix).c_str(),
                     rules, bytes,
@@ -398,7 +398,7 @@ void SummaryReporter::printSummary() const {
   } absolute[] = {{100, 200, 0.2}, {100, 4096, 5.0}};
   for (const auto& target : absolute) {
     const Figure* figure =
-        find(pipelineName("correctMessage", Mix::Typical, target.rules, target.bytes));
+        find(pipelineName("correctMessage", Mix::kTypical, target.rules, target.bytes));
     if (!figure) continue;
     std::printf("%4zu rules, %5zu bytes: %10.4f ms  (target < %.1f ms)  %s\n", target.rules,
                 target.bytes, figure->ms, target.limitMs, verdict(figure->ms < target.limitMs));
@@ -406,8 +406,8 @@ void SummaryReporter::printSummary() const {
 
   std::printf("\nGrowth (typical mix; linear within 1.2x of the size ratio)\n");
   for (size_t bytes : kMessageSizes) {
-    const Figure* hundred = find(pipelineName("correctMessage", Mix::Typical, 100, bytes));
-    const Figure* thousand = find(pipelineName("correctMessage", Mix::Typical, 1000, bytes));
+    const Figure* hundred = find(pipelineName("correctMessage", Mix::kTypical, 100, bytes));
+    const Figure* thousand = find(pipelineName("correctMessage", Mix::kTypical, 1000, bytes));
     if (!hundred || !thousand) continue;
     const double factor = thousand->ms / hundred->ms;
     std::printf("rules 100 -> 1000 at %5zu bytes: x%6.2f  (target <= x12)  %s\n", bytes, factor,
@@ -417,8 +417,8 @@ void SummaryReporter::printSummary() const {
     for (size_t i = 1; i + 1 < std::size(kMessageSizes); ++i) {
       const size_t small = kMessageSizes[i];
       const size_t large = kMessageSizes[i + 1];
-      const Figure* a = find(pipelineName("correctMessage", Mix::Typical, rules, small));
-      const Figure* b = find(pipelineName("correctMessage", Mix::Typical, rules, large));
+      const Figure* a = find(pipelineName("correctMessage", Mix::kTypical, rules, small));
+      const Figure* b = find(pipelineName("correctMessage", Mix::kTypical, rules, large));
       if (!a || !b) continue;
       const double factor = b->ms / a->ms;
       const double bound = 1.2 * static_cast<double>(large) / static_cast<double>(small);
@@ -500,23 +500,23 @@ void registerBenchmarks() {
   }
   for (size_t rules : kRuleCounts) {
     for (size_t bytes : kMessageSizes) {
-      RegisterBenchmark(pipelineName("correctMessage", Mix::Typical, rules, bytes).c_str(),
-                        benchPipeline, rules, bytes, Mix::Typical)
+      RegisterBenchmark(pipelineName("correctMessage", Mix::kTypical, rules, bytes).c_str(),
+                        benchPipeline, rules, bytes, Mix::kTypical)
           ->Unit(benchmark::kMillisecond)
           ->MinTime(kMinTime);
-      RegisterBenchmark(pipelineName("floor", Mix::Typical, rules, bytes).c_str(), benchFloor,
-                        rules, bytes, Mix::Typical)
+      RegisterBenchmark(pipelineName("floor", Mix::kTypical, rules, bytes).c_str(), benchFloor,
+                        rules, bytes, Mix::kTypical)
           ->Unit(benchmark::kMillisecond)
           ->MinTime(kMinTime);
     }
   }
   for (const auto& [rules, bytes] : kAllPresentCases) {
-    RegisterBenchmark(pipelineName("correctMessage", Mix::AllPresent, rules, bytes).c_str(),
-                      benchPipeline, rules, bytes, Mix::AllPresent)
+    RegisterBenchmark(pipelineName("correctMessage", Mix::kAllPresent, rules, bytes).c_str(),
+                      benchPipeline, rules, bytes, Mix::kAllPresent)
         ->Unit(benchmark::kMillisecond)
         ->MinTime(kMinTime);
-    RegisterBenchmark(pipelineName("floor", Mix::AllPresent, rules, bytes).c_str(), benchFloor,
-                      rules, bytes, Mix::AllPresent)
+    RegisterBenchmark(pipelineName("floor", Mix::kAllPresent, rules, bytes).c_str(), benchFloor,
+                      rules, bytes, Mix::kAllPresent)
         ->Unit(benchmark::kMillisecond)
         ->MinTime(kMinTime);
   }
@@ -542,7 +542,7 @@ void registerBenchmarks() {
   const std::string letters256k(256 * 1024, 'a');
   const std::string letters1m(1024 * 1024, 'a');
   const std::string text1m =
-      qmxbench::makeMessage(1024 * 1024 - 4, ruleBase(10).rules, Mix::Typical) + " kot";
+      qmxbench::makeMessage(1024 * 1024 - 4, ruleBase(10).rules, Mix::kTypical) + " kot";
   RegisterBenchmark("hostile/letters:256KB", benchHostile, letters256k, 'Z')
       ->Unit(benchmark::kMillisecond)
       ->Iterations(1);

@@ -242,7 +242,7 @@ RuleColumns storedColumns(const std::vector<Rule>& rules) {
 std::string makeMessage(size_t bytes, const std::vector<Rule>& rules, Mix mix) {
   Random random(0x5eed0002 + bytes);
   std::vector<std::string> words;
-  if (mix == Mix::AllPresent) {
+  if (mix == Mix::kAllPresent) {
     for (const Rule& rule : rules) {
       if (rule.type == 0) words.push_back(rule.from);
     }

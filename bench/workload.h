@@ -35,10 +35,10 @@ RuleColumns storedColumns(const std::vector<Rule>& rules);
 enum class Mix {
   // Ordinary sentences holding a few of the rule base's words (one in a
   // short message): most rules have nothing to find.
-  Typical,
+  kTypical,
   // Every word rule's From occurs in the message: no rule can be passed
   // over without looking.
-  AllPresent,
+  kAllPresent,
 };
 
 // A message of exactly `bytes` bytes (no NUL inside) for `rules`.

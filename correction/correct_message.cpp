@@ -22,7 +22,7 @@ namespace {
 RuleLoop g_ruleLoop;
 
 bool isEligible(const ChatMessage& message) {
-  if (message.flags & MSG_OUTGOING) return true;
+  if (message.flags & kMsgOutgoing) return true;
   return getConfigInt(kColumnIncoming) != 0;
 }
 

@@ -69,7 +69,7 @@ void LiteralPresence::count(const std::string& text, size_t begin, size_t end, s
 }
 
 void LiteralPresence::update(const std::string& before, const std::string& after) {
-  update(before, after, PresenceUpdate::Cheaper);
+  update(before, after, PresenceUpdate::kCheaper);
 }
 
 void updatePresence(LiteralPresence& presence, const std::string& before, const std::string& after,
@@ -79,7 +79,7 @@ void updatePresence(LiteralPresence& presence, const std::string& before, const 
 
 void LiteralPresence::update(const std::string& before, const std::string& after,
                              PresenceUpdate how) {
-  if (how == PresenceUpdate::Rescan) {
+  if (how == PresenceUpdate::kRescan) {
     if (before != after) start(after);
     return;
   }
@@ -98,7 +98,7 @@ void LiteralPresence::update(const std::string& before, const std::string& after
   const size_t beforeEnd = std::min(before.size(), beforeChangedEnd + reach);
   const size_t afterEnd = std::min(after.size(), afterChangedEnd + reach);
   const size_t windowBytes = (beforeEnd - begin) + (afterEnd - begin);
-  if (how == PresenceUpdate::Cheaper && windowBytes >= after.size()) {
+  if (how == PresenceUpdate::kCheaper && windowBytes >= after.size()) {
     start(after);
     return;
   }

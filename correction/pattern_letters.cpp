@@ -71,12 +71,12 @@ class ItemReader {
   void add(PatternItem::Kind kind, char byte, size_t at, bool inClass) {
     items_.push_back({kind, byte, at, now_.caseless, inClass});
   }
-  void other(size_t at) { add(PatternItem::Other, '\0', at, false); }
+  void other(size_t at) { add(PatternItem::kOther, '\0', at, false); }
 
   // A byte that stands for itself; in a class only its letters are told.
   void literal(char c, size_t at, bool inClass) {
     if (isAsciiLetter(c) || isNationalLetter(c)) {
-      add(PatternItem::Letter, c, at, inClass);
+      add(PatternItem::kLetter, c, at, inClass);
     } else if (!inClass) {
       other(at);
     }
@@ -85,7 +85,7 @@ class ItemReader {
   // `end` is where the repeat's own text ends; a lazy or possessive mark
   // belongs to it.
   void quantifier(size_t end) {
-    add(PatternItem::Quantifier, text_[at_], at_, false);
+    add(PatternItem::kQuantifier, text_[at_], at_, false);
     at_ = end;
     if (peek(0) == '?' || peek(0) == '+') ++at_;
   }
@@ -117,7 +117,7 @@ class ItemReader {
       // An \E with no \Q before it is nothing.
     } else if (std::strchr("bBwW", letter) != nullptr) {
       // In a class \b is a backspace and \w a set of its own members.
-      if (!inClass) add(PatternItem::WordEscape, letter, start, false);
+      if (!inClass) add(PatternItem::kWordEscape, letter, start, false);
     } else {
       // The argument of \x{...}, \p{...}, \g{...}, \k<...>, \cX... is no letter
       // of the text.

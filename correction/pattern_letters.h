@@ -11,10 +11,10 @@ namespace qmx {
 
 struct PatternItem {
   enum Kind {
-    Letter,      // a letter matched as itself (A-Z, a-z or a Windows-1250 one)
-    WordEscape,  // \b \B \w \W
-    Quantifier,  // * + ? {n,m}, with its lazy or possessive mark
-    Other,       // anything else: a class as a whole, a group's bracket, ...
+    kLetter,      // a letter matched as itself (A-Z, a-z or a Windows-1250 one)
+    kWordEscape,  // \b \B \w \W
+    kQuantifier,  // * + ? {n,m}, with its lazy or possessive mark
+    kOther,       // anything else: a class as a whole, a group's bracket, ...
   };
   Kind kind;
   char byte;      // the letter, or the escape's letter

@@ -15,10 +15,10 @@ std::vector<PreparedRule> prepare(const RuleStore& rules) {
     PreparedRule& rule = prepared[i];
     // A short Type or To column reads as a word rule with an empty To, as
     // the columns are aligned when they are loaded.
-    rule.kind = i < rules.Type.size() ? ruleKind(rules.Type[i]) : RuleKind::Word;
+    rule.kind = i < rules.Type.size() ? ruleKind(rules.Type[i]) : RuleKind::kWord;
     rule.from = rules.From[i];
     if (i < rules.To.size()) rule.to = rules.To[i];
-    if (rule.kind == RuleKind::Word) rule.road = wordRoadOf(rule.from);
+    if (rule.kind == RuleKind::kWord) rule.road = wordRoadOf(rule.from);
   }
   return prepared;
 }

@@ -17,7 +17,7 @@ namespace qmx {
 // What the rule loop reads of every rule of every message comes first; the
 // texts only of the few rules that run.
 struct PreparedRule {
-  RuleKind kind = RuleKind::Inert;
+  RuleKind kind = RuleKind::kInert;
   WordRoad road;    // a word rule's; the others run their pattern
   RuleNeeds needs;  // worked out by the prefilter
   // The rule's texts as the rule base held them when it was prepared.

@@ -9,12 +9,12 @@ namespace qmx {
 
 RuleKind ruleKind(const std::string& type) {
   switch (readTypeNumber(type)) {
-    case TYPE_WORD:
-      return RuleKind::Word;
-    case TYPE_PERL:
-      return RuleKind::Perl;
+    case kTypeWord:
+      return RuleKind::kWord;
+    case kTypePerl:
+      return RuleKind::kPerl;
     default:
-      return RuleKind::Inert;
+      return RuleKind::kInert;
   }
 }
 

@@ -13,7 +13,7 @@ class RegexReplacer;
 
 // How a rule runs, by its Type: a word rule, a Perl rule, or a rule of
 // neither kind, which is kept but never applied.
-enum class RuleKind { Word, Perl, Inert };
+enum class RuleKind { kWord, kPerl, kInert };
 
 RuleKind ruleKind(const std::string& type);
 

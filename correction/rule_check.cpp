@@ -55,7 +55,7 @@ Compiled compile(const std::string& pattern) {
 
 void checkGroupCount(size_t rule, int pass, int groups, Findings& findings) {
   if (groups > RegexReplacer::kReportedGroups) {
-    add(findings, FindingKind::TooManyGroups, rule, pass,
+    add(findings, FindingKind::kTooManyGroups, rule, pass,
         std::to_string(groups) + " groups; a match using group " +
             std::to_string(RegexReplacer::kReportedGroups + 1) + " or above ends the rule");
   }
@@ -83,12 +83,12 @@ RuleFinding placedInFrom(size_t rule, int pass, const Compiled& compiled, const 
   const auto offset = static_cast<size_t>(compiled.offset);
   for (size_t start : starts) {
     if (offset >= start && offset <= start + from.size()) {
-      return {FindingKind::PatternRefused, rule, pass, compiled.error,
+      return {FindingKind::kPatternRefused, rule, pass, compiled.error,
               static_cast<int>(offset - start)};
     }
   }
   const char* place = !starts.empty() && offset < starts[0] ? "before" : "after";
-  return {FindingKind::PatternRefused, rule, pass,
+  return {FindingKind::kPatternRefused, rule, pass,
           compiled.error + ", found " + place + " From in the pattern a word rule builds around it",
           -1};
 }
@@ -162,10 +162,10 @@ void checkIgnoredCase(size_t rule, const std::string& expression,
                       Findings& findings) {
   bool listed[256] = {};
   for (const PatternItem& item : items) {
-    if (item.kind == PatternItem::Letter) listed[static_cast<unsigned char>(item.byte)] = true;
+    if (item.kind == PatternItem::kLetter) listed[static_cast<unsigned char>(item.byte)] = true;
   }
   for (const PatternItem& item : items) {
-    if (item.kind != PatternItem::Letter) continue;
+    if (item.kind != PatternItem::kLetter) continue;
     const char other = otherCase(item.byte);
     if (item.caseless && isNationalLetter(item.byte) && other != item.byte &&
         !listed[static_cast<unsigned char>(other)]) {
@@ -187,7 +187,7 @@ void checkIgnoredCase(size_t rule, const std::string& expression,
           }
         }
       }
-      add(findings, FindingKind::CaseNotIgnored, rule, kWholeRule,
+      add(findings, FindingKind::kCaseNotIgnored, rule, kWholeRule,
           "case is ignored only for A\x96Z: " + sample(unmatched) + " is not matched by " +
               sample(pattern));
       return;
@@ -202,22 +202,22 @@ void checkIgnoredCase(size_t rule, const std::string& expression,
 void checkWordCharacters(size_t rule, const std::vector<PatternItem>& items, Findings& findings) {
   std::vector<const PatternItem*> row;
   for (const PatternItem& item : items) {
-    if (!item.inClass && item.kind != PatternItem::Quantifier) row.push_back(&item);
+    if (!item.inClass && item.kind != PatternItem::kQuantifier) row.push_back(&item);
   }
   std::vector<std::string> escapes;
   char letter = '\0';
   for (size_t i = 0; i < row.size(); ++i) {
-    if (row[i]->kind != PatternItem::WordEscape) continue;
+    if (row[i]->kind != PatternItem::kWordEscape) continue;
     for (const PatternItem* side :
          {i > 0 ? row[i - 1] : nullptr, i + 1 < row.size() ? row[i + 1] : nullptr}) {
-      if (side && side->kind == PatternItem::Letter && isNationalLetter(side->byte)) {
+      if (side && side->kind == PatternItem::kLetter && isNationalLetter(side->byte)) {
         addOnce(escapes, std::string("\\") + row[i]->byte);
         if (letter == '\0') letter = side->byte;
       }
     }
   }
   if (escapes.empty()) return;
-  add(findings, FindingKind::NotWordCharacter, rule, kWholeRule,
+  add(findings, FindingKind::kNotWordCharacter, rule, kWholeRule,
       sample(std::string(1, letter)) +
           " is not a word character here (only A\x96Z, a\x96z, 0\x96"
           "9 and _ are): beside it " +
@@ -243,12 +243,12 @@ bool looksLikePerlPattern(const std::string& from) {
 void checkWordRule(size_t rule, const std::string& from, const std::string& to, bool caseSensitive,
                    Findings& findings) {
   if (from.empty()) {
-    add(findings, FindingKind::EmptyFrom, rule, kWholeRule,
+    add(findings, FindingKind::kEmptyFrom, rule, kWholeRule,
         "empty From: To goes in between separators that meet, before a leading one, after a "
         "trailing one, and into an empty message");
   }
   if (looksLikePerlPattern(from)) {
-    add(findings, FindingKind::PerlLookingWord, rule, kWholeRule,
+    add(findings, FindingKind::kPerlLookingWord, rule, kWholeRule,
         "this is a word rule, which matches the \"" + from.substr(0, 1) +
             "\" as text; did you mean type perl?");
   }
@@ -257,7 +257,7 @@ void checkWordRule(size_t rule, const std::string& from, const std::string& to, 
   if (!isPlainLiteral(from)) {
     const std::vector<std::string> special = unescapedPatternCharacters(from);
     if (!special.empty()) {
-      add(findings, FindingKind::PatternCharacters, rule, kWholeRule,
+      add(findings, FindingKind::kWordWithPatternCharacters, rule, kWholeRule,
           "From holds pattern characters " + quoted(special) +
               ": a word rule's From is a pattern (a backslash before one makes it plain)");
     }
@@ -272,7 +272,7 @@ void checkWordRule(size_t rule, const std::string& from, const std::string& to, 
     }
     // A fault every pass meets is the From's own: said once.
     const auto sameRefusal = [&](const RuleFinding& f) {
-      return f.kind == FindingKind::PatternRefused && f.reason == passFindings[0].reason &&
+      return f.kind == FindingKind::kPatternRefused && f.reason == passFindings[0].reason &&
              f.offset == passFindings[0].offset;
     };
     if (passFindings.size() == kWordRulePasses &&
@@ -287,7 +287,7 @@ void checkWordRule(size_t rule, const std::string& from, const std::string& to, 
   checkWordCharacters(rule, items, findings);
   const std::vector<std::string> references = templateReferences(to);
   if (!references.empty()) {
-    add(findings, FindingKind::TemplateReference, rule, kWholeRule,
+    add(findings, FindingKind::kTemplateReference, rule, kWholeRule,
         "To holds " + quoted(references) +
             ": To is a template, in which these stand for parts of the match (the separators "
             "around the word, or the word with them)");
@@ -297,20 +297,20 @@ void checkWordRule(size_t rule, const std::string& from, const std::string& to, 
 void checkPerlRule(size_t rule, const std::string& from, const std::string& to,
                    Findings& findings) {
   if (from.empty()) {
-    add(findings, FindingKind::EmptyFrom, rule, kWholeRule, "empty From: the expression is empty");
+    add(findings, FindingKind::kEmptyFrom, rule, kWholeRule, "empty From: the expression is empty");
   } else if (from.find(from[0], 1) == std::string::npos) {
-    add(findings, FindingKind::NoClosingDelimiter, rule, kWholeRule,
+    add(findings, FindingKind::kNoClosingDelimiter, rule, kWholeRule,
         "no closing delimiter: the first character, \"" + from.substr(0, 1) +
             "\", never occurs again, so the expression is empty");
   }
   const Compiled compiled = compile(from);
   if (compiled.refused) {
-    add(findings, FindingKind::PatternRefused, rule, kWholeRule, compiled.error, compiled.offset);
+    add(findings, FindingKind::kPatternRefused, rule, kWholeRule, compiled.error, compiled.offset);
     return;
   }
   checkGroupCount(rule, kWholeRule, compiled.groups, findings);
   if (compiled.mayMatchEmpty) {
-    add(findings, FindingKind::MatchesEmpty, rule, kWholeRule,
+    add(findings, FindingKind::kMatchesEmpty, rule, kWholeRule,
         "the pattern can match the empty text, and wherever it does, To goes in without "
         "replacing anything");
   }
@@ -327,7 +327,7 @@ void checkPerlRule(size_t rule, const std::string& from, const std::string& to,
     const std::string groups = compiled.groups == 0   ? "no groups"
                                : compiled.groups == 1 ? "1 group"
                                                       : std::to_string(compiled.groups) + " groups";
-    add(findings, FindingKind::MissingGroup, rule, kWholeRule,
+    add(findings, FindingKind::kMissingGroup, rule, kWholeRule,
         "To holds " + quoted(missing) + ", but the pattern has " + groups + ": " +
             (missing.size() == 1 ? "it puts" : "they put") + " in nothing");
   }
@@ -338,8 +338,8 @@ void checkPerlRule(size_t rule, const std::string& from, const std::string& to,
 std::vector<RuleFinding> checkRule(size_t rule, RuleKind kind, const std::string& from,
                                    const std::string& to, bool caseSensitive) {
   Findings findings;
-  if (kind == RuleKind::Word) checkWordRule(rule, from, to, caseSensitive, findings);
-  if (kind == RuleKind::Perl) checkPerlRule(rule, from, to, findings);
+  if (kind == RuleKind::kWord) checkWordRule(rule, from, to, caseSensitive, findings);
+  if (kind == RuleKind::kPerl) checkPerlRule(rule, from, to, findings);
   return findings;
 }
 
@@ -350,14 +350,14 @@ std::vector<RuleFinding> checkRules(const RuleStore& rules, bool caseSensitive) 
   walkRules(rules, [&](size_t rule, RuleKind kind, const std::string& from, const std::string& to) {
     Findings found = checkRule(rule, kind, from, to, caseSensitive);
     findings.insert(findings.end(), found.begin(), found.end());
-    if (kind == RuleKind::Inert) return;
+    if (kind == RuleKind::kInert) return;
     std::string folded = from;
     for (char& c : folded)
       c = static_cast<char>(standin::foldCase1250(static_cast<unsigned char>(c)));
     const auto first = firstWithFrom.emplace(std::move(folded), rule);
     if (first.second) return;
     const std::string earlier = "rule " + std::to_string(first.first->second + 1);
-    add(findings, FindingKind::SameFrom, rule, kWholeRule,
+    add(findings, FindingKind::kSameFrom, rule, kWholeRule,
         "the same From as " + earlier + " (letter case aside): this rule never fires on what " +
             earlier + " replaced");
   });

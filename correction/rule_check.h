@@ -14,19 +14,19 @@ namespace qmx {
 
 enum class FindingKind {
   // Faults: a part of the rule that never does what it says.
-  PatternRefused,  // a pattern the pattern library never compiles
-  TooManyGroups,   // more groups than a match can report
+  kPatternRefused,  // a pattern the pattern library never compiles
+  kTooManyGroups,   // more groups than a match can report
   // Warnings: what the rule does is almost never what was meant.
-  EmptyFrom,
-  NoClosingDelimiter,  // a Perl From whose expression is therefore empty
-  MatchesEmpty,        // a Perl pattern that can match the empty text
-  PatternCharacters,   // a word From holding characters a pattern reads
-  TemplateReference,   // a word To holding "$" and a digit or "&"
-  CaseNotIgnored,      // a letter outside A-Z where matching ignores case
-  NotWordCharacter,    // \b, \w and kin beside a letter outside A-Z
-  SameFrom,            // the From of an earlier rule, letter case aside
-  MissingGroup,        // a Perl To naming a group the pattern lacks
-  PerlLookingWord,     // a word From written as a Perl pattern
+  kEmptyFrom,
+  kNoClosingDelimiter,         // a Perl From whose expression is therefore empty
+  kMatchesEmpty,               // a Perl pattern that can match the empty text
+  kWordWithPatternCharacters,  // a word From holding characters a pattern reads
+  kTemplateReference,          // a word To holding "$" and a digit or "&"
+  kCaseNotIgnored,             // a letter outside A-Z where matching ignores case
+  kNotWordCharacter,           // \b, \w and kin beside a letter outside A-Z
+  kSameFrom,                   // the From of an earlier rule, letter case aside
+  kMissingGroup,               // a Perl To naming a group the pattern lacks
+  kPerlLookingWord,            // a word From written as a Perl pattern
 };
 
 // The pass of a finding about the rule as a whole.

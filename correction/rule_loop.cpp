@@ -18,10 +18,10 @@ void applyRulesFrom(size_t first, const RuleStore& rules, std::string& text,
     const std::string from = rules.From.at(i);
     const std::string to = rules.To.at(i);
     const RuleKind kind = ruleKind(rules.Type.at(i));
-    if (kind == RuleKind::Inert) continue;
+    if (kind == RuleKind::kInert) continue;
     // The copy is made only for an observer: the plug-in runs without one.
     const std::string before = observer ? text : std::string();
-    if (kind == RuleKind::Word) {
+    if (kind == RuleKind::kWord) {
       applyWordRule(text, from, to, caseSensitive);
     } else {
       applyPerlRule(text, from, to);
@@ -89,7 +89,7 @@ void RuleLoop::apply(const RuleStore& rules, std::string& text, CaseSource caseS
                      const RuleObserver& observer) {
   // A message corrected while another is (from inside a configuration
   // read) takes the road that keeps nothing.
-  if (filters_ == RuleFilters::Off || running_) {
+  if (filters_ == RuleFilters::kOff || running_) {
     applyRules(rules, text, caseSensitive, observer);
     return;
   }
@@ -113,14 +113,14 @@ void RuleLoop::apply(const RuleStore& rules, std::string& text, CaseSource caseS
   // changes the rules meanwhile sees the rule run as it was read.
   for (; i < rules.From.size() && rules.revision == kept.prepared.revision(); ++i) {
     const PreparedRule& rule = kept.prepared[i];
-    if (rule.kind == RuleKind::Inert) continue;
-    const PassCases cases = rule.kind == RuleKind::Word ? PassCases::ask(caseSensitive)
-                                                        : PassCases(false, false, false);
+    if (rule.kind == RuleKind::kInert) continue;
+    const PassCases cases = rule.kind == RuleKind::kWord ? PassCases::ask(caseSensitive)
+                                                         : PassCases(false, false, false);
     if (!prefilter.mayChange(rule.needs, cases, kept.presence)) continue;
     // A caseless look finds every place an exact one would.
     if (rule.road.checkedAsWord && !occursAsWord(text, rule.from, cases.allSensitive())) continue;
     kept.before = text;
-    if (rule.kind == RuleKind::Perl) {
+    if (rule.kind == RuleKind::kPerl) {
       runPerlRule(text, rule.from, rule.to, kept.replacer);
     } else {
       runWordRule(text, rule.from, rule.to, cases, rule.road, kept.replacer);

@@ -38,7 +38,7 @@ void applyRules(const RuleStore& rules, std::string& text, CaseSource caseSensit
 // Whether a rule that cannot change the message is passed over: on in the
 // plug-in; off only in the tests and benchmarks that hold the filtered loop
 // to the one that runs every rule (test_switches.h).
-enum class RuleFilters { On, Off };
+enum class RuleFilters { kOn, kOff };
 
 // The rule loop as the plug-in runs it, with what it keeps from one message
 // to the next: the rule base prepared (which literals each rule needs, found
@@ -74,7 +74,7 @@ class RuleLoop {
   Kept& keptFor(const RuleStore& rules);
   friend void setRuleLoopFilters(RuleLoop& loop, RuleFilters filters);
 
-  RuleFilters filters_ = RuleFilters::On;
+  RuleFilters filters_ = RuleFilters::kOn;
   std::unique_ptr<Kept> kept_;
   // A message is being corrected: a host that calls back into the plug-in
   // from a configuration read must not pull what the loop holds from under

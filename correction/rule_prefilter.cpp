@@ -89,10 +89,10 @@ RulePrefilter::RulePrefilter(std::vector<PreparedRule>& rules, const LiteralAnal
     return needs;
   };
   for (PreparedRule& rule : rules) {
-    if (rule.kind == RuleKind::Word) {
+    if (rule.kind == RuleKind::kWord) {
       rule.needs.folded = record([&] { return wordRuleNeeds(rule, false, analyse); });
       rule.needs.exact = record([&] { return wordRuleNeeds(rule, true, analyse); });
-    } else if (rule.kind == RuleKind::Perl) {
+    } else if (rule.kind == RuleKind::kPerl) {
       rule.needs.folded = rule.needs.exact =
           record([&] { return patternNeeds(rule.from, analyse); });
     }

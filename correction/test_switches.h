@@ -18,9 +18,9 @@ void setRuleFilters(RuleFilters filters);
 
 // How LiteralPresence brings its answer up to date after a rewrite.
 enum class PresenceUpdate {
-  Cheaper,  // whichever of the two below reads fewer bytes (what update() does)
-  Window,   // re-count only around the one stretch the rewrite changed
-  Rescan,   // count the whole new text again
+  kCheaper,  // whichever of the two below reads fewer bytes (what update() does)
+  kWindow,   // re-count only around the one stretch the rewrite changed
+  kRescan,   // count the whole new text again
 };
 
 // presence.update(before, after), the way `how` says.

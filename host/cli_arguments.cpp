@@ -19,7 +19,7 @@ bool isGlobalOption(const std::string& option) {
 bool looksLikeOption(const std::string& arg, ArgumentStyle style) {
   if (arg.size() < 2 || arg[0] != '-') return false;
   // A negative number is a rule number to be refused as such, not an option.
-  return style != ArgumentStyle::OptionsAnywhere ||
+  return style != ArgumentStyle::kOptionsAnywhere ||
          !std::isdigit(static_cast<unsigned char>(arg[1]));
 }
 
@@ -68,7 +68,7 @@ const Arguments* CommandLine::last(const std::string& option) const {
 CommandLine readCommandLine(const Arguments& args, const std::string& command, ArgumentStyle style,
                             const std::vector<OptionSpec>& options) {
   CommandLine line;
-  if (style == ArgumentStyle::OperandsOnly) {
+  if (style == ArgumentStyle::kOperandsOnly) {
     line.help = args.size() == 1 && isHelpOption(args[0]);
     if (!line.help) line.operands = args;
     return line;
@@ -78,7 +78,7 @@ CommandLine readCommandLine(const Arguments& args, const std::string& command, A
     const std::string& arg = args[next++];
     if (optionsEnded || !looksLikeOption(arg, style)) {
       line.operands.push_back(arg);
-      optionsEnded = optionsEnded || style == ArgumentStyle::OptionsFirst;
+      optionsEnded = optionsEnded || style == ArgumentStyle::kOptionsFirst;
       continue;
     }
     if (arg == "--") {

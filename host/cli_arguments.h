@@ -17,13 +17,13 @@ using Arguments = std::vector<std::string>;
 enum class ArgumentStyle {
   // Every argument is an operand, so that a rule may read "-h"; help is
   // asked for only by "--help" or "-h" alone.
-  OperandsOnly,
+  kOperandsOnly,
   // Options first, ended by "--" or by the first operand.
-  OptionsFirst,
+  kOptionsFirst,
   // Options before or after the operands, ended only by "--": for a
   // command whose operands are rule numbers or files. "-" alone, and "-"
   // followed by a digit, are operands (a file, or a number to be refused).
-  OptionsAnywhere,
+  kOptionsAnywhere,
 };
 
 struct OptionSpec {

@@ -30,8 +30,6 @@ struct CommandEntry {
   CommandHandler run;
 };
 
-const std::vector<CommandEntry>& commandTable();
-
 // The entry named `name` ("rules add"); null when there is none.
 const CommandEntry* findCommand(const std::string& name);
 // Whether `name` ("rules") names a group of subcommands.

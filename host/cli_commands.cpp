@@ -51,13 +51,13 @@ EditorSession::EditorSession(CommandContext& context, const char* stage)
       windows(session.plugin().windows()) {}
 
 StoreAccess& CommandContext::store() {
-  return store(need_ == StoreNeed::Change ? StoreUse::Change : StoreUse::Read);
+  return store(need_ == StoreNeed::kChange ? StoreUse::kChange : StoreUse::kRead);
 }
 
 StoreAccess& CommandContext::store(StoreUse use) {
   if (!access_) {
-    if (need_ == StoreNeed::None) throw std::logic_error("this command takes no store");
-    if (use == StoreUse::Change && need_ != StoreNeed::Change) {
+    if (need_ == StoreNeed::kNone) throw std::logic_error("this command takes no store");
+    if (use == StoreUse::kChange && need_ != StoreNeed::kChange) {
       throw std::logic_error("this command only reads the store");
     }
     const std::string before = stage;
@@ -155,7 +155,7 @@ int runPage(CommandContext& context, const CommandLine&) {
     out << (element.id ? std::to_string(element.id) : std::string("-")) << "  "
         << elementKind(element.status);
     if (element.hasText) out << "  " << describeCaption(element.text);
-    if (element.parent != PAGE_ID) out << "  (parent " << element.parent << ")";
+    if (element.parent != kElementPage) out << "  (parent " << element.parent << ")";
     if (element.param) out << "  [param " << element.param << "]";
     out << '\n';
     if (element.status == kGroupStart || element.status == kPageStatus) ++depth;
@@ -170,7 +170,7 @@ int runPage(CommandContext& context, const CommandLine&) {
 int runSet(CommandContext& context, const CommandLine& line) {
   const Arguments& operands = line.operands;
   if (operands.empty()) {
-    const ConfigStore& store = context.store(StoreUse::Read).store();
+    const ConfigStore& store = context.store(StoreUse::kRead).store();
     for (const auto& [name, column] : {std::pair("incoming", kColumnIncoming),
                                        std::pair("case-sensitive", kColumnCaseSensitive)}) {
       context.out << name << ": " << (store.integer(columnName(column)).value_or(0) ? "on" : "off")

@@ -14,9 +14,9 @@ namespace qmxhost {
 
 // What a command does with the store.
 enum class StoreNeed {
-  None,    // nothing: help, the version
-  Read,    // reads it only (see StoreUse::Read)
-  Change,  // changes it, under its lock (see StoreUse::Change)
+  kNone,    // nothing: help, the version
+  kRead,    // reads it only (see StoreUse::kRead)
+  kChange,  // changes it, under its lock (see StoreUse::kChange)
 };
 
 class CommandContext {

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <istream>
 #include <ostream>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "correction/rule_loop.h"
@@ -49,9 +51,9 @@ void addRunOnlyRules(ConfigStore& store, const CorrectOptions& options, std::ost
   for (size_t i = 0; i < options.rules.size(); ++i) {
     const Arguments& rule = options.rules[i];
     const std::string what = "--rule " + std::to_string(i + 1);
-    rules.From.push_back(storedRuleText(rule[0], what + " FROM"));
-    rules.To.push_back(storedRuleText(rule[1], what + " TO"));
-    rules.Type.push_back(storedRuleType(rule[2], what + " TYPE"));
+    std::string from = storedRuleText(rule[0], what + " FROM");
+    std::string to = storedRuleText(rule[1], what + " TO");
+    rules.append(std::move(from), std::move(to), storedRuleType(rule[2], what + " TYPE"));
   }
   storeRules(store, rules);
   for (size_t i = stored; i < rules.From.size(); ++i) warnAboutRule(err, store, i);

@@ -27,7 +27,7 @@ using namespace qmx;
 
 namespace {
 
-enum class Format { Tsv, Json, Autocorrect };
+enum class Format { kTsv, kJson, kAutocorrect };
 
 bool endsWith(const std::string& text, const std::string& end) {
   return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
@@ -38,15 +38,15 @@ bool endsWith(const std::string& text, const std::string& end) {
 Format formatOf(const CommandLine& line, const std::string& file, bool importing) {
   if (const Arguments* given = line.last("--format")) {
     const std::string& name = (*given)[0];
-    if (name == "tsv") return Format::Tsv;
-    if (name == "json") return Format::Json;
-    if (name == "autocorrect" && importing) return Format::Autocorrect;
+    if (name == "tsv") return Format::kTsv;
+    if (name == "json") return Format::kJson;
+    if (name == "autocorrect" && importing) return Format::kAutocorrect;
     throw UsageError("the format is tsv or json" + std::string(importing ? " or autocorrect" : "") +
                      ", not '" + name + "'");
   }
-  if (endsWith(file, ".json")) return Format::Json;
-  if (endsWith(file, ".dat") && importing) return Format::Autocorrect;
-  return Format::Tsv;
+  if (endsWith(file, ".json")) return Format::kJson;
+  if (endsWith(file, ".dat") && importing) return Format::kAutocorrect;
+  return Format::kTsv;
 }
 
 std::string readInput(const std::string& file, std::istream& in) {
@@ -169,7 +169,7 @@ Candidate candidateOf(const AutocorrectEntry& entry, size_t number) {
 
 std::vector<Candidate> candidatesIn(const std::string& content, Format format) {
   std::vector<Candidate> candidates;
-  if (format == Format::Autocorrect) {
+  if (format == Format::kAutocorrect) {
     const std::vector<AutocorrectEntry> entries = readAutocorrectList(content);
     for (size_t i = 0; i < entries.size(); ++i) {
       candidates.push_back(candidateOf(entries[i], i + 1));
@@ -177,7 +177,7 @@ std::vector<Candidate> candidatesIn(const std::string& content, Format format) {
     return candidates;
   }
   for (const TransferredRule& rule :
-       format == Format::Json ? readJson(content) : readTsv(content)) {
+       format == Format::kJson ? readJson(content) : readTsv(content)) {
     candidates.push_back(candidateOf(rule));
   }
   return candidates;
@@ -200,7 +200,7 @@ int runRulesExport(CommandContext& context, const CommandLine& line) {
                         terminalText(rules.To[i], "rule " + std::to_string(i + 1)),
                         typeName(rules.Type[i]), ""});
   }
-  const std::string text = format == Format::Json ? writeJson(exported) : writeTsv(exported);
+  const std::string text = format == Format::kJson ? writeJson(exported) : writeTsv(exported);
   if (file == "-") {
     context.out << text;
     return kExitOk;

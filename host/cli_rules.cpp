@@ -52,7 +52,7 @@ int changeRule(CommandContext& context, const std::string& number, const Command
   if (const Arguments* given = line.last("--from")) from = storedRuleText((*given)[0], "--from");
   if (const Arguments* given = line.last("--to")) to = storedRuleText((*given)[0], "--to");
   if (const Arguments* given = line.last("--type")) type = storedRuleType((*given)[0], "--type");
-  StoreAccess& access = context.store(StoreUse::Change);
+  StoreAccess& access = context.store(StoreUse::kChange);
   context.stage = "changing the rule";
   RuleStore rules = rulesOf(access.store());
   const size_t index = ruleNumber(number, rules.From.size()) - 1;
@@ -154,7 +154,7 @@ int runRulesDelete(CommandContext& context, const CommandLine& line) {
 
 int runRulesEdit(CommandContext& context, const CommandLine& line) {
   if (!line.options.empty()) return changeRule(context, line.operands[0], line);
-  ConfigStore& store = context.store(StoreUse::Read).store();
+  ConfigStore& store = context.store(StoreUse::kRead).store();
   context.stage = "loading the rules";
   Session session(context.options, store, context.err);
   context.stage = "reading the rule";

@@ -25,7 +25,7 @@ StoreAccess::StoreAccess(const GlobalOptions& options, StoreUse use) {
     store_ = ConfigStore::parse(kDefaultStoreJson, "the embedded default store");
     return;
   }
-  if (use == StoreUse::Read) {
+  if (use == StoreUse::kRead) {
     std::optional<ConfigStore> existing = ConfigStore::loadExisting(*options.storePath);
     if (!existing) {
       throw StoreError("no store at " + *options.storePath +

@@ -63,9 +63,9 @@ enum class StoreUse {
   // missing one: the store is only ever replaced whole, so a reader sees
   // either the old or the new one, and a read-only directory is no
   // obstacle.
-  Read,
+  kRead,
   // Holds the store's exclusive lock from reading to writing back.
-  Change,
+  kChange,
 };
 
 // The store a run uses: the file named by --store or QUILLMAX_STORE, or the
@@ -78,7 +78,7 @@ class StoreAccess {
   StoreAccess(const GlobalOptions& options, StoreUse use);
 
   ConfigStore& store() { return store_; }
-  // Writes the changed store back (StoreUse::Change only); without --store
+  // Writes the changed store back (StoreUse::kChange only); without --store
   // says on `err` that nothing is saved. Throws StoreError.
   void save(std::ostream& err);
 

@@ -296,7 +296,7 @@ Delivery HostSimulator::deliver(const std::string& body, bool incoming) {
   // The original carries no correction mark (its extension text is empty),
   // so the option alone decides.
   const bool eligible = !incoming || incomingCorrected();
-  const uint32_t flags = incoming ? 0u : static_cast<uint32_t>(MSG_OUTGOING);
+  const uint32_t flags = incoming ? 0u : static_cast<uint32_t>(kMsgOutgoing);
   if (sendMessage(body, "", flags) != kAnswerReplaced) return {body, false, eligible};
   if (handed_.empty()) {
     throw ProtocolError("the plug-in dropped the message without handing over a copy");
@@ -317,7 +317,7 @@ Address HostSimulator::placeEvent(int32_t element, int32_t code) {
   const Address event = plugin_.allocate(size);
   writeField(event, FIELD(ActionEvent, size), static_cast<int64_t>(size));
   writeField(event, FIELD(ActionEvent, ref.id), element);
-  writeField(event, FIELD(ActionEvent, ref.parent), PAGE_ID);
+  writeField(event, FIELD(ActionEvent, ref.parent), kElementPage);
   writeField(event, FIELD(ActionEvent, ref.instance), kActionInstance);
   writeField(event, FIELD(ActionEvent, code), code);
   return event;

@@ -30,11 +30,11 @@ size_t longest(const Strings& strings) {
 // Which bytes of a joined string past kMaxFactBytes stay: the first ones of
 // a prefix, the last ones of a suffix (any piece of a required string is
 // required too).
-enum class Keep { Start, End };
+enum class Keep { kStart, kEnd };
 
 void clip(std::string& s, Keep keep) {
   if (s.size() <= kMaxFactBytes) return;
-  if (keep == Keep::Start) {
+  if (keep == Keep::kStart) {
     s.resize(kMaxFactBytes);
   } else {
     s.erase(0, s.size() - kMaxFactBytes);
@@ -72,7 +72,7 @@ std::optional<Strings> exactProduct(Strings a, const Strings& b) {
   if (a.size() * b.size() > kMaxExactStrings || longest(a) + longest(b) > kMaxFactBytes) {
     return std::nullopt;
   }
-  return product(std::move(a), b, kMaxExactStrings, Keep::Start);
+  return product(std::move(a), b, kMaxExactStrings, Keep::kStart);
 }
 
 // Whether `text` holds `piece`, in time linear in both: short pieces by the
@@ -223,12 +223,12 @@ MatchFacts followedBy(MatchFacts first, const MatchFacts& second) {
   // The end of one piece's match meets the start of the next one's.
   if (firstSuffix && secondPrefix) {
     keepBetter(out.required,
-               asRequired(product(*firstSuffix, *secondPrefix, kMaxSetStrings, Keep::Start)));
+               asRequired(product(*firstSuffix, *secondPrefix, kMaxSetStrings, Keep::kStart)));
   }
   if (!second.exact) {
     out.suffix = second.suffix;
   } else if (firstSuffix) {
-    out.suffix = product(*firstSuffix, *second.exact, kMaxSetStrings, Keep::End);
+    out.suffix = product(*firstSuffix, *second.exact, kMaxSetStrings, Keep::kEnd);
     if (!out.suffix) out.suffix = second.exact;
   } else {
     out.suffix = second.exact;
@@ -236,7 +236,7 @@ MatchFacts followedBy(MatchFacts first, const MatchFacts& second) {
   if (!first.exact) {
     out.prefix = std::move(first.prefix);
   } else if (secondPrefix) {
-    out.prefix = product(*first.exact, *secondPrefix, kMaxSetStrings, Keep::Start);
+    out.prefix = product(*first.exact, *secondPrefix, kMaxSetStrings, Keep::kStart);
     if (!out.prefix) out.prefix = std::move(first.exact);
   } else {
     out.prefix = std::move(first.exact);
@@ -298,7 +298,7 @@ MatchFacts repeated(const MatchFacts& atom, unsigned min, unsigned max) {
   const std::optional<Strings>& atomSuffix = suffixOf(atom);
   if (min >= 2 && atomPrefix && atomSuffix) {
     keepBetter(out.required,
-               asRequired(product(*atomSuffix, *atomPrefix, kMaxSetStrings, Keep::Start)));
+               asRequired(product(*atomSuffix, *atomPrefix, kMaxSetStrings, Keep::kStart)));
   }
   return withEndsRequired(std::move(out));
 }

@@ -1,7 +1,9 @@
 #include "rules/rule_columns.h"
 
 #include <atomic>
+#include <cassert>
 #include <climits>
+#include <utility>
 
 namespace qmx {
 
@@ -12,7 +14,7 @@ uint64_t newRuleRevision() {
 
 namespace {
 
-constexpr size_t kSeparatorLength = sizeof RULE_SEPARATOR - 1;
+constexpr size_t kSeparatorLength = sizeof kRuleSeparator - 1;
 
 // The stored form ends an entry at the first CR LF, so an entry holding one
 // would end early and push every later To and Type onto the wrong rule. A run
@@ -36,13 +38,53 @@ bool isCSpace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
+// Makes room for one more entry, growing as push_back would, so that the
+// push_back after it cannot throw.
+void reserveOneMore(std::vector<std::string>& list) {
+  if (list.size() < list.capacity()) return;
+  list.reserve(list.empty() ? 1 : 2 * list.size());
+}
+
 }  // namespace
+
+// Every change of a store ends with assert(aligned()): a list one entry short
+// would silently give each later rule its neighbour's replacement or type,
+// and the readers index the three lists without checking each other. Debug
+// builds stop at the change that broke it instead of at a wrong correction
+// later.
+
+void RuleStore::append(std::string from, std::string to, std::string type) {
+  // Every step that can throw comes first: the texts were copied by the
+  // caller, and a reserve that fails leaves its list as it was. After them
+  // nothing can throw (a push_back into reserved room moves a string), so
+  // the three lists grow together or not at all.
+  reserveOneMore(From);
+  reserveOneMore(To);
+  reserveOneMore(Type);
+  From.push_back(std::move(from));
+  To.push_back(std::move(to));
+  Type.push_back(std::move(type));
+  revision = newRuleRevision();
+  assert(aligned());
+}
+
+void RuleStore::remove(size_t index) {
+  if (index >= From.size()) return;
+  // Erasing moves the later strings up, which cannot throw, so the three
+  // erases all happen.
+  const auto offset = static_cast<std::ptrdiff_t>(index);
+  From.erase(From.begin() + offset);
+  To.erase(To.begin() + offset);
+  Type.erase(Type.begin() + offset);
+  revision = newRuleRevision();
+  assert(aligned());
+}
 
 std::vector<std::string> splitColumn(const std::string& text) {
   std::vector<std::string> entries;
   size_t start = 0;
   for (;;) {
-    const size_t separator = text.find(RULE_SEPARATOR, start);
+    const size_t separator = text.find(kRuleSeparator, start);
     if (separator == std::string::npos) break;
     entries.push_back(text.substr(start, separator - start));
     start = separator + kSeparatorLength;
@@ -66,6 +108,7 @@ RuleStore parseRuleColumns(const std::string& fromText, const std::string& toTex
   const size_t count = store.From.size();
   store.To.resize(count, "");
   store.Type.resize(count, "0");
+  assert(store.aligned());
   return store;
 }
 
@@ -73,7 +116,7 @@ std::string joinColumn(const std::vector<std::string>& entries) {
   std::string text;
   for (const std::string& entry : entries) {
     text += storableEntry(entry);
-    text += RULE_SEPARATOR;
+    text += kRuleSeparator;
   }
   return text;
 }

@@ -1,5 +1,5 @@
 // The rules as three aligned lists, and their stored form: one column text a
-// list, each entry ended by RULE_SEPARATOR. Pure functions over texts, so the
+// list, each entry ended by kRuleSeparator. Pure functions over texts, so the
 // tools outside the plug-in read stored rules exactly as it does.
 #pragma once
 
@@ -12,17 +12,20 @@ namespace qmx {
 
 // Type numbers of the two kinds of rule; any other number makes a rule that
 // is kept and saved but never applied.
-constexpr int TYPE_WORD = 0;
-constexpr int TYPE_PERL = 1;
+constexpr int kTypeWord = 0;
+constexpr int kTypePerl = 1;
 
 // Ends every entry of a stored column, the last one included.
-constexpr char RULE_SEPARATOR[] = "\r\n";
+constexpr char kRuleSeparator[] = "\r\n";
 
 // A number no rule list has had before in this process.
 uint64_t newRuleRevision();
 
 // Rule i is (From[i], To[i], Type[i]); the list order is the order in which
-// rules are applied and shown.
+// rules are applied and shown. The three lists are always of one length:
+// everything that reads a rule indexes all three by the same number. Code
+// that fills the lists by hand keeps them so; append and remove keep them so
+// even when they fail.
 struct RuleStore {
   std::vector<std::string> From;  // the text or pattern to find
   std::vector<std::string> To;    // the replacement text or template
@@ -33,9 +36,18 @@ struct RuleStore {
   // place gives the store a new one (newRuleRevision) before they are used
   // again.
   uint64_t revision = newRuleRevision();
+
+  // True when the three lists are of one length.
+  bool aligned() const { return To.size() == From.size() && Type.size() == From.size(); }
+  // Adds a rule at the end and takes a new revision. When anything throws
+  // (out of memory), the store is left exactly as it was.
+  void append(std::string from, std::string to, std::string type);
+  // Removes rule `index`; later rules move up by one. Never throws. An index
+  // not below the number of rules changes nothing.
+  void remove(size_t index);
 };
 
-// Cuts one stored column into its entries, in order. Each RULE_SEPARATOR ends
+// Cuts one stored column into its entries, in order. Each kRuleSeparator ends
 // one entry; an entry may be empty (a separator at the start, or two in a
 // row). Non-empty text after the last separator is one more entry. The empty
 // text yields no entries.
@@ -49,7 +61,7 @@ RuleStore parseRuleColumns(const std::string& fromText, const std::string& toTex
 
 // The stored text of one column: each entry made storable (a CR LF inside
 // becomes a lone LF, repeatedly: "\r\r\n" becomes "\n") and followed by
-// RULE_SEPARATOR.
+// kRuleSeparator.
 std::string joinColumn(const std::vector<std::string>& entries);
 
 // Reads a Type text as the C library's atoi reads it in the C locale: optional

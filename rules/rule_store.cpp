@@ -1,6 +1,8 @@
 #include "rules/rule_store.h"
 
+#include <cassert>
 #include <cstddef>
+#include <string>
 
 #include "shell/element_ids.h"
 #include "shell/host_services.h"
@@ -36,6 +38,8 @@ void loadRuleBase() {
     const std::string fromText = readConfigText(kColumnFrom);
     const std::string toText = readConfigText(kColumnTo);
     const std::string typeText = readConfigText(kColumnType);
+    // Built aside and moved in, which cannot throw: a load that fails
+    // leaves the empty store above.
     g_store = parseRuleColumns(fromText, toText, typeText);
   } catch (...) {
     // Out of memory for a huge rule base, say. The plug-in goes on without
@@ -48,6 +52,9 @@ void loadRuleBase() {
         "adowa\xe6 bazy zmian");
     return;
   }
+  // The store's own check (see RuleStore::append), here for the whole
+  // list a load moves in.
+  assert(g_store.aligned());
   g_loaded = true;
   const size_t count = g_store.From.size();
 
@@ -96,19 +103,11 @@ int ruleTypeNumber(size_t index) {
 }
 
 void appendRule(const std::string& from, const std::string& to, int type) {
-  g_store.From.push_back(from);
-  g_store.To.push_back(to);
-  g_store.Type.push_back(std::to_string(type));
-  g_store.revision = newRuleRevision();
+  g_store.append(from, to, std::to_string(type));
 }
 
 void removeRule(size_t index) {
-  if (index >= ruleCount()) return;
-  const auto offset = static_cast<std::ptrdiff_t>(index);
-  g_store.From.erase(g_store.From.begin() + offset);
-  g_store.To.erase(g_store.To.begin() + offset);
-  g_store.Type.erase(g_store.Type.begin() + offset);
-  g_store.revision = newRuleRevision();
+  g_store.remove(index);
 }
 
 }  // namespace qmx

@@ -37,7 +37,7 @@ bool ruleBaseLoaded();
 void resetRuleBaseLoaded();
 
 // Writes the store to the three columns (From, then To, then Type), each entry
-// followed by RULE_SEPARATOR; an empty store writes three empty texts. A CR LF
+// followed by kRuleSeparator; an empty store writes three empty texts. A CR LF
 // inside an entry cannot be stored, so it is written as a lone LF (repeatedly:
 // "\r\r\n" becomes "\n") and the next load gives back aligned rules; every
 // other text is stored byte for byte. The store in memory is not changed.

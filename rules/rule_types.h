@@ -17,8 +17,8 @@ struct RuleType {
 // Every kind of rule that runs; a rule of another number is kept but never
 // applied, and its type cell is empty.
 constexpr RuleType kRuleTypes[] = {
-    {TYPE_WORD, "S\xb3owo", "word"},  // "Słowo"
-    {TYPE_PERL, "Perl", "perl"},
+    {kTypeWord, "S\xb3owo", "word"},  // "Słowo"
+    {kTypePerl, "Perl", "perl"},
 };
 
 // The type of `number`; null for a number of neither kind.

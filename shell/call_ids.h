@@ -6,11 +6,13 @@
 
 namespace qmx {
 
-// Calls the host makes into IMessageProc.
+// Calls the host makes into IMessageProc. Ids named by their number are
+// questions whose purpose the host keeps to itself: the plug-in only gives
+// the fixed answer the host expects, at any time, even before CALL_INIT.
 enum CallId : uint32_t {
   CALL_INIT = 20001,
   CALL_DEINIT = 20002,
-  QUERY_20020 = 20020,
+  QUERY_20020 = 20020,  // answered 2
   CALL_MESSAGE = 20100,
   CALL_SET_COLUMNS = 21001,
   CALL_UI_REGISTER = 22000,
@@ -20,15 +22,18 @@ enum CallId : uint32_t {
   QUERY_PLUGIN_NUMBER = 30010,
   QUERY_PLUGIN_KIND = 30011,
   QUERY_VERSION = 30012,
-  QUERY_NAME_30013 = 30013,
+  QUERY_NAME_30013 = 30013,  // the plug-in's name, asked under two ids
   QUERY_NAME_30016 = 30016,
-  QUERY_30017 = 30017,
+  QUERY_30017 = 30017,  // answered 0, without the "no result" report of an unknown id
 };
 
 // Calls the plug-in makes into the host through hostCall.
 enum HostCallId : uint32_t {
   HOST_LOG = 1,
   HOST_SEND_MESSAGE = 100,
+  // Made only after HOST_SEND_MESSAGE took the corrected copy, carrying the
+  // message number it answered (Call101Args); the answer is ignored. What
+  // the host does with it is its own.
   HOST_CALL_101 = 101,
   HOST_REGISTER_COLUMN = 1102,
   HOST_CREATE_ACTION = 10101,

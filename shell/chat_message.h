@@ -11,7 +11,7 @@ namespace qmx {
 
 // Flag bits the plug-in reads or writes in ChatMessage::flags.
 enum MessageFlag : uint32_t {
-  MSG_OUTGOING = 0x02,  // set on messages that are not incoming
+  kMsgOutgoing = 0x02,  // set on messages that are not incoming
   kMsgFlag80 = 0x80,    // cleared on a received message once its copy is sent
 };
 

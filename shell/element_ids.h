@@ -16,8 +16,8 @@ enum ColumnId : int32_t {
 };
 
 enum ElementId : int32_t {
-  ICON_ID = 889000,
-  PAGE_ID = 889003,
+  kElementIcon = 889000,
+  kElementPage = 889003,
   kElementReload = 889004,  // no element on the page; its event reloads the rules
   kElementCaseSensitive = 889006,
   kElementRuleList = 889007,

@@ -35,6 +35,7 @@ struct IconArgsT {
   uint16_t size;
   uint16_t reserved2;
   int32_t iconId;
+  // Fixed values the host expects beside the icon; their meaning is its own.
   int32_t value8;   // 1
   int32_t value12;  // 0
   int32_t value16;  // 1
@@ -65,7 +66,7 @@ struct ActionInfoT {
   int32_t param;
   int32_t value66;
   uint16_t value70;
-  uint16_t value72;  // 50 for the information text
+  uint16_t value72;  // 50 for the information text, else 0 (see createAction)
   uint16_t value74;  // long form only
   uint16_t value76;  // long form only
 };

@@ -45,19 +45,19 @@ void registerColumn(int32_t column, int32_t type, const char* name) {
 int32_t registerIcon() {
   IconArgs args{};
   args.size = sizeof(IconArgs);
-  args.iconId = ICON_ID;
+  args.iconId = kElementIcon;
   args.value8 = 1;
   args.value16 = 1;
   args.instance = reinterpret_cast<intptr_t>(getPluginInstance());
   args.resourceId = kIconResourceId;
   hostCall(HOST_REGISTER_ICON, reinterpret_cast<intptr_t>(&args), 0);
-  return ICON_ID;
+  return kElementIcon;
 }
 
 void createAction(int32_t parent, int32_t id, uint32_t status, const char* text, int32_t param,
                   uint16_t value72, ActionForm form) {
   ActionInfo info{};
-  info.size = form == ActionForm::Long ? kActionInfoLongSize : kActionInfoShortSize;
+  info.size = form == ActionForm::kLong ? kActionInfoLongSize : kActionInfoShortSize;
   info.ref = ActionRef{id, parent, kActionInstance};
   info.value14 = -1;
   info.mask = kCreateMask;
@@ -70,7 +70,7 @@ void createAction(int32_t parent, int32_t id, uint32_t status, const char* text,
 }
 
 ActionRef pageElement(int32_t id) {
-  return ActionRef{id, PAGE_ID, kActionInstance};
+  return ActionRef{id, kElementPage, kActionInstance};
 }
 
 intptr_t getActionValue(const ActionRef& ref, char* buffer, int32_t size) {

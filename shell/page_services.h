@@ -12,13 +12,15 @@ namespace qmx {
 void registerColumn(int32_t column, int32_t type, const char* name);
 
 // Registers the plug-in's icon group resource 101 (call 10130); returns the
-// id it is registered under, ICON_ID.
+// id it is registered under, kElementIcon.
 int32_t registerIcon();
 
-enum class ActionForm { Short, Long };
+enum class ActionForm { kShort, kLong };
 
 // Creates a page element (call 10101). `text` may be null. `value72` is the
-// 16-bit value at offset 72 (50 for the information text, else 0).
+// 16-bit value at offset 72 of the element's record, named by its offset
+// because its meaning is the host's: the page sets it to 50 for the
+// information text and to 0 for every other element.
 void createAction(int32_t parent, int32_t id, uint32_t status, const char* text, int32_t param,
                   uint16_t value72, ActionForm form);
 

@@ -29,39 +29,39 @@ struct PageElement {
 constexpr int32_t kNone = 0;
 
 const PageElement kPageElements[] = {
-    {kNone, ActionForm::Short, kGroupStart, "Ustawienia:", 0},
-    {kElementRuleList, ActionForm::Long, kCustomWindow, "Lista", 0},
+    {kNone, ActionForm::kShort, kGroupStart, "Ustawienia:", 0},
+    {kElementRuleList, ActionForm::kLong, kCustomWindow, "Lista", 0},
     // "Zamień z:"
-    {kNone, ActionForm::Short, kLabel, "Zamie\xf1 z:", 0},
+    {kNone, ActionForm::kShort, kLabel, "Zamie\xf1 z:", 0},
     // "Zamień z:" with the tip "Co ma zmieniać"
-    {kElementFromField, ActionForm::Long, kTextField,
+    {kElementFromField, ActionForm::kLong, kTextField,
      "Zamie\xf1 z:\x01"
      "Co ma zmienia\xe6",
      kElementFromField},
     // "Zamień na:"
-    {kNone, ActionForm::Short, kLabel, "Zamie\xf1 na:", 0},
+    {kNone, ActionForm::kShort, kLabel, "Zamie\xf1 na:", 0},
     // "Zamień na:" with the tip "Na co ma zmieniać"
-    {kElementToField, ActionForm::Long, kTextField, "Zamie\xf1 na:\x01Na co ma zmienia\xe6",
+    {kElementToField, ActionForm::kLong, kTextField, "Zamie\xf1 na:\x01Na co ma zmienia\xe6",
      kElementToField},
-    {kNone, ActionForm::Short, kLabel, "Typ:", 0},
+    {kNone, ActionForm::kShort, kLabel, "Typ:", 0},
     // "Słowo" and "Perl", one choice a line
-    {kElementTypeChoice, ActionForm::Long, kChoice, "S\xb3owo\nPerl", kElementTypeChoice},
-    {kElementAddButton, ActionForm::Long, kButton, "Dodaj\x01", 0},
+    {kElementTypeChoice, ActionForm::kLong, kChoice, "S\xb3owo\nPerl", kElementTypeChoice},
+    {kElementAddButton, ActionForm::kLong, kButton, "Dodaj\x01", 0},
     // "Usuń"
-    {kElementDeleteButton, ActionForm::Long, kButton, "Usu\xf1\x01", 0},
-    {kElementEditButton, ActionForm::Long, kButton, "Edytuj\x01", 0},
-    {kElementSaveButton, ActionForm::Long, kSaveButton, "Zapisz\x01", 0},
+    {kElementDeleteButton, ActionForm::kLong, kButton, "Usu\xf1\x01", 0},
+    {kElementEditButton, ActionForm::kLong, kButton, "Edytuj\x01", 0},
+    {kElementSaveButton, ActionForm::kLong, kSaveButton, "Zapisz\x01", 0},
     // "Zwracaj uwagę na wielkość znaków" with the tip "W regułach wyrazowych
     // ważna jest wielkość znaków."; param names the column the host keeps
     // the check box's value in.
-    {kElementCaseSensitive, ActionForm::Long, kCheckBox,
+    {kElementCaseSensitive, ActionForm::kLong, kCheckBox,
      "Zwracaj uwag\xea na wielko\x9c\xe6 znak\xf3w\x01W regu\xb3"
      "ach wyrazowych wa\xbfna jest wielko\x9c\xe6 znak\xf3w.",
      kColumnCaseSensitive},
-    {kNone, ActionForm::Short, kGroupEnd, nullptr, 0},
-    {kNone, ActionForm::Short, kGroupStart, "Informacje:", 0},
-    {kNone, ActionForm::Short, kFormattedText, nullptr, 0},
-    {kNone, ActionForm::Short, kGroupEnd, nullptr, 0},
+    {kNone, ActionForm::kShort, kGroupEnd, nullptr, 0},
+    {kNone, ActionForm::kShort, kGroupStart, "Informacje:", 0},
+    {kNone, ActionForm::kShort, kFormattedText, nullptr, 0},
+    {kNone, ActionForm::kShort, kGroupEnd, nullptr, 0},
 };
 
 // Built in at compile time, so the page tells which build is installed.
@@ -71,10 +71,6 @@ const char kInformationText[] = "<b>" QMX_PLUGIN_NAME "</b><br>Wersja: " QMX_VER
                                 "<br><b>Opieka nad wtyczka:</b> zesp\xf3\xb3 Quillmax<br>";
 
 }  // namespace
-
-const char* informationText() {
-  return kInformationText;
-}
 
 intptr_t onSetColumns() {
   hostLog("Ustawiam kolumny");
@@ -88,11 +84,13 @@ intptr_t onUiRegister() {
   // "Rejestruje się w interface'ie"
   hostLog("Rejestruje si\xea w interface'ie");
   const int32_t icon = registerIcon();
-  createAction(kSettingsParent, PAGE_ID, kPageStatus, kPluginName, icon, 0, ActionForm::Short);
+  createAction(kSettingsParent, kElementPage, kPageStatus, kPluginName, icon, 0,
+               ActionForm::kShort);
   for (const PageElement& element : kPageElements) {
     const bool information = element.status == kFormattedText;
-    createAction(PAGE_ID, element.id, element.status, information ? kInformationText : element.text,
-                 element.param, information ? kInformationValue72 : 0, element.form);
+    createAction(kElementPage, element.id, element.status,
+                 information ? kInformationText : element.text, element.param,
+                 information ? kInformationValue72 : 0, element.form);
   }
   return 1;
 }

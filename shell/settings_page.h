@@ -13,8 +13,4 @@ intptr_t onSetColumns();
 // in order. Answers 1.
 intptr_t onUiRegister();
 
-// The information text shown on the page: name, version, build date and
-// time, maintainer.
-const char* informationText();
-
 }  // namespace qmx

@@ -108,7 +108,7 @@ class CorrectMessageTest : public ::testing::Test {
 
   // Corrects an outgoing message with no ext and gives the text sent.
   std::string corrected(const std::string& text) {
-    Message message(text, "", MSG_OUTGOING);
+    Message message(text, "", kMsgOutgoing);
     sent.clear();
     EXPECT_TRUE(correctMessage(&message.record));
     return sent.empty() ? "<nothing sent>" : sent.back().body;
@@ -137,7 +137,7 @@ TEST_F(CorrectMessageTest, incoming_message_with_option_on_is_corrected) {
 }
 
 TEST_F(CorrectMessageTest, outgoing_message_never_reads_the_incoming_option) {
-  Message message("kot", "", MSG_OUTGOING);
+  Message message("kot", "", kMsgOutgoing);
   EXPECT_TRUE(correctMessage(&message.record));
   for (const HostEvent& event : host.eventsAt(kHostOpReadConfig)) {
     EXPECT_NE(event.column, kColumnIncoming);
@@ -164,7 +164,7 @@ TEST_F(CorrectMessageTest, only_the_exact_mark_leaves_a_message_alone) {
       {"\x1aQUILLMAX=1", true},
   };
   for (const MarkCase& c : cases) {
-    Message message("kot", c.ext, MSG_OUTGOING);
+    Message message("kot", c.ext, kMsgOutgoing);
     sent.clear();
     host.events.clear();
     EXPECT_EQ(correctMessage(&message.record), c.corrected) << c.ext;
@@ -179,7 +179,7 @@ TEST_F(CorrectMessageTest, empty_rule_base_sends_a_marked_copy_of_the_same_text)
   Message message("Ala ma kota",
                   "\x1a"
                   "a=b",
-                  MSG_OUTGOING | 0x100);
+                  kMsgOutgoing | 0x100);
   EXPECT_TRUE(correctMessage(&message.record));
   ASSERT_EQ(sent.size(), 1u);
   EXPECT_EQ(sent[0].body, "Ala ma kota");
@@ -190,7 +190,7 @@ TEST_F(CorrectMessageTest, empty_rule_base_sends_a_marked_copy_of_the_same_text)
 }
 
 TEST_F(CorrectMessageTest, copy_carries_exactly_the_listed_fields) {
-  Message message("kot", "", MSG_OUTGOING | kMsgFlag80 | 0x4000);
+  Message message("kot", "", kMsgOutgoing | kMsgFlag80 | 0x4000);
   ASSERT_TRUE(correctMessage(&message.record));
   const std::vector<uint8_t>& copy = sent.at(0).bytes;
   EXPECT_EQ(readLe(copy, offsetof(ChatMessage, size), 2),
@@ -200,7 +200,7 @@ TEST_F(CorrectMessageTest, copy_carries_exactly_the_listed_fields) {
   EXPECT_EQ(readLe(copy, offsetof(ChatMessage, carried10), 4), 10);
   EXPECT_EQ(readLe(copy, offsetof(ChatMessage, carriedText14), sizeof(intptr_t)), 0x1414);
   EXPECT_EQ(readLe(copy, offsetof(ChatMessage, carriedText18), sizeof(intptr_t)), 0x1818);
-  EXPECT_EQ(readLe(copy, offsetof(ChatMessage, flags), 4), MSG_OUTGOING | kMsgFlag80 | 0x4000)
+  EXPECT_EQ(readLe(copy, offsetof(ChatMessage, flags), 4), kMsgOutgoing | kMsgFlag80 | 0x4000)
       << "the copy keeps bit 0x80 as received";
   for (size_t offset = offsetof(ChatMessage, ref); offset < offsetof(ChatMessage, carried50);
        ++offset) {
@@ -208,11 +208,11 @@ TEST_F(CorrectMessageTest, copy_carries_exactly_the_listed_fields) {
   }
   EXPECT_EQ(readLe(copy, offsetof(ChatMessage, carried50), 4), 50);
   EXPECT_EQ(readLe(copy, offsetof(ChatMessage, carried54), 4), 54);
-  EXPECT_EQ(+message.record.flags, MSG_OUTGOING | 0x4000u) << "bit 0x80 cleared on the original";
+  EXPECT_EQ(+message.record.flags, kMsgOutgoing | 0x4000u) << "bit 0x80 cleared on the original";
 }
 
 TEST_F(CorrectMessageTest, host_calls_and_log_lines_come_in_order) {
-  Message message("kot", "", MSG_OUTGOING);
+  Message message("kot", "", kMsgOutgoing);
   ASSERT_TRUE(correctMessage(&message.record));
   std::vector<std::string> picture;
   for (const HostEvent& event : host.events) {
@@ -227,7 +227,7 @@ TEST_F(CorrectMessageTest, host_calls_and_log_lines_come_in_order) {
 
 TEST_F(CorrectMessageTest, call_101_record_holds_the_message_number) {
   messageNumber = 0x12345678;
-  Message message("kot", "", MSG_OUTGOING);
+  Message message("kot", "", kMsgOutgoing);
   ASSERT_TRUE(correctMessage(&message.record));
   ASSERT_EQ(announced.size(), 1u);
   const std::vector<uint8_t>& args = announced[0];
@@ -245,13 +245,13 @@ TEST_F(CorrectMessageTest, call_101_record_holds_the_message_number) {
 // marked to be dropped, so the user's message vanished with no copy held.
 TEST_F(CorrectMessageTest, copy_the_host_refuses_leaves_it_the_original) {
   messageNumber = 0;
-  Message message("kot", "", MSG_OUTGOING | kMsgFlag80);
+  Message message("kot", "", kMsgOutgoing | kMsgFlag80);
   EXPECT_FALSE(correctMessage(&message.record));
   EXPECT_EQ(sent.size(), 1u);
   EXPECT_TRUE(announced.empty());
   const std::vector<std::string> beforeSending(kCorrectionLog.begin(), kCorrectionLog.begin() + 2);
   EXPECT_EQ(host.logLines(), beforeSending) << "nothing was sent, nothing is deleted";
-  EXPECT_EQ(+message.record.flags, MSG_OUTGOING | kMsgFlag80);
+  EXPECT_EQ(+message.record.flags, kMsgOutgoing | kMsgFlag80);
 }
 
 TEST_F(CorrectMessageTest, rules_apply_in_list_order) {
@@ -284,7 +284,7 @@ TEST_F(CorrectMessageTest, type_text_is_read_as_atoi_reads_it) {
 }
 
 TEST_F(CorrectMessageTest, null_body_and_ext_read_as_empty_texts) {
-  Message message("", "", MSG_OUTGOING);
+  Message message("", "", kMsgOutgoing);
   message.record.body = 0;
   message.record.ext = 0;
   EXPECT_TRUE(correctMessage(&message.record));

@@ -90,7 +90,7 @@ std::string rewrite(std::mt19937& random, const std::string& text,
 TEST(LiteralPresence, stays_exact_while_the_text_is_rewritten) {
   std::mt19937 random(20261211);
   for (PresenceUpdate how :
-       {PresenceUpdate::Cheaper, PresenceUpdate::Window, PresenceUpdate::Rescan}) {
+       {PresenceUpdate::kCheaper, PresenceUpdate::kWindow, PresenceUpdate::kRescan}) {
     for (int round = 0; round < 400; ++round) {
       const std::vector<SearchLiteral> literals = randomLiterals(random);
       const LiteralAutomaton automaton(literals);

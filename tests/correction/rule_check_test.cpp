@@ -14,8 +14,8 @@ using namespace qmx;
 
 namespace {
 
-constexpr RuleKind kWord = RuleKind::Word;
-constexpr RuleKind kPerl = RuleKind::Perl;
+constexpr RuleKind kWord = RuleKind::kWord;
+constexpr RuleKind kPerl = RuleKind::kPerl;
 
 // The reasons of the findings of `kind` about one rule.
 std::vector<std::string> reasons(FindingKind kind, RuleKind rule, const std::string& from,
@@ -95,7 +95,7 @@ TEST(RuleCheck, letters_outside_a_to_z_where_case_is_ignored) {
   };
   for (const PatternCase& c : cases) {
     SCOPED_TRACE(c.from);
-    EXPECT_EQ(reasons(FindingKind::CaseNotIgnored, c.kind, c.from, "x", c.caseSensitive),
+    EXPECT_EQ(reasons(FindingKind::kCaseNotIgnored, c.kind, c.from, "x", c.caseSensitive),
               expected(c.reason));
   }
 }
@@ -123,7 +123,7 @@ TEST(RuleCheck, word_assertions_beside_letters_outside_a_to_z) {
   };
   for (const PatternCase& c : cases) {
     SCOPED_TRACE(c.from);
-    EXPECT_EQ(reasons(FindingKind::NotWordCharacter, c.kind, c.from, "x", c.caseSensitive),
+    EXPECT_EQ(reasons(FindingKind::kNotWordCharacter, c.kind, c.from, "x", c.caseSensitive),
               expected(c.reason));
   }
 }
@@ -142,7 +142,7 @@ TEST(RuleCheck, a_perl_to_naming_a_group_the_pattern_lacks) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.from + " " + c.to);
-    EXPECT_EQ(reasons(FindingKind::MissingGroup, kPerl, c.from, c.to), expected(c.reason));
+    EXPECT_EQ(reasons(FindingKind::kMissingGroup, kPerl, c.from, c.to), expected(c.reason));
   }
 }
 
@@ -157,12 +157,12 @@ TEST(RuleCheck, a_word_from_written_as_a_perl_pattern) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.from);
-    EXPECT_EQ(reasons(FindingKind::PerlLookingWord, kWord, c.from),
+    EXPECT_EQ(reasons(FindingKind::kPerlLookingWord, kWord, c.from),
               expected(c.fires ? "this is a word rule, which matches the \"" + c.from.substr(0, 1) +
                                      "\" as text; did you mean type perl?"
                                : ""));
   }
-  EXPECT_TRUE(reasons(FindingKind::PerlLookingWord, kPerl, "/kot/").empty());
+  EXPECT_TRUE(reasons(FindingKind::kPerlLookingWord, kPerl, "/kot/").empty());
 }
 
 // Offsets are counted in the From the user typed, not in the pattern a
@@ -195,7 +195,7 @@ TEST(RuleCheck, a_word_rules_refused_pattern_is_placed_in_its_from) {
     std::vector<std::pair<int, int>> places;
     std::vector<std::string> found;
     for (const RuleFinding& f : checkRule(0, kWord, c.from, "x", c.caseSensitive)) {
-      if (f.kind != FindingKind::PatternRefused) continue;
+      if (f.kind != FindingKind::kPatternRefused) continue;
       places.emplace_back(f.pass, f.offset);
       found.push_back(f.reason);
     }
@@ -230,7 +230,7 @@ TEST(RuleCheck, rules_with_the_same_from_as_an_earlier_one) {
     }
     std::vector<std::pair<size_t, std::string>> found, expected;
     for (const RuleFinding& f : checkRules(store, false)) {
-      if (f.kind == FindingKind::SameFrom) found.emplace_back(f.rule + 1, f.reason);
+      if (f.kind == FindingKind::kSameFrom) found.emplace_back(f.rule + 1, f.reason);
     }
     for (const auto& pair : c.laterAndEarlier) {
       const std::string rule = "rule " + std::to_string(pair.second);

@@ -22,7 +22,7 @@ namespace {
 
 class RuleFilters : public ::testing::Test {
  protected:
-  void TearDown() override { setRuleFilters(qmx::RuleFilters::On); }
+  void TearDown() override { setRuleFilters(qmx::RuleFilters::kOn); }
 };
 
 TEST_F(RuleFilters, change_nothing_the_host_sees) {
@@ -32,9 +32,9 @@ TEST_F(RuleFilters, change_nothing_the_host_sees) {
   size_t changed = 0;
   for (int round = 0; round < 400; ++round) {
     const RuleSession session = qmxtest::randomRuleSession(random);
-    setRuleFilters(qmx::RuleFilters::Off);
+    setRuleFilters(qmx::RuleFilters::kOff);
     const HostTranscript unfiltered = qmxtest::runRuleSession(&IMessageProc, session);
-    setRuleFilters(qmx::RuleFilters::On);
+    setRuleFilters(qmx::RuleFilters::kOn);
     const HostTranscript filtered = qmxtest::runRuleSession(&IMessageProc, session);
     const HostTranscript library = qmxtest::runRuleSession(shipped.proc(), session);
     for (const HostTranscript* run : {&filtered, &library}) {
@@ -46,8 +46,8 @@ TEST_F(RuleFilters, change_nothing_the_host_sees) {
     // Each message the plug-in corrects gets its copy, in order.
     size_t copy = 0;
     for (const qmxtest::SessionStep& step : session.steps) {
-      if (step.kind != qmxtest::SessionStep::Kind::Message) continue;
-      if (!(step.flags & MSG_OUTGOING) && session.incomingOption == 0) continue;
+      if (step.kind != qmxtest::SessionStep::Kind::kMessage) continue;
+      if (!(step.flags & kMsgOutgoing) && session.incomingOption == 0) continue;
       ASSERT_LT(copy, unfiltered.copies.size());
       changed += unfiltered.copies[copy++] !=
                  qmxtest::transcriptCopy(step.body, "\x1aquillmax=1", step.flags);

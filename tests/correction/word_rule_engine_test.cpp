@@ -197,7 +197,7 @@ struct RuleRun {
 };
 
 // The road a word rule's From calls for, or the three patterns in full.
-enum class Road { Fast, InFull };
+enum class Road { kFast, kInFull };
 
 RuleRun runRule(const std::string& text, const std::string& from, const std::string& to,
                 const std::vector<bool>& answers, Road road) {
@@ -205,7 +205,7 @@ RuleRun runRule(const std::string& text, const std::string& from, const std::str
   const auto answer = [&] {
     return answers[static_cast<size_t>(run.caseReads++) % answers.size()];
   };
-  if (road == Road::Fast) {
+  if (road == Road::kFast) {
     applyWordRule(run.text, from, to, answer);
   } else {
     RegexReplacer replacer;
@@ -249,8 +249,8 @@ TEST(WordRuleEngine, fast_road_matches_the_patterns_in_texts_and_host_calls) {
       }
       const std::string& to = kTemplates[pickTemplate(random)];
       const std::vector<bool> answers = {coin(random), coin(random), coin(random)};
-      const RuleRun fast = runRule(fastText, from, to, answers, Road::Fast);
-      const RuleRun patterns = runRule(patternText, from, to, answers, Road::InFull);
+      const RuleRun fast = runRule(fastText, from, to, answers, Road::kFast);
+      const RuleRun patterns = runRule(patternText, from, to, answers, Road::kInFull);
       ASSERT_EQ(fast.text, patterns.text) << "From «" << from << "» To «" << to << "»";
       ASSERT_EQ(fast.caseReads, 3) << "From «" << from << "»";
       ASSERT_EQ(patterns.caseReads, 3);
@@ -265,7 +265,7 @@ TEST(WordRuleEngine, fast_road_matches_the_patterns_in_texts_and_host_calls) {
 TEST(WordRuleEngine, long_from_compiles_and_replaces_on_both_roads) {
   const std::string from(5000, 'a');
   const std::vector<bool> answers = {false};
-  for (Road engine : {Road::Fast, Road::InFull}) {
+  for (Road engine : {Road::kFast, Road::kInFull}) {
     EXPECT_EQ(runRule(from, from, "X", answers, engine).text, "X");
     EXPECT_EQ(runRule("x " + from + " y", from, "X", answers, engine).text, "x X y");
   }
@@ -292,8 +292,8 @@ TEST(WordRuleEngine, fast_road_over_separator_runs_matches_the_patterns) {
   const std::vector<bool> answers = {false};
   for (const std::string& from : kPatternFroms) {
     for (const std::string& text : texts) {
-      const RuleRun fast = runRule(text, from, "<$1|$2|$3>", answers, Road::Fast);
-      const RuleRun patterns = runRule(text, from, "<$1|$2|$3>", answers, Road::InFull);
+      const RuleRun fast = runRule(text, from, "<$1|$2|$3>", answers, Road::kFast);
+      const RuleRun patterns = runRule(text, from, "<$1|$2|$3>", answers, Road::kInFull);
       ASSERT_EQ(fast.text, patterns.text) << "From «" << from << "» text «" << text << "»";
     }
   }

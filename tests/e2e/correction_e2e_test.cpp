@@ -78,12 +78,12 @@ TEST_F(CorrectionEndToEnd, start_loads_the_rules_with_its_log_lines) {
 
 TEST_F(CorrectionEndToEnd, outgoing_message_is_corrected_once) {
   ChatMessage received{};
-  EXPECT_EQ(send("nie wiem, to 15 Z\xb3 za kot", "", MSG_OUTGOING | kMsgFlag80, &received), 2);
+  EXPECT_EQ(send("nie wiem, to 15 Z\xb3 za kot", "", kMsgOutgoing | kMsgFlag80, &received), 2);
   ASSERT_EQ(delivered.size(), 1u);
   EXPECT_EQ(delivered[0].body, "nie wiem\xb9, to 15 PLN\nnetto za kot");
   EXPECT_EQ(delivered[0].ext, "\x1aquillmax=1");
-  EXPECT_EQ(delivered[0].flags, MSG_OUTGOING | kMsgFlag80);
-  EXPECT_EQ(+received.flags, +MSG_OUTGOING);
+  EXPECT_EQ(delivered[0].flags, kMsgOutgoing | kMsgFlag80);
+  EXPECT_EQ(+received.flags, +kMsgOutgoing);
 
   // The host passes the copy through CALL_MESSAGE in its turn.
   host.events.clear();

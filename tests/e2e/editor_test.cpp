@@ -77,7 +77,7 @@ class EditorTest : public ::testing::Test {
   static ActionEvent event(int32_t id, int32_t code) {
     ActionEvent e{};
     e.size = sizeof(ActionEvent);
-    e.ref = ActionRef{id, PAGE_ID, kActionInstance};
+    e.ref = ActionRef{id, kElementPage, kActionInstance};
     e.code = code;
     return e;
   }

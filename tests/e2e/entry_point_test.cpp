@@ -241,7 +241,7 @@ TEST(EntryPoint, end_writes_the_rules_back_only_over_a_complete_load) {
       host.failingTextColumn = c.failingReloadColumn;
       ActionEvent reload{};
       reload.size = sizeof(ActionEvent);
-      reload.ref = ActionRef{kElementReload, PAGE_ID, -2};
+      reload.ref = ActionRef{kElementReload, kElementPage, -2};
       reload.code = 1;
       EXPECT_EQ(plugin.call(CALL_UI_ACTION, reinterpret_cast<intptr_t>(&reload)), 0);
     }
@@ -259,7 +259,7 @@ TEST(EntryPoint, end_writes_the_rules_back_only_over_a_complete_load) {
     message.size = sizeof(ChatMessage);
     message.body = reinterpret_cast<intptr_t>(body.c_str());
     message.ext = reinterpret_cast<intptr_t>(ext.c_str());
-    message.flags = MSG_OUTGOING;
+    message.flags = kMsgOutgoing;
     EXPECT_EQ(plugin.call(CALL_MESSAGE, reinterpret_cast<intptr_t>(&message)), 2);
 
     host.events.clear();

@@ -36,10 +36,10 @@ using qmxhost::HostSimulator;
 using qmxhost::PluginBoundary;
 using qmxtest::readLe;
 
-enum class Form { LinuxLibrary, WindowsDll };
+enum class Form { kLinuxLibrary, kWindowsDll };
 
 std::unique_ptr<PluginBoundary> load(Form form) {
-  if (form == Form::LinuxLibrary) {
+  if (form == Form::kLinuxLibrary) {
     return std::make_unique<qmxhost::NativePlugin>(qmxtest::kPluginPath);
   }
 #if defined(QUILLMAX_HAVE_PE)
@@ -65,7 +65,7 @@ class Protocol : public ::testing::TestWithParam<Form> {
       plugin = load(GetParam());
     } catch (const std::exception& error) {
       FAIL() << "cannot load the plug-in: " << error.what()
-             << (GetParam() == Form::WindowsDll ? " (build it first with 'make dll')" : "");
+             << (GetParam() == Form::kWindowsDll ? " (build it first with 'make dll')" : "");
     }
     ASSERT_NE(plugin, nullptr);
     host = std::make_unique<HostSimulator>(*plugin, store);
@@ -314,7 +314,7 @@ TEST_P(Protocol, host_out_of_memory_while_serving_the_plugin_fails_the_call) {
 }
 
 std::string formName(const ::testing::TestParamInfo<Form>& info) {
-  return info.param == Form::LinuxLibrary ? "linux_library" : "windows_dll";
+  return info.param == Form::kLinuxLibrary ? "linux_library" : "windows_dll";
 }
 
 #if defined(QUILLMAX_HAVE_PE)
@@ -322,7 +322,7 @@ std::string formName(const ::testing::TestParamInfo<Form>& info) {
 // from a fault of the DLL: its heap full while the DLL copies its rule base,
 // a call running past its instruction budget, the DLL's start-up too. Small
 // limits here; the defaults hold a megabyte message and 100,000 rules.
-enum class Step { LoadingTheDll, StartingThePlugin, CorrectingAMessage };
+enum class Step { kLoadingTheDll, kStartingThePlugin, kCorrectingAMessage };
 
 struct EmulatorLimitCase {
   const char* name;
@@ -333,40 +333,40 @@ struct EmulatorLimitCase {
 
 TEST(EmulatedDll, limits_of_the_emulator_are_reported_as_its_own) {
   const EmulatorLimitCase cases[] = {
-      {"instructions in DllMain", {64u << 20, 100, 0}, "", "", "", Step::LoadingTheDll},
+      {"instructions in DllMain", {64u << 20, 100, 0}, "", "", "", Step::kLoadingTheDll},
       {"heap",
        {4u << 20, 300'000'000, 0},
        std::string(3u << 20, 'a') + "\r\n",
        "0\r\n",
        "",
-       Step::StartingThePlugin},
+       Step::kStartingThePlugin},
       // The host's own copy of the rules for the DLL.
       {"heap, for what the host passes",
        {4u << 20, 300'000'000, 0},
        std::string(5u << 20, 'a') + "\r\n",
        "0\r\n",
        "",
-       Step::StartingThePlugin},
+       Step::kStartingThePlugin},
       // The «ab» up front lets the rule run: without it nothing could match.
       {"instructions",
        {64u << 20, 2'000'000, 0},
        "/(a+)+b/\r\n",
        "1\r\n",
        "ab " + std::string(2000, 'a'),
-       Step::CorrectingAMessage},
+       Step::kCorrectingAMessage},
   };
   for (const EmulatorLimitCase& c : cases) {
     SCOPED_TRACE(c.name);
     ConfigStore store;
     store.setText("Rewordix/From", c.from);
     store.setText("Rewordix/Type", c.type);
-    Step step = Step::LoadingTheDll;
+    Step step = Step::kLoadingTheDll;
     try {
       qmxhost::EmulatedPlugin plugin(QUILLMAX_DLL, c.limits);
       HostSimulator host(plugin, store);
-      step = Step::StartingThePlugin;
+      step = Step::kStartingThePlugin;
       host.begin();
-      step = Step::CorrectingAMessage;
+      step = Step::kCorrectingAMessage;
       host.deliver(c.message, false);
       ADD_FAILURE() << "no limit was reached";
     } catch (const qmxhost::HostLimitReached&) {
@@ -376,9 +376,9 @@ TEST(EmulatedDll, limits_of_the_emulator_are_reported_as_its_own) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryForm, Protocol,
-                         ::testing::Values(Form::LinuxLibrary, Form::WindowsDll), formName);
+                         ::testing::Values(Form::kLinuxLibrary, Form::kWindowsDll), formName);
 #else
-INSTANTIATE_TEST_SUITE_P(EveryForm, Protocol, ::testing::Values(Form::LinuxLibrary), formName);
+INSTANTIATE_TEST_SUITE_P(EveryForm, Protocol, ::testing::Values(Form::kLinuxLibrary), formName);
 #endif
 
 }  // namespace

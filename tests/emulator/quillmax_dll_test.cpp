@@ -273,7 +273,7 @@ TEST_F(QuillmaxDll, start_correct_one_message_end) {
       << host.logLines[3];
   EXPECT_EQ(dll->windows().initCommonControlsCount(), 1);
 
-  EXPECT_EQ(sendMessage("kot", MSG_OUTGOING), 2u);
+  EXPECT_EQ(sendMessage("kot", kMsgOutgoing), 2u);
   ASSERT_EQ(host.delivered.size(), 1u);
   EXPECT_EQ(host.delivered[0].body, "pies");
 
@@ -302,7 +302,7 @@ TEST_F(QuillmaxDll, load_out_of_memory_leaves_the_stored_rules_alone) {
   EXPECT_EQ(host.logLines[3],
             "Nie uda\xb3o si\xea za\xb3"
             "adowa\xe6 bazy zmian");
-  EXPECT_EQ(sendMessage("kot", MSG_OUTGOING), 2u);
+  EXPECT_EQ(sendMessage("kot", kMsgOutgoing), 2u);
   ASSERT_EQ(host.delivered.size(), 1u);
   EXPECT_EQ(host.delivered[0].body, "kot");
   EXPECT_EQ(call(CALL_END), 1u);
@@ -331,29 +331,29 @@ struct HostRecord {
 };
 
 const Scenario kScenarios[] = {
-    {"word_rule", kColumns, {{"kot i kot", MSG_OUTGOING}, {"nic", MSG_OUTGOING}}},
+    {"word_rule", kColumns, {{"kot i kot", kMsgOutgoing}, {"nic", kMsgOutgoing}}},
     {"three_kinds_of_rule",
      {{kColumnFrom, "nie wiem\r\n/(\\d+) z\xb3/i\r\nkot\r\n"},
       {kColumnTo, "nie wiem\xb9\r\n$1 PLN\nnetto\r\npies\r\n"},
       {kColumnType, "0\r\n1\r\n2\r\n"}},
-     {{"nie wiem, to 15 Z\xb3 za kot", MSG_OUTGOING | kMsgFlag80}, {"nie wiem", 0}}},
+     {{"nie wiem, to 15 Z\xb3 za kot", kMsgOutgoing | kMsgFlag80}, {"nie wiem", 0}}},
     {"broken_and_undelimited_perl_rules",
      {{kColumnFrom, "/(/\r\npies\r\n/(\\d+) z\xb3/i\r\n"},
       {kColumnTo, "x\r\nkot\r\n$1 PLN\r\n"},
       {kColumnType, "1\r\n1\r\n1\r\n"}},
-     {{"pies 7 z\xb3", MSG_OUTGOING}}},
-    {"no_rules", {}, {{"kot", MSG_OUTGOING}}},
+     {{"pies 7 z\xb3", kMsgOutgoing}}},
+    {"no_rules", {}, {{"kot", kMsgOutgoing}}},
     {"keep_out_in_lookarounds",
      {{kColumnFrom, "/(?=a\\K)/\r\n/(?<=\\K.)/\r\n"},
       {kColumnTo, "x\r\ny\r\n"},
       {kColumnType, "1\r\n1\r\n"}},
-     {{"a", MSG_OUTGOING}, {"ab", MSG_OUTGOING}}},
+     {{"a", kMsgOutgoing}, {"ab", kMsgOutgoing}}},
     {"rules_too_long_for_two_byte_links",
      {{kColumnFrom, std::string(5000, 'a') + "\r\n/" + std::string(9000, 'b') + "/\r\n"},
       {kColumnTo, "X\r\nY\r\n"},
       {kColumnType, "0\r\n1\r\n"}},
-     {{std::string(5000, 'a'), MSG_OUTGOING}, {std::string(9000, 'b'), MSG_OUTGOING}}},
-    {"host_refuses_the_copies", kColumns, {{"kot", MSG_OUTGOING | kMsgFlag80}}, true, true},
+     {{std::string(5000, 'a'), kMsgOutgoing}, {std::string(9000, 'b'), kMsgOutgoing}}},
+    {"host_refuses_the_copies", kColumns, {{"kot", kMsgOutgoing | kMsgFlag80}}, true, true},
     {"end_without_start", kColumns, {}, false},
 };
 
@@ -436,9 +436,9 @@ TEST_F(QuillmaxDll, rule_filters_change_nothing_the_host_sees) {
   std::mt19937 random(20261215);
   for (int round = 0; round < 40; ++round) {
     const qmxtest::RuleSession session = qmxtest::randomRuleSession(random);
-    setRuleFilters(RuleFilters::Off);
+    setRuleFilters(RuleFilters::kOff);
     const qmxtest::HostTranscript unfiltered = qmxtest::runRuleSession(&IMessageProc, session);
-    setRuleFilters(RuleFilters::On);
+    setRuleFilters(RuleFilters::kOn);
 
     qmxtest::HostTranscript emulated;
     EmulatedHost host(*dll, {{kColumnFrom, session.rules.from},
@@ -450,16 +450,16 @@ TEST_F(QuillmaxDll, rule_filters_change_nothing_the_host_sees) {
     call(CALL_START);
     for (const qmxtest::SessionStep& step : session.steps) {
       switch (step.kind) {
-        case qmxtest::SessionStep::Kind::Message:
+        case qmxtest::SessionStep::Kind::kMessage:
           emulated.answers.push_back(sendMessage(step.body, step.flags));
           break;
-        case qmxtest::SessionStep::Kind::Reload:
+        case qmxtest::SessionStep::Kind::kReload:
           host.setColumn(kColumnFrom, step.rules.from);
           host.setColumn(kColumnTo, step.rules.to);
           host.setColumn(kColumnType, step.rules.type);
           call(CALL_START);
           break;
-        case qmxtest::SessionStep::Kind::CaseOption:
+        case qmxtest::SessionStep::Kind::kCaseOption:
           host.intColumns[kColumnCaseSensitive] = step.caseOption;
           break;
       }

@@ -72,15 +72,15 @@ int exitStatus(pid_t child) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-enum class Output { Pipe, Full, Closed };
+enum class Output { kPipe, kFull, kClosed };
 
 ProcessResult hostWithOutput(const std::vector<std::string>& args, Output output) {
-  if (output == Output::Pipe) return host(args);
+  if (output == Output::kPipe) return host(args);
   TempDir dir;
   const int err = open(dir.file("err").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
   const int full = open("/dev/full", O_WRONLY | O_CLOEXEC);
   ProcessResult result;
-  result.status = exitStatus(startHost(args, -1, output == Output::Full ? full : -1, err));
+  result.status = exitStatus(startHost(args, -1, output == Output::kFull ? full : -1, err));
   close(full);
   close(err);
   result.err = readFile(dir.file("err"));
@@ -951,30 +951,30 @@ TEST(QuillmaxHost, plugin_failures_and_lost_output_are_errors) {
   };
   const Case cases[] = {
       {{"--plugin", kNoResultPlugin, "correct", "a", "b"},
-       Output::Pipe,
+       Output::kPipe,
        1,
        "",
        "message 1: the plug-in gave no result, so it would go out uncorrected; the plug-in's "
        "last log line: \"out of memory\""},
       {{"--plugin", kNoResultPlugin, "correct", "--incoming", "a"},
-       Output::Pipe,
+       Output::kPipe,
        0,
        "a\n",
        nullptr},
       {{"--plugin", kNoResultPlugin, "--store", store, "rules", "add", "a", "b"},
-       Output::Pipe,
+       Output::kPipe,
        1,
        "",
        "the plug-in did not write its rules back (as when it could not load them), so the "
        "change is not saved"},
       {{"--plugin", kNoResultPlugin, "correct", "bad_alloc"},
-       Output::Pipe,
+       Output::kPipe,
        2,
        "",
        "quillmax-host: out of memory while correcting message 1\n"},
-      {{"correct", "moze"}, Output::Full, 2, "", "cannot write standard output"},
-      {{"rules", "list"}, Output::Full, 2, "", "cannot write standard output"},
-      {{"correct", "moze"}, Output::Closed, 2, "", "standard output is closed"},
+      {{"correct", "moze"}, Output::kFull, 2, "", "cannot write standard output"},
+      {{"rules", "list"}, Output::kFull, 2, "", "cannot write standard output"},
+      {{"correct", "moze"}, Output::kClosed, 2, "", "standard output is closed"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args[c.args.size() - 2] + " " + c.args.back());

@@ -228,7 +228,7 @@ TEST_F(HostileInput, every_byte_value_in_body_ext_and_rules) {
   });
 
   std::string withoutLowBytes = bytes.substr(8);
-  const Sent sent = send(bytes + " kot", bytes, MSG_OUTGOING);
+  const Sent sent = send(bytes + " kot", bytes, kMsgOutgoing);
   ASSERT_TRUE(sent.ran);
   EXPECT_EQ(sent.answer, 2);
   ASSERT_EQ(copies.size(), 1u);
@@ -236,7 +236,7 @@ TEST_F(HostileInput, every_byte_value_in_body_ext_and_rules) {
   EXPECT_EQ(copies[0].ext, bytes + "\x1aquillmax=1");
 
   // The copy comes back marked and is left alone.
-  EXPECT_EQ(send(copies[0].body, copies[0].ext, MSG_OUTGOING).answer, 0);
+  EXPECT_EQ(send(copies[0].body, copies[0].ext, kMsgOutgoing).answer, 0);
   EXPECT_EQ(copies.size(), 1u);
 }
 
@@ -259,7 +259,7 @@ TEST_F(HostileInput, ext_texts_full_of_separators) {
   for (const Case& c : cases) {
     copies.clear();
     ChatMessage record{};
-    const Sent sent = send("a kot", c.ext, MSG_OUTGOING | kMsgFlag80, &record);
+    const Sent sent = send("a kot", c.ext, kMsgOutgoing | kMsgFlag80, &record);
     ASSERT_TRUE(sent.ran) << c.name;
     if (c.corrected) {
       EXPECT_EQ(sent.answer, 2) << c.name;
@@ -269,7 +269,7 @@ TEST_F(HostileInput, ext_texts_full_of_separators) {
     } else {
       EXPECT_EQ(sent.answer, 0) << c.name;
       EXPECT_TRUE(copies.empty()) << c.name;
-      EXPECT_EQ(+record.flags, MSG_OUTGOING | kMsgFlag80) << c.name << ": left untouched";
+      EXPECT_EQ(+record.flags, kMsgOutgoing | kMsgFlag80) << c.name << ": left untouched";
     }
   }
 }
@@ -296,7 +296,7 @@ TEST_F(HostileInput, ten_thousand_rules_load_apply_and_save_back) {
   const std::string type = host.textColumns[kColumnType];
 
   // "s1" is a whole word only where it stands alone: not inside "s10".
-  const Sent sent = send("s0 p9x s1, s9998 s10 p9999x", "", MSG_OUTGOING);
+  const Sent sent = send("s0 p9x s1, s9998 s10 p9999x", "", kMsgOutgoing);
   ASSERT_TRUE(sent.ran);
   EXPECT_EQ(sent.answer, 2);
   EXPECT_LT(sent.seconds, kHangGuardSeconds);
@@ -327,7 +327,7 @@ TEST_F(HostileInput, rule_texts_of_100_kilobytes) {
       {"y", "z", 0},
   });
   const std::string body = "kot " + longWord + " y " + longWord + "x";
-  const Sent sent = send(body, "", MSG_OUTGOING);
+  const Sent sent = send(body, "", kMsgOutgoing);
   ASSERT_TRUE(sent.ran);
   EXPECT_EQ(sent.answer, 2);
   EXPECT_LT(sent.seconds, kHangGuardSeconds);

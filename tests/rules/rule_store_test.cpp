@@ -4,7 +4,9 @@
 
 #include <climits>
 #include <cstdint>
+#include <cstdlib>
 #include <iterator>
+#include <new>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -17,6 +19,57 @@
 #include "tests/support/fake_host.h"
 
 using namespace qmx;
+
+namespace {
+
+// How many allocations may still succeed before one throws std::bad_alloc;
+// negative while no failure is planned. Only one allocation fails.
+long g_allocationsLeft = -1;
+
+void* allocate(std::size_t size) {
+  if (g_allocationsLeft == 0) {
+    g_allocationsLeft = -1;
+    throw std::bad_alloc();
+  }
+  if (g_allocationsLeft > 0) --g_allocationsLeft;
+  if (void* memory = std::malloc(size == 0 ? 1 : size)) return memory;
+  throw std::bad_alloc();
+}
+
+}  // namespace
+
+// Every allocation of this program goes through allocate(); the whole family
+// is replaced so that memory is never freed by another family's operator.
+void* operator new(std::size_t size) {
+  return allocate(size);
+}
+void* operator new[](std::size_t size) {
+  return allocate(size);
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  return std::malloc(size == 0 ? 1 : size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+  return std::malloc(size == 0 ? 1 : size);
+}
+void operator delete(void* memory) noexcept {
+  std::free(memory);
+}
+void operator delete[](void* memory) noexcept {
+  std::free(memory);
+}
+void operator delete(void* memory, std::size_t) noexcept {
+  std::free(memory);
+}
+void operator delete[](void* memory, std::size_t) noexcept {
+  std::free(memory);
+}
+void operator delete(void* memory, const std::nothrow_t&) noexcept {
+  std::free(memory);
+}
+void operator delete[](void* memory, const std::nothrow_t&) noexcept {
+  std::free(memory);
+}
 
 namespace {
 
@@ -218,7 +271,7 @@ TEST_F(RuleStoreTest, load_reads_from_to_and_type_columns_in_that_order) {
 }
 
 TEST_F(RuleStoreTest, load_empties_the_store_before_reading_the_columns) {
-  appendRule("old", "rule", TYPE_WORD);
+  appendRule("old", "rule", kTypeWord);
   host.setRuleColumns("a\r\n", "x\r\n", "1\r\n");
   std::vector<size_t> countAtLine;
   host.onLog = [&countAtLine](const std::string&) { countAtLine.push_back(ruleCount()); };
@@ -244,7 +297,7 @@ TEST_F(RuleStoreTest, reload_discards_changes_made_in_memory) {
   host.setRuleColumns("a\r\nb\r\n", "x\r\ny\r\n", "0\r\n1\r\n");
   loadRuleBase();
   const std::vector<Rule> loaded = storedRules();
-  appendRule("c", "z", TYPE_PERL);
+  appendRule("c", "z", kTypePerl);
   removeRule(0);
   loadRuleBase();
   EXPECT_EQ(storedRules(), loaded);
@@ -262,7 +315,7 @@ TEST_F(RuleStoreTest, every_change_gives_the_rules_a_new_revision) {
   revisions.push_back(ruleStore().revision);
   loadRuleBase();
   revisions.push_back(ruleStore().revision);
-  appendRule("b", "y", TYPE_WORD);
+  appendRule("b", "y", kTypeWord);
   revisions.push_back(ruleStore().revision);
   removeRule(1);
   revisions.push_back(ruleStore().revision);
@@ -327,7 +380,7 @@ TEST_F(RuleStoreTest, save_writes_each_entry_followed_by_a_separator) {
 }
 
 TEST_F(RuleStoreTest, save_writes_from_to_and_type_in_order_without_a_log_line) {
-  appendRule("a", "x", TYPE_PERL);
+  appendRule("a", "x", kTypePerl);
   saveRuleBase();
   const std::vector<int> sequence = {kHostOpWriteConfig, kHostOpWriteConfig, kHostOpWriteConfig};
   EXPECT_EQ(host.operationSequence(), sequence);
@@ -399,9 +452,9 @@ TEST_F(RuleStoreTest, crlf_in_a_field_keeps_the_rules_aligned_after_save_and_loa
     SCOPED_TRACE(::testing::PrintToString(c.typed));
     host.setRuleColumns("", "", "");
     loadRuleBase();
-    appendRule("first", c.typed, TYPE_PERL);
-    appendRule(c.typed, "second", TYPE_WORD);
-    appendRule("third", "3", TYPE_PERL);
+    appendRule("first", c.typed, kTypePerl);
+    appendRule(c.typed, "second", kTypeWord);
+    appendRule("third", "3", kTypePerl);
     saveRuleBase();
     loadRuleBase();
     const std::vector<Rule> expected = {
@@ -416,8 +469,8 @@ struct AppendTypeCase {
 };
 
 const AppendTypeCase kAppendTypes[] = {
-    {INT_MIN, "-2147483648"}, {-10, "-10"}, {-1, "-1"}, {TYPE_WORD, "0"},
-    {TYPE_PERL, "1"},         {2, "2"},     {10, "10"}, {INT_MAX, "2147483647"},
+    {INT_MIN, "-2147483648"}, {-10, "-10"}, {-1, "-1"}, {kTypeWord, "0"},
+    {kTypePerl, "1"},         {2, "2"},     {10, "10"}, {INT_MAX, "2147483647"},
 };
 
 TEST_F(RuleStoreTest, append_stores_the_type_as_decimal_text) {
@@ -432,9 +485,9 @@ TEST_F(RuleStoreTest, append_stores_the_type_as_decimal_text) {
 TEST_F(RuleStoreTest, append_adds_at_the_end_keeping_the_texts_as_typed) {
   host.setRuleColumns("a\r\n", "x\r\n", "1\r\n");
   loadRuleBase();
-  appendRule("", "", TYPE_WORD);
-  appendRule("b\r\nc", "$1 \\", TYPE_PERL);
-  appendRule("a", "dup", TYPE_WORD);
+  appendRule("", "", kTypeWord);
+  appendRule("b\r\nc", "$1 \\", kTypePerl);
+  appendRule("a", "dup", kTypeWord);
   const std::vector<Rule> expected = {
       {"a", "x", "1"}, {"", "", "0"}, {"b\r\nc", "$1 \\", "1"}, {"a", "dup", "0"}};
   EXPECT_EQ(storedRules(), expected);
@@ -479,8 +532,54 @@ TEST_F(RuleStoreTest, removing_every_rule_one_by_one_empties_the_store) {
   EXPECT_EQ(host.textColumns[kColumnType], "");
 }
 
+struct FailingChangeCase {
+  const char* name;
+  void (*change)();
+  bool allocates;  // the change has steps at which memory can run out
+};
+
+const FailingChangeCase kFailingChanges[] = {
+    // Texts too long to be held inside a string, so copying them allocates.
+    {"append", [] { appendRule(std::string(40, 'f'), std::string(40, 't'), kTypePerl); }, true},
+    {"remove the first rule", [] { removeRule(0); }, false},
+    {"remove the last rule", [] { removeRule(1); }, false},
+};
+
+// Memory running out at any step of a change leaves the store as it was,
+// three aligned lists: an append whose second list failed to grow used to
+// leave From one rule longer, giving later rules their neighbour's fields.
+TEST_F(RuleStoreTest, a_change_that_runs_out_of_memory_leaves_the_store_as_it_was) {
+  for (const FailingChangeCase& c : kFailingChanges) {
+    SCOPED_TRACE(c.name);
+    for (long failAt = 0;; ++failAt) {
+      host.setRuleColumns("", "", "");
+      loadRuleBase();
+      // Two appends fill each list to its capacity: the next append must
+      // grow all three.
+      appendRules({{"a", "x", "0"}, {"b", "y", "1"}});
+      const std::vector<Rule> before = storedRules();
+      const uint64_t revision = ruleStore().revision;
+      bool failed = false;
+      g_allocationsLeft = failAt;
+      try {
+        c.change();
+      } catch (const std::bad_alloc&) {
+        failed = true;
+      }
+      g_allocationsLeft = -1;
+      if (!failed) {
+        EXPECT_NE(storedRules(), before);
+        EXPECT_EQ(failAt > 0, c.allocates);
+        break;
+      }
+      EXPECT_EQ(storedRules(), before) << "allocation " << failAt << " failed";
+      EXPECT_EQ(ruleStore().revision, revision);
+    }
+  }
+}
+
 TEST_F(RuleStoreTest, reading_past_the_last_rule_throws) {
-  appendRule("a", "x", TYPE_WORD);
+  appendRule("a", "x", kTypeWord);
   EXPECT_THROW(ruleFrom(1), std::out_of_range);
   EXPECT_THROW(ruleTo(1), std::out_of_range);
   EXPECT_THROW(ruleType(1), std::out_of_range);
@@ -489,7 +588,7 @@ TEST_F(RuleStoreTest, reading_past_the_last_rule_throws) {
 
 TEST(RuleStoreWithoutHost, load_empties_the_store_and_save_does_nothing) {
   setHostControl(nullptr);
-  appendRule("a", "x", TYPE_WORD);
+  appendRule("a", "x", kTypeWord);
   saveRuleBase();
   loadRuleBase();
   EXPECT_EQ(ruleCount(), 0u);

@@ -129,12 +129,12 @@ RuleSession randomRuleSession(std::mt19937& random) {
     const int kind = below(random, 10);
     if (kind < 7) {
       step.body = randomRuleMessage(random);
-      step.flags = below(random, 10) == 0 ? 0u : static_cast<uint32_t>(MSG_OUTGOING);
+      step.flags = below(random, 10) == 0 ? 0u : static_cast<uint32_t>(kMsgOutgoing);
     } else if (kind < 9) {
-      step.kind = SessionStep::Kind::Reload;
+      step.kind = SessionStep::Kind::kReload;
       step.rules = randomStoredRules(random, 10);
     } else {
-      step.kind = SessionStep::Kind::CaseOption;
+      step.kind = SessionStep::Kind::kCaseOption;
       step.caseOption = below(random, 2);
     }
     session.steps.push_back(std::move(step));
@@ -151,13 +151,13 @@ std::string describe(const RuleSession& session) {
                      " incoming " + std::to_string(session.incomingOption);
   for (const SessionStep& step : session.steps) {
     switch (step.kind) {
-      case SessionStep::Kind::Message:
+      case SessionStep::Kind::kMessage:
         text += "\nmessage \xab" + step.body + "\xbb flags " + std::to_string(step.flags);
         break;
-      case SessionStep::Kind::Reload:
+      case SessionStep::Kind::kReload:
         text += "\nreload " + rules(step.rules);
         break;
-      case SessionStep::Kind::CaseOption:
+      case SessionStep::Kind::kCaseOption:
         text += "\ncase " + std::to_string(step.caseOption);
         break;
     }
@@ -204,18 +204,18 @@ HostTranscript runRuleSession(qmxhost::MessageProc proc, const RuleSession& sess
   qmxhost::callPlugin(proc, CALL_START);
   for (const SessionStep& step : session.steps) {
     switch (step.kind) {
-      case SessionStep::Kind::Message: {
+      case SessionStep::Kind::kMessage: {
         const std::string ext;
         ChatMessage message = chatMessage(step.body, ext, step.flags);
         transcript.answers.push_back(
             qmxhost::callPlugin(proc, CALL_MESSAGE, reinterpret_cast<intptr_t>(&message)));
         break;
       }
-      case SessionStep::Kind::Reload:
+      case SessionStep::Kind::kReload:
         host.setRuleColumns(step.rules.from, step.rules.to, step.rules.type);
         qmxhost::callPlugin(proc, CALL_START);
         break;
-      case SessionStep::Kind::CaseOption:
+      case SessionStep::Kind::kCaseOption:
         host.intColumns[kColumnCaseSensitive] = step.caseOption;
         break;
     }

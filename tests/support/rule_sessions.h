@@ -24,8 +24,8 @@ struct StoredRules {
 };
 
 struct SessionStep {
-  enum class Kind { Message, Reload, CaseOption };
-  Kind kind = Kind::Message;
+  enum class Kind { kMessage, kReload, kCaseOption };
+  Kind kind = Kind::kMessage;
   std::string body;        // Message
   uint32_t flags = 0;      // Message
   StoredRules rules;       // Reload: the host's columns, then CALL_START

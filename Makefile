@@ -124,7 +124,7 @@ test-valgrind: deps build/bench/CMakeCache.txt
 	fi; exit $$status
 
 # Every check. The steps run two at a time, each build with $(JOBS) jobs:
-# while one step is in a single-threaded stretch (PCRE's configure, a
+# while one step is in a single-threaded stretch (PCRE's build, a
 # fuzzing run, memcheck, the longest test program) the other keeps the
 # second core busy. Each step's output is printed whole when it ends.
 TEST_STEPS = test-fuzz test-valgrind test-i386 test-win32 test-native test-reproducible

@@ -2,9 +2,9 @@
 # as a step of this build, into build/pcre/<target>/, which every build of
 # the clone with the same target shares (the native and bench builds), from
 # one download of the source (build/pcre/src/). The script keeps a stamp of
-# its configure arguments there: a build with the current ones is reused,
-# any change of them (they live in the script and in the project's patches
-# to PCRE, which this step depends on) rebuilds it. Every target that links
+# its configuration and compile commands there: a build with the current
+# ones is reused, any change of them (they live in the script and in the
+# project's patches to PCRE, which this step depends on) rebuilds it. Every target that links
 # `pcre` waits for the step, so a parallel build from a clean tree works.
 set(QUILLMAX_PCRE_ROOT ${CMAKE_SOURCE_DIR}/build/pcre CACHE PATH
     "Where the builds of this clone keep PCRE: src/ and one folder per target")

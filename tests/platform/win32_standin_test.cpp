@@ -145,7 +145,7 @@ struct CreationCase {
   bool created;
 };
 
-TEST(StandinCreation, FollowsTheClassParentAndScriptRules) {
+TEST(StandinCreation, follows_the_class_parent_and_script_rules) {
   const CreationCase cases[] = {
       {"null class", true, nullptr, 0, Parent::kNone, 0, false},
       {"empty class", true, "", 0, Parent::kNone, 0, false},
@@ -193,7 +193,7 @@ TEST(StandinCreation, FollowsTheClassParentAndScriptRules) {
   }
 }
 
-TEST_F(StandinTest, ScriptedFailuresEndAfterTheirCount) {
+TEST_F(StandinTest, scripted_failures_end_after_their_count) {
   standin_failNextWindowCreations(2);
   EXPECT_EQ(makeList(page), nullptr);
   EXPECT_EQ(makePage(), nullptr);
@@ -204,7 +204,7 @@ TEST_F(StandinTest, ScriptedFailuresEndAfterTheirCount) {
   EXPECT_NE(makeList(page), nullptr);
 }
 
-TEST_F(StandinTest, KeepsEveryCreationProperty) {
+TEST_F(StandinTest, keeps_every_creation_property) {
   HWND list = CreateWindowExA(WS_EX_CLIENTEDGE, WC_LISTVIEWA, nullptr, kEditorListStyle, 210, 7,
                               450, 200, page, kListId, kInstance, nullptr);
   ASSERT_NE(list, nullptr);
@@ -236,7 +236,7 @@ TEST_F(StandinTest, KeepsEveryCreationProperty) {
   EXPECT_EQ(info.parent, nullptr);
 }
 
-TEST_F(StandinTest, WindowInfoTruncatesALongTitleButReportsItsLength) {
+TEST_F(StandinTest, window_info_truncates_a_long_title_but_reports_its_length) {
   const std::string title(300, 'x');
   HWND window = CreateWindowExA(0, "STATIC", title.c_str(), 0, 0, 0, 1, 1, nullptr, nullptr,
                                 nullptr, nullptr);
@@ -246,7 +246,7 @@ TEST_F(StandinTest, WindowInfoTruncatesALongTitleButReportsItsLength) {
   EXPECT_EQ(std::string(info.title), title.substr(0, sizeof info.title - 1));
 }
 
-TEST_F(StandinTest, WindowInfoRefusesNullOutputAndDeadWindows) {
+TEST_F(StandinTest, window_info_refuses_null_output_and_dead_windows) {
   StandinWindowInfo info{};
   info.width = 12345;
   EXPECT_FALSE(standin_getWindowInfo(page, nullptr));
@@ -257,7 +257,7 @@ TEST_F(StandinTest, WindowInfoRefusesNullOutputAndDeadWindows) {
   EXPECT_EQ(info.width, 12345);
 }
 
-TEST_F(StandinTest, HandlesAreNeverReusedNotEvenAfterAReset) {
+TEST_F(StandinTest, handles_are_never_reused_not_even_after_a_reset) {
   std::vector<HWND> seen = {page};
   for (int i = 0; i < 3; ++i) {
     HWND list = makeList(page);
@@ -276,7 +276,7 @@ TEST_F(StandinTest, HandlesAreNeverReusedNotEvenAfterAReset) {
 // ---------------------------------------------------------------------------
 // Reset and InitCommonControls
 
-TEST_F(StandinTest, ResetForgetsWindowsInitialisationAndScripts) {
+TEST_F(StandinTest, reset_forgets_windows_initialisation_and_scripts) {
   HWND list = makeList(page);
   ASSERT_NE(list, nullptr);
   standin_setMessageBoxAnswer(IDYES);
@@ -307,14 +307,14 @@ TEST_F(StandinTest, ResetForgetsWindowsInitialisationAndScripts) {
 // ---------------------------------------------------------------------------
 // DestroyWindow and ShowWindow
 
-TEST_F(StandinTest, DestroyRefusesNullUnknownAndDestroyedHandles) {
+TEST_F(StandinTest, destroy_refuses_null_unknown_and_destroyed_handles) {
   EXPECT_FALSE(DestroyWindow(nullptr));
   EXPECT_FALSE(DestroyWindow(kUnknownWindow));
   ASSERT_TRUE(DestroyWindow(page));
   EXPECT_FALSE(DestroyWindow(page));
 }
 
-TEST_F(StandinTest, DestroyTakesChildrenAndGrandchildrenButNotParentsOrSiblings) {
+TEST_F(StandinTest, destroy_takes_children_and_grandchildren_but_not_parents_or_siblings) {
   HWND list = makeList(page);
   HWND inner =
       CreateWindowExA(0, "STATIC", nullptr, WS_CHILD, 0, 0, 1, 1, page, nullptr, nullptr, nullptr);
@@ -337,7 +337,7 @@ TEST_F(StandinTest, DestroyTakesChildrenAndGrandchildrenButNotParentsOrSiblings)
   EXPECT_EQ(standin_listRowCount(list), -1);
 }
 
-TEST_F(StandinTest, ShowWindowAnswersThePreviousVisibilityAndRecordsTheCommand) {
+TEST_F(StandinTest, show_window_answers_the_previous_visibility_and_records_the_command) {
   HWND list = makeList(page);
   EXPECT_FALSE(ShowWindow(nullptr, SW_SHOWNORMAL));
   EXPECT_FALSE(ShowWindow(kUnknownWindow, SW_SHOWNORMAL));
@@ -359,7 +359,7 @@ TEST_F(StandinTest, ShowWindowAnswersThePreviousVisibilityAndRecordsTheCommand) 
 // ---------------------------------------------------------------------------
 // Messages to windows that cannot answer them
 
-TEST_F(StandinTest, MessagesToNoListViewAnswerZeroAndChangeNothing) {
+TEST_F(StandinTest, messages_to_no_list_view_answer_zero_and_change_nothing) {
   HWND destroyed = makeList(page);
   ASSERT_TRUE(DestroyWindow(destroyed));
   HWND list = listWithRows({"a"});
@@ -411,7 +411,7 @@ TEST_F(StandinTest, MessagesToNoListViewAnswerZeroAndChangeNothing) {
   EXPECT_EQ(standin_listRowSelected(list, 0), 0);
 }
 
-TEST_F(StandinTest, UnknownMessagesToAListAnswerZero) {
+TEST_F(StandinTest, unknown_messages_to_a_list_answer_zero) {
   HWND list = listWithRows({"a"});
   EXPECT_EQ(SendMessageA(list, 0, 0, 0), 0);
   EXPECT_EQ(SendMessageA(list, LVM_FIRST, 0, 0), 0);
@@ -423,7 +423,7 @@ TEST_F(StandinTest, UnknownMessagesToAListAnswerZero) {
 // ---------------------------------------------------------------------------
 // Extended style and columns
 
-TEST_F(StandinTest, ExtendedStyleMaskZeroSetsEveryBitAndAnswersThePreviousStyle) {
+TEST_F(StandinTest, extended_style_mask_zero_sets_every_bit_and_answers_the_previous_style) {
   HWND list = makeList(page);
   EXPECT_EQ(SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
                          LVS_EX_FULLROWSELECT | LVS_EX_UNDERLINECOLD),
@@ -451,7 +451,7 @@ struct ColumnCase {
   std::vector<int> widths;
 };
 
-TEST_F(StandinTest, InsertColumnPlacesTheColumnAndKeepsOnlyMaskedFields) {
+TEST_F(StandinTest, insert_column_places_the_column_and_keeps_only_masked_fields) {
   const ColumnCase cases[] = {
       {"null column", true, 0, LVCF_WIDTH | LVCF_TEXT, -1, {"A", "B"}, {10, 20}},
       {"negative index", false, -1, LVCF_WIDTH | LVCF_TEXT, -1, {"A", "B"}, {10, 20}},
@@ -491,7 +491,7 @@ TEST_F(StandinTest, InsertColumnPlacesTheColumnAndKeepsOnlyMaskedFields) {
   }
 }
 
-TEST_F(StandinTest, AColumnInsertedBetweenFilledCellsMovesTheLaterCellsRight) {
+TEST_F(StandinTest, a_column_inserted_between_filled_cells_moves_the_later_cells_right) {
   HWND list = makeList(page);
   insertColumn(list, 0, LVCF_TEXT, 0, "From");
   insertColumn(list, 1, LVCF_TEXT, 0, "To");
@@ -515,7 +515,7 @@ struct InsertCase {
   std::vector<std::string> rows;  // after the insertion
 };
 
-TEST_F(StandinTest, InsertItemPlacesTheRowAtItsIndexClampedToTheEnd) {
+TEST_F(StandinTest, insert_item_places_the_row_at_its_index_clamped_to_the_end) {
   const InsertCase cases[] = {
       {"null item", true, 0, 0, -1, {"r0", "r1", "r2"}},
       {"negative index", false, -1, 0, -1, {"r0", "r1", "r2"}},
@@ -545,7 +545,7 @@ TEST_F(StandinTest, InsertItemPlacesTheRowAtItsIndexClampedToTheEnd) {
   }
 }
 
-TEST_F(StandinTest, InsertItemIntoAnEmptyListAndWithoutText) {
+TEST_F(StandinTest, insert_item_into_an_empty_list_and_without_text) {
   HWND list = makeList(page);
   EXPECT_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 0);
   EXPECT_EQ(insertRow(list, 7, "only"), 0);
@@ -558,7 +558,7 @@ TEST_F(StandinTest, InsertItemIntoAnEmptyListAndWithoutText) {
   EXPECT_EQ(firstColumn(list), (std::vector<std::string>{"only", ""}));
 }
 
-TEST_F(StandinTest, RowsOfASortedListFollowTheirTextNotTheIndex) {
+TEST_F(StandinTest, rows_of_a_sorted_list_follow_their_text_not_the_index) {
   HWND list = listWithRows({}, kEditorListStyle | LVS_SORTASCENDING);
   EXPECT_EQ(insertRow(list, 0, "m"), 0);
   EXPECT_EQ(insertRow(list, 0, "z"), 1);
@@ -573,7 +573,7 @@ struct DeleteCase {
   std::vector<std::string> rows;  // after the deletion
 };
 
-TEST_F(StandinTest, DeleteItemMovesTheFollowingRowsUp) {
+TEST_F(StandinTest, delete_item_moves_the_following_rows_up) {
   const DeleteCase cases[] = {
       {"negative row", -1, FALSE, {"r0", "r1", "r2"}},
       {"past the end", 3, FALSE, {"r0", "r1", "r2"}},
@@ -602,7 +602,7 @@ TEST_F(StandinTest, DeleteItemMovesTheFollowingRowsUp) {
 // ---------------------------------------------------------------------------
 // Cell texts
 
-TEST_F(StandinTest, SetItemTextNeedsAnExistingRowAndColumn) {
+TEST_F(StandinTest, set_item_text_needs_an_existing_row_and_column) {
   HWND list = listWithRows({"r0"});
   LVITEMA item{};
   EXPECT_EQ(send(list, LVM_SETITEMTEXTA, 0, nullptr), FALSE);
@@ -623,7 +623,7 @@ TEST_F(StandinTest, SetItemTextNeedsAnExistingRowAndColumn) {
   EXPECT_EQ(cellText(list, 1, 0), "<missing>");
 }
 
-TEST_F(StandinTest, GetItemTextCopiesWhatFitsAndAnswersTheCopiedLength) {
+TEST_F(StandinTest, get_item_text_copies_what_fits_and_answers_the_copied_length) {
   HWND list = listWithRows({"Zamie\xf1 z"});
   const struct {
     const char* name;
@@ -654,7 +654,7 @@ TEST_F(StandinTest, GetItemTextCopiesWhatFitsAndAnswersTheCopiedLength) {
   EXPECT_EQ(send(list, LVM_GETITEMTEXTA, 0, nullptr), 0);
 }
 
-TEST_F(StandinTest, CellReaderAnswersTheFullLengthWhateverTheBuffer) {
+TEST_F(StandinTest, cell_reader_answers_the_full_length_whatever_the_buffer) {
   HWND list = listWithRows({"abcdef"});
   char buffer[4] = {'?', '?', '?', '?'};
   EXPECT_EQ(standin_listCellText(list, 0, 0, nullptr, 0), 6);
@@ -670,7 +670,7 @@ TEST_F(StandinTest, CellReaderAnswersTheFullLengthWhateverTheBuffer) {
 // ---------------------------------------------------------------------------
 // Row state
 
-TEST_F(StandinTest, SelectionIsPerRowAndSeveralRowsMayBeSelected) {
+TEST_F(StandinTest, selection_is_per_row_and_several_rows_may_be_selected) {
   HWND list = listWithRows({"r0", "r1", "r2", "r3"});
   EXPECT_EQ(setState(list, 1, LVIS_SELECTED, LVIS_SELECTED), TRUE);
   EXPECT_EQ(setState(list, 2, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED), TRUE);
@@ -695,7 +695,7 @@ TEST_F(StandinTest, SelectionIsPerRowAndSeveralRowsMayBeSelected) {
   EXPECT_EQ(standin_listRowSelected(list, 2), 0);
 }
 
-TEST_F(StandinTest, SetItemStateRefusesMissingRowsAndMinusOneMeansEveryRow) {
+TEST_F(StandinTest, set_item_state_refuses_missing_rows_and_minus_one_means_every_row) {
   HWND list = listWithRows({"r0", "r1", "r2"});
   EXPECT_EQ(send(list, LVM_SETITEMSTATE, 0, nullptr), FALSE);
   EXPECT_EQ(setState(list, 3, LVIS_SELECTED, LVIS_SELECTED), FALSE);
@@ -709,7 +709,7 @@ TEST_F(StandinTest, SetItemStateRefusesMissingRowsAndMinusOneMeansEveryRow) {
   for (int row = 0; row < 3; ++row) EXPECT_EQ(getState(list, row, LVIS_SELECTED), 0);
 }
 
-TEST_F(StandinTest, InsertItemWithStateSetsOnlyTheMaskedBits) {
+TEST_F(StandinTest, insert_item_with_state_sets_only_the_masked_bits) {
   HWND list = makeList(page);
   std::string text = "a";
   LVITEMA item{};
@@ -726,7 +726,7 @@ TEST_F(StandinTest, InsertItemWithStateSetsOnlyTheMaskedBits) {
   EXPECT_EQ(getState(list, 0, LVIS_SELECTED), 0);
 }
 
-TEST_F(StandinTest, FocusAndSingleSelectionBelongToOneRowOnly) {
+TEST_F(StandinTest, focus_and_single_selection_belong_to_one_row_only) {
   HWND multi = listWithRows({"r0", "r1"});
   setState(multi, 0, LVIS_FOCUSED | LVIS_SELECTED, LVIS_FOCUSED | LVIS_SELECTED);
   setState(multi, 1, LVIS_FOCUSED | LVIS_SELECTED, LVIS_FOCUSED | LVIS_SELECTED);
@@ -740,7 +740,7 @@ TEST_F(StandinTest, FocusAndSingleSelectionBelongToOneRowOnly) {
   EXPECT_EQ(standin_listRowSelected(single, 1), 1);
 }
 
-TEST_F(StandinTest, SelectionReaderAndWriterRefuseMissingRowsAndNonLists) {
+TEST_F(StandinTest, selection_reader_and_writer_refuse_missing_rows_and_non_lists) {
   HWND list = listWithRows({"r0", "r1"});
   EXPECT_EQ(standin_listRowSelected(nullptr, 0), -1);
   EXPECT_EQ(standin_listRowSelected(page, 0), -1);
@@ -760,7 +760,7 @@ TEST_F(StandinTest, SelectionReaderAndWriterRefuseMissingRowsAndNonLists) {
 // ---------------------------------------------------------------------------
 // Redraw requests
 
-TEST_F(StandinTest, RedrawItemsIsAcceptedForAnyRangeAndRecorded) {
+TEST_F(StandinTest, redraw_items_is_accepted_for_any_range_and_recorded) {
   HWND list = listWithRows({"r0"});
   int first = 77;
   int last = 77;
@@ -792,7 +792,7 @@ struct FindCase {
   LRESULT result;
 };
 
-TEST_F(StandinTest, FindItemComparesTheWholeFirstColumnFromAfterTheStart) {
+TEST_F(StandinTest, find_item_compares_the_whole_first_column_from_after_the_start) {
   HWND list = listWithRows({"alpha", "Beta", "ALPHA", "alphabet", ""});
   ASSERT_TRUE(setCell(list, 1, 1, "gamma"));
   const FindCase cases[] = {
@@ -829,7 +829,7 @@ TEST_F(StandinTest, FindItemComparesTheWholeFirstColumnFromAfterTheStart) {
 
 // The pairs a Polish Windows (code page 1250) treats as one letter in two
 // cases; every other byte matches only itself.
-TEST_F(StandinTest, FindItemFoldsExactlyTheWindows1250LetterPairs) {
+TEST_F(StandinTest, find_item_folds_exactly_the_windows1250_letter_pairs) {
   int partner[256];
   for (int b = 0; b < 256; ++b) partner[b] = b;
   auto pair = [&](int upper, int lower) {
@@ -859,7 +859,7 @@ TEST_F(StandinTest, FindItemFoldsExactlyTheWindows1250LetterPairs) {
   }
 }
 
-TEST_F(StandinTest, FindItemMatchesPolishWordsInEitherCase) {
+TEST_F(StandinTest, find_item_matches_polish_words_in_either_case) {
   // "ZAŻÓŁĆ GĘŚLĄ" and "zażółć gęślą", with Ź/ź and Ś/ś, in Windows-1250.
   HWND list = listWithRows({"ZA\xaf\xd3\xa3\xc6 G\xca\x8cL\xa5",
                             "\x8f"
@@ -882,7 +882,7 @@ TEST_F(StandinTest, FindItemMatchesPolishWordsInEitherCase) {
 // ---------------------------------------------------------------------------
 // Message box
 
-TEST_F(StandinTest, MessageBoxRecordsTheCallAndAnswersTheScript) {
+TEST_F(StandinTest, message_box_records_the_call_and_answers_the_script) {
   EXPECT_EQ(standin_messageBoxCount(), 0);
   EXPECT_EQ(standin_lastMessageBoxText(nullptr, 0), -1);
   EXPECT_EQ(standin_lastMessageBoxCaption(nullptr, 0), -1);
@@ -932,7 +932,7 @@ TEST_F(StandinTest, MessageBoxRecordsTheCallAndAnswersTheScript) {
 
 // The simulator finds the stand-in's functions by name; a hidden symbol
 // would leave it without them.
-TEST(StandinExports, EveryFunctionIsFoundByName) {
+TEST(StandinExports, every_function_is_found_by_name) {
   const char* names[] = {
       "InitCommonControls",
       "CreateWindowExA",

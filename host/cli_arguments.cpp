@@ -89,12 +89,12 @@ CommandLine readCommandLine(const Arguments& args, const std::string& command, A
       line.help = true;
       continue;
     }
-    const OptionSpec* spec = nullptr;
+    const OptionSpec* option = nullptr;
     for (const OptionSpec& known : options) {
-      if (arg == known.name) spec = &known;
+      if (arg == known.name) option = &known;
     }
-    if (!spec) refuse(arg, command);
-    const Arguments names = wordsOf(spec->values);
+    if (!option) refuse(arg, command);
+    const Arguments names = wordsOf(option->values);
     if (args.size() - next < names.size()) {
       throw UsageError(command + ": " + arg + " needs " + listed(names));
     }

@@ -50,6 +50,30 @@ EditorSession::EditorSession(CommandContext& context, const char* stage)
       host(settingsOpened(session.host(), context, stage)),
       windows(session.plugin().windows()) {}
 
+size_t EditorSession::ruleCount() {
+  return static_cast<size_t>(windows.rowCount(host.ruleList()));
+}
+
+bool EditorSession::add(const std::string& from, const std::string& to, const std::string& type) {
+  const size_t before = ruleCount();
+  host.setFieldValue(kElementFromField, from);
+  host.setFieldValue(kElementToField, to);
+  host.setFieldValue(kElementTypeChoice, type);
+  host.press(kElementAddButton);
+  return ruleCount() != before;
+}
+
+void EditorSession::end(CommandContext& context) {
+  context.stage = "writing back the rules";
+  session.end();
+}
+
+void EditorSession::save(CommandContext& context) {
+  session.requireRulesWrittenBack();
+  context.stage = "saving the store";
+  access.save(context.err);
+}
+
 StoreAccess& CommandContext::store() {
   return store(need_ == StoreNeed::kChange ? StoreUse::kChange : StoreUse::kRead);
 }

@@ -54,6 +54,17 @@ class EditorSession {
  public:
   EditorSession(CommandContext& context, const char* stage);
 
+  // The rules the editor lists.
+  size_t ruleCount();
+  // Fills the From, To and type fields and presses Add: true when the
+  // editor added the rule, false when it refused it (a From it already
+  // lists, letter case aside).
+  bool add(const std::string& from, const std::string& to, const std::string& type);
+  // Ends the plug-in's session, which writes the rules back.
+  void end(CommandContext& context);
+  // Saves what the plug-in wrote back; a change it did not write is an error.
+  void save(CommandContext& context);
+
   StoreAccess& access;
   Session session;
   HostSimulator& host;

@@ -19,7 +19,6 @@
 #include "host/rule_transfer.h"
 #include "host/text_codec.h"
 #include "rules/rule_types.h"
-#include "shell/element_ids.h"
 
 namespace qmxhost {
 
@@ -228,34 +227,18 @@ int runRulesImport(CommandContext& context, const CommandLine& line) {
   }
 
   EditorSession editor(context, "adding the rules");
-  StoreAccess& access = editor.access;
-  Session& session = editor.session;
-  HostSimulator& host = editor.host;
-  WindowSystem& windows = editor.windows;
-  int rows = windows.rowCount(host.ruleList());
   size_t added = 0;
   for (Candidate& candidate : candidates) {
     if (!candidate.skipped.empty()) continue;
-    host.setFieldValue(kElementFromField, candidate.from);
-    host.setFieldValue(kElementToField, candidate.to);
-    host.setFieldValue(kElementTypeChoice, candidate.type);
-    host.press(kElementAddButton);
-    const int now = windows.rowCount(host.ruleList());
-    if (now == rows) {
+    if (editor.add(candidate.from, candidate.to, candidate.type)) {
+      ++added;
+    } else {
       skip(candidate, "a rule with this From is already listed (letter case aside)",
            "already listed");
-    } else {
-      ++added;
     }
-    rows = now;
   }
-  context.stage = "writing back the rules";
-  session.end();
-  if (added > 0) {
-    session.requireRulesWrittenBack();
-    context.stage = "saving the store";
-    access.save(context.err);
-  }
+  editor.end(context);
+  if (added > 0) editor.save(context);
 
   std::vector<std::pair<std::string, size_t>> reasons;
   for (const Candidate& candidate : candidates) {

@@ -101,53 +101,35 @@ int runRulesAdd(CommandContext& context, const CommandLine& line) {
   const std::string from = storedRuleText(args[0], "the rule's FROM");
   const std::string to = storedRuleText(args[1], "the rule's TO");
   EditorSession editor(context, "adding the rule");
-  StoreAccess& access = editor.access;
-  Session& session = editor.session;
-  HostSimulator& host = editor.host;
-  WindowSystem& windows = editor.windows;
-  const size_t before = windows.rows(host.ruleList()).size();
-  host.setFieldValue(kElementFromField, from);
-  host.setFieldValue(kElementToField, to);
-  host.setFieldValue(kElementTypeChoice, type);
-  host.press(kElementAddButton);
-  const size_t after = windows.rows(host.ruleList()).size();
-  context.stage = "writing back the rules";
-  session.end();
-  if (after == before) {
+  const bool added = editor.add(from, to, type);
+  const size_t count = editor.ruleCount();
+  editor.end(context);
+  if (!added) {
     context.err << "quillmax-host: refused: a rule with the From \"" << escapeControls(args[0])
                 << "\" is already listed (letter case aside)\n";
     return kExitRefused;
   }
-  session.requireRulesWrittenBack();
-  context.stage = "saving the store";
   // Only once the rule is safely in the store.
-  access.save(context.err);
+  editor.save(context);
   context.stage = "checking the rule, which is saved";
-  warnAboutRule(context.err, access.store(), after - 1);
-  context.out << "added rule " << after << '\n';
+  warnAboutRule(context.err, editor.access.store(), count - 1);
+  context.out << "added rule " << count << '\n';
   return kExitOk;
 }
 
 int runRulesDelete(CommandContext& context, const CommandLine& line) {
   EditorSession editor(context, "deleting the rules");
-  StoreAccess& access = editor.access;
-  Session& session = editor.session;
-  HostSimulator& host = editor.host;
-  WindowSystem& windows = editor.windows;
-  const size_t count = windows.rows(host.ruleList()).size();
+  const size_t count = editor.ruleCount();
   std::set<size_t> chosen;
   for (const std::string& number : line.operands) chosen.insert(ruleNumber(number, count));
   for (size_t number : chosen) {
-    windows.selectRow(host.ruleList(), static_cast<int>(number - 1), true);
+    editor.windows.selectRow(editor.host.ruleList(), static_cast<int>(number - 1), true);
   }
-  windows.setMessageBoxAnswer(IDYES);
-  host.press(kElementDeleteButton);
-  const size_t left = windows.rows(host.ruleList()).size();
-  context.stage = "writing back the rules";
-  session.end();
-  session.requireRulesWrittenBack();
-  context.stage = "saving the store";
-  access.save(context.err);
+  editor.windows.setMessageBoxAnswer(IDYES);
+  editor.host.press(kElementDeleteButton);
+  const size_t left = editor.ruleCount();
+  editor.end(context);
+  editor.save(context);
   context.out << "deleted " << count - left << (count - left == 1 ? " rule\n" : " rules\n");
   return kExitOk;
 }

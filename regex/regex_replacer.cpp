@@ -39,14 +39,6 @@ int RegexReplacer::search() {
   return found;
 }
 
-std::string RegexReplacer::expandTemplate(const std::string& replacementTemplate) const {
-  std::string out;
-  const std::vector<std::string>& groups = captures();
-  appendExpansion(out, replacementTemplate, groups.size(),
-                  [&groups](std::string& to, size_t group) { to += groups[group]; });
-  return out;
-}
-
 std::string RegexReplacer::substitute(const std::string& patternText,
                                       const std::string& replacementTemplate,
                                       const std::string& subjectText, int32_t limit) {

@@ -108,11 +108,6 @@ class RegexReplacer {
   // for a group that took no part; no entry after a search that failed.
   void collectCaptures() { search_.collectCaptures(); }
 
-  // The replacement for the last search's match: `replacementTemplate` with
-  // its group references expanded from captures(). Inserted texts are not
-  // scanned again.
-  std::string expandTemplate(const std::string& replacementTemplate) const;
-
   // PCRE's message for the current pattern when it does not compile; null
   // when it does. A static text of PCRE's own.
   const char* lastErrorText() const { return lastErrorText_; }
